@@ -1,0 +1,135 @@
+#include "jet/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+[[noreturn]] void throw_io(const std::string& what, const std::string& path, int err) {
+  throw Error(ErrorCode::Io, what + " '" + path + "': " + std::strerror(err));
+}
+
+}  // namespace
+
+void MemoryFile::read_at(std::uint64_t offset, MutableBytes out) const {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
+    throw Error(ErrorCode::Io, "read of " + std::to_string(out.size()) + " bytes at " +
+                                   std::to_string(offset) + " past the end of the file");
+  }
+  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+}
+
+void MemoryFile::write_at(std::uint64_t offset, Bytes data) {
+  if (offset + data.size() > bytes_.size()) bytes_.resize(offset + data.size());
+  std::copy(data.begin(), data.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void MemoryFile::truncate(std::uint64_t size) { bytes_.resize(size); }
+
+void FailAfterFile::spend() const {
+  if (used_ >= budget_) {
+    throw Error(ErrorCode::Io, "injected failure after " + std::to_string(budget_) + " operations");
+  }
+  ++used_;
+}
+
+void FailAfterFile::read_at(std::uint64_t offset, MutableBytes out) const {
+  spend();
+  inner_.read_at(offset, out);
+}
+
+void FailAfterFile::write_at(std::uint64_t offset, Bytes data) {
+  spend();
+  inner_.write_at(offset, data);
+}
+
+void FailAfterFile::truncate(std::uint64_t size) {
+  spend();
+  inner_.truncate(size);
+}
+
+void FailAfterFile::sync() {
+  spend();
+  inner_.sync();
+}
+
+std::unique_ptr<PosixFile> PosixFile::open(const std::string& path, Mode mode) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::ReadOnly: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+  }
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) {
+    int err = errno;
+    if (err == ENOENT) throw Error(ErrorCode::NotFound, "cannot open '" + path + "': no such file");
+    if (err == EEXIST) throw Error(ErrorCode::AlreadyExists, "'" + path + "' already exists");
+    throw_io("cannot open", path, err);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw Error(ErrorCode::Io, "'" + path + "' is a folder, not a file");
+  }
+  return std::unique_ptr<PosixFile>(new PosixFile(fd, path));
+}
+
+PosixFile::~PosixFile() { ::close(fd_); }
+
+std::uint64_t PosixFile::size() const {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) throw_io("cannot stat", path_, errno);
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+void PosixFile::read_at(std::uint64_t offset, MutableBytes out) const {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw_io("cannot read", path_, errno);
+    }
+    if (n == 0) {
+      throw Error(ErrorCode::Io, "read of " + std::to_string(out.size()) + " bytes at " +
+                                     std::to_string(offset) + " past the end of '" + path_ + "'");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void PosixFile::write_at(std::uint64_t offset, Bytes data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw_io("cannot write", path_, errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void PosixFile::truncate(std::uint64_t size) {
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw_io("cannot truncate", path_, errno);
+}
+
+void PosixFile::sync() {
+  if (::fsync(fd_) != 0) throw_io("cannot sync", path_, errno);
+}
+
+std::vector<std::uint8_t> read_all(const File& file) {
+  std::vector<std::uint8_t> bytes(file.size());
+  file.read_at(0, bytes);
+  return bytes;
+}
+
+}  // namespace jet

@@ -1,0 +1,105 @@
+// The one narrow interface through which the engine touches a database file.
+//
+// Everything the engine reads or writes goes through File, so tests can run
+// the engine over bytes in memory (MemoryFile) and over a file that starts
+// failing after a set number of operations (FailAfterFile), and check that a
+// failure at any point is reported and never leaves a half-written result.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet/bytes.h"
+
+namespace jet {
+
+class File {
+ public:
+  virtual ~File() = default;
+
+  virtual std::uint64_t size() const = 0;
+  // Reads exactly out.size() bytes at offset; a read past the end raises Io.
+  virtual void read_at(std::uint64_t offset, MutableBytes out) const = 0;
+  // Writes all of data at offset, growing the file when needed.
+  virtual void write_at(std::uint64_t offset, Bytes data) = 0;
+  virtual void truncate(std::uint64_t size) = 0;
+  // Makes what was written durable.
+  virtual void sync() = 0;
+};
+
+// A file held in memory.
+class MemoryFile : public File {
+ public:
+  MemoryFile() = default;
+  explicit MemoryFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+
+  std::uint64_t size() const override { return bytes_.size(); }
+  void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void write_at(std::uint64_t offset, Bytes data) override;
+  void truncate(std::uint64_t size) override;
+  void sync() override {}
+
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+  std::vector<std::uint8_t>& bytes() { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Passes operations to another file until `budget` of them have succeeded,
+// then fails every further one with an Io error, as a full disk or a pulled
+// cable would.
+class FailAfterFile : public File {
+ public:
+  FailAfterFile(File& inner, std::uint64_t budget) : inner_(inner), budget_(budget) {}
+
+  std::uint64_t size() const override { return inner_.size(); }
+  void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void write_at(std::uint64_t offset, Bytes data) override;
+  void truncate(std::uint64_t size) override;
+  void sync() override;
+
+  std::uint64_t operations() const { return used_; }
+
+ private:
+  void spend() const;
+
+  File& inner_;
+  std::uint64_t budget_;
+  mutable std::uint64_t used_ = 0;
+};
+
+// A file on disk.
+class PosixFile : public File {
+ public:
+  enum class Mode { ReadOnly, ReadWrite, CreateNew };
+
+  // CreateNew fails with AlreadyExists when the path exists. A file that
+  // cannot be opened raises NotFound or Io naming the path.
+  static std::unique_ptr<PosixFile> open(const std::string& path, Mode mode);
+  ~PosixFile() override;
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  std::uint64_t size() const override;
+  void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void write_at(std::uint64_t offset, Bytes data) override;
+  void truncate(std::uint64_t size) override;
+  void sync() override;
+
+  int descriptor() const { return fd_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+  int fd_;
+  std::string path_;
+};
+
+// Reads a whole file into memory (for small files and tests).
+std::vector<std::uint8_t> read_all(const File& file);
+
+}  // namespace jet

@@ -1,0 +1,45 @@
+// The engine's whole-file operations, as the utility's database facades use
+// them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/format.h"
+
+namespace jet {
+
+// One thing a compaction or repair dropped or changed, as recorded in the
+// MSysCompactError table of its output.
+struct CompactErrorEntry {
+  std::int32_t code = 0;
+  std::string description;
+  std::int32_t record_id = 0;  // row number within the table, or 0
+  std::string table;
+};
+
+struct MaintenanceReport {
+  Version version = Version::Jet4;
+  std::uint64_t source_bytes = 0;
+  std::uint64_t result_bytes = 0;
+  std::vector<CompactErrorEntry> errors;
+};
+
+// Tells the format of the database at path from its header. Raises
+// UnrecognisedFormat for anything that is not a Jet 3 or Jet 4 database,
+// NotFound or Io when the file cannot be read.
+Version read_version(const std::string& path);
+
+// Writes a compacted copy of the database at source as a new file at
+// destination, in the source's own format. The destination must not exist
+// (AlreadyExists); it is written under a temporary name beside it, synced and
+// renamed, so a failure leaves no destination at all.
+MaintenanceReport compact(const std::string& source, const std::string& destination);
+
+// Salvages the database at path and replaces it atomically with the result,
+// keeping its permissions: at every instant the path holds the old or the new
+// complete file. Refuses (FileInUse) a database that another program holds.
+MaintenanceReport repair(const std::string& path);
+
+}  // namespace jet

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on a Debian machine:
+# Debian packages through apt-get (with sudo when not root) and the npm
+# reader used as a test oracle, into the tree. Quiet when all is present.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(build-essential cmake ninja-build g++ clang libclang-rt-14-dev ccache
+          qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+          nlohmann-json3-dev libcli11-dev mdbtools nodejs
+          xvfb xauth xdotool imagemagick)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# mdb-reader, the second independent reader the engine's tests compare with.
+if [ ! -d tests/oracle/node_modules/mdb-reader ]; then
+  (cd tests/oracle && npm install --no-audit --no-fund --silent >/dev/null)
+fi

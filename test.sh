@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test through
+# CTest: the engine's tests plain and under AddressSanitizer and
+# UndefinedBehaviorSanitizer, a short fuzzing run, the utility's tests and the
+# end-to-end run of the real window.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+jobs=$(nproc)
+
+# The fuzz targets need clang; they get a tree of their own with the engine only.
+if command -v clang++ >/dev/null 2>&1; then
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ -DDBREPAIR_ENGINE_ONLY=ON -DDBREPAIR_FUZZ=ON >/dev/null
+  cmake --build build/fuzz -j "$jobs" --target fuzz_targets
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
