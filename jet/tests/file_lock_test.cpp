@@ -1,0 +1,122 @@
+#include "jet/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "jet/error.h"
+#include "support/temp_folder.h"
+
+namespace jet {
+namespace {
+
+using testing::TempFolder;
+using testing::write_file_bytes;
+
+TEST(LockFilePath, ReplacesTheExtensionOnly) {
+  struct Row {
+    const char* database;
+    const char* lock;
+  } rows[] = {
+      {"/data/shop.mdb", "/data/shop.ldb"},
+      {"/data/shop.MDB", "/data/shop.ldb"},
+      {"/data/v1.2/shop", "/data/v1.2/shop.ldb"},
+      {"/data/.hidden", "/data/.hidden.ldb"},
+      {"shop.tar.mdb", "shop.tar.ldb"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(lock_file_path(row.database), row.lock) << row.database;
+}
+
+// A child process that opens a file, locks a byte range the way a program
+// holding a database open does, and keeps the lock until it is told to go.
+class LockingChild {
+ public:
+  LockingChild(const std::string& path, off_t start, off_t length, bool ofd) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      ::close(release[1]);
+      int fd = ::open(path.c_str(), O_RDWR);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      lock.l_whence = SEEK_SET;
+      lock.l_start = start;
+      lock.l_len = length;
+      char status = (fd >= 0 && ::fcntl(fd, ofd ? F_OFD_SETLK : F_SETLK, &lock) == 0) ? 'y' : 'n';
+      (void)!::write(ready[1], &status, 1);
+      char go;
+      (void)!::read(release[0], &go, 1);
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_ = release[1];
+    char status = 'n';
+    if (::read(ready[0], &status, 1) != 1 || status != 'y') locked_ = false;
+    ::close(ready[0]);
+  }
+  ~LockingChild() {
+    ::close(release_);
+    int ignored;
+    ::waitpid(pid_, &ignored, 0);
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  pid_t pid_;
+  int release_;
+  bool locked_ = true;
+};
+
+TEST(EnsureNotInUse, RefusesADatabaseThatAnotherProcessHoldsLocked) {
+  struct Row {
+    const char* name;
+    bool lock_the_lock_file;
+    off_t start;
+    off_t length;
+    bool ofd;
+  } rows[] = {
+      {"lock file, first byte", true, 0, 1, false},
+      {"lock file, a user slot far in", true, 64 * 32, 32, false},
+      {"database, commit range beyond its end", false, 0x10000000, 1, false},
+      {"database, whole file", false, 0, 0, false},
+      {"database, descriptor lock", false, 0x7fffff00, 16, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    std::string database = folder.file("orders.mdb");
+    write_file_bytes(database, std::vector<std::uint8_t>(4096, 0));
+    write_file_bytes(folder.file("orders.ldb"), std::vector<std::uint8_t>(64, 0));
+    EXPECT_NO_THROW(ensure_not_in_use(database));
+    {
+      LockingChild child(row.lock_the_lock_file ? folder.file("orders.ldb") : database, row.start, row.length,
+                         row.ofd);
+      ASSERT_TRUE(child.locked());
+      try {
+        ensure_not_in_use(database);
+        ADD_FAILURE() << "a locked database was not refused";
+      } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::FileInUse);
+        EXPECT_EQ(e.message(), "Could not use '" + database + "'; file already in use.");
+      }
+    }
+    EXPECT_NO_THROW(ensure_not_in_use(database)) << "locks end with the process that held them";
+  }
+}
+
+TEST(EnsureNotInUse, AcceptsALockFileThatNobodyHolds) {
+  TempFolder folder;
+  std::string database = folder.file("orders.mdb");
+  write_file_bytes(database, std::vector<std::uint8_t>(4096, 0));
+  write_file_bytes(folder.file("orders.ldb"), std::vector<std::uint8_t>(64, 1));
+  EXPECT_NO_THROW(ensure_not_in_use(database));
+  EXPECT_FALSE(has_foreign_locks(folder.file("missing.mdb")));
+}
+
+}  // namespace
+}  // namespace jet
