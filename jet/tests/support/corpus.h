@@ -1,0 +1,12 @@
+// The sample databases written by Access, found through JET_CORPUS_DIR.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace jet::testing {
+
+// Every .mdb file of the corpus, sorted; empty when the corpus is absent.
+std::vector<std::string> corpus_files();
+
+}  // namespace jet::testing

@@ -1,0 +1,69 @@
+#include "jet/version_probe.h"
+
+#include <array>
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint32_t kSlot = 2048;
+constexpr std::uint16_t kTableMagic = 1625;
+
+// The first two bytes of every page kind the engine knows, but the header.
+bool starts_like_page(const std::uint8_t* head) {
+  switch (head[0]) {
+    case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: return head[1] == 0x01;
+    default: return false;
+  }
+}
+
+bool read_slot_head(const File& file, std::uint64_t offset, std::array<std::uint8_t, 16>& head) {
+  if (offset + head.size() > file.size()) return false;
+  file.read_at(offset, head);
+  return true;
+}
+
+}  // namespace
+
+VersionEvidence gather_version_evidence(const File& file, std::uint32_t max_slots) {
+  VersionEvidence evidence;
+  std::array<std::uint8_t, 16> head{};
+  std::uint64_t slots = file.size() / kSlot;
+  if (slots > max_slots) slots = max_slots;
+  // Slot 0 is the header page in either format.
+  for (std::uint64_t slot = 1; slot < slots; ++slot) {
+    if (!read_slot_head(file, slot * kSlot, head) || !starts_like_page(head.data())) continue;
+    if (slot % 2 == 1) {
+      ++evidence.page_like_odd_slots;
+    } else {
+      ++evidence.page_like_even_slots;
+    }
+  }
+  if (read_slot_head(file, 2 * 2048, head)) {
+    evidence.jet3_catalog_definition = head[0] == 0x02 && head[1] == 0x01 && head[2] == 'V' && head[3] == 'C';
+  }
+  if (read_slot_head(file, 2 * 4096, head)) {
+    evidence.jet4_catalog_definition =
+        head[0] == 0x02 && head[1] == 0x01 && load_u16(head.data() + 12) == kTableMagic;
+  }
+  return evidence;
+}
+
+std::optional<Version> guess_version(const VersionEvidence& evidence) {
+  // The catalog's definition is the strongest single sign, when only one
+  // format's reads as one.
+  if (evidence.jet3_catalog_definition != evidence.jet4_catalog_definition) {
+    return evidence.jet3_catalog_definition ? Version::Jet3 : Version::Jet4;
+  }
+  // Otherwise count: in a Jet 3 file the odd slots are pages like the even
+  // ones; in a Jet 4 file they are the middle of pages and almost never start
+  // with a page type followed by 0x01. Half the even count allows for a Jet 3
+  // file whose odd pages happen to be blank more often.
+  std::uint32_t even = evidence.page_like_even_slots;
+  std::uint32_t odd = evidence.page_like_odd_slots;
+  if (even == 0 && odd == 0) return std::nullopt;
+  if (2 * odd >= even) return Version::Jet3;
+  return Version::Jet4;
+}
+
+}  // namespace jet
