@@ -1,0 +1,191 @@
+#include "jet/index_page.h"
+
+#include <algorithm>
+#include <string>
+
+namespace jet {
+
+namespace {
+
+constexpr std::size_t kRowPointerSize = 4;  // 3-byte page + row
+constexpr std::size_t kChildSize = 4;
+
+std::size_t trailer_size(bool leaf) { return kRowPointerSize + (leaf ? 0 : kChildSize); }
+
+std::string structure_name(bool leaf) { return leaf ? "index leaf" : "index intermediate page"; }
+
+std::uint32_t load_u24_be(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[2];
+}
+
+std::uint32_t load_u32_be(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | load_u24_be(p + 1);
+}
+
+void append_u32_be(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
+  for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+// Splits a fully written-out entry into key, row pointer and child.
+IndexEntry split_entry(Bytes record, bool leaf) {
+  IndexEntry entry;
+  const std::size_t key_size = record.size() - trailer_size(leaf);
+  entry.key.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(key_size));
+  const std::uint8_t* pointer = record.data() + key_size;
+  entry.row = RowPointer{load_u24_be(pointer), pointer[3]};
+  if (!leaf) entry.child = load_u32_be(pointer + kRowPointerSize);
+  return entry;
+}
+
+// The longest prefix all entries share, never reaching a row byte (two
+// entries with the same key and page differ in the row at the latest).
+std::size_t shared_prefix_length(const std::vector<std::vector<std::uint8_t>>& records, bool leaf) {
+  if (records.size() < 2) return 0;
+  std::size_t limit = SIZE_MAX;
+  for (const auto& r : records) limit = std::min(limit, r.size() - trailer_size(leaf) + 3);
+  const auto& first = records.front();
+  std::size_t length = limit;
+  for (std::size_t i = 1; i < records.size() && length > 0; ++i) {
+    const auto& r = records[i];
+    std::size_t n = 0;
+    while (n < length && first[n] == r[n]) ++n;
+    length = n;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::size_t index_page_capacity(Version v) {
+  const IndexPageLayout layout = index_page_layout(v);
+  return std::min(page_size(v) - layout.entries, layout.bitmap_size * 8 - 1);
+}
+
+std::strong_ordering IndexEntry::compare_keys(Bytes a, Bytes b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return a[i] <=> b[i];
+  }
+  return a.size() <=> b.size();
+}
+
+std::size_t index_entry_size(const IndexEntry& entry, bool leaf) { return entry.key.size() + trailer_size(leaf); }
+
+void append_index_entry(std::vector<std::uint8_t>& out, const IndexEntry& entry, bool leaf) {
+  out.insert(out.end(), entry.key.begin(), entry.key.end());
+  append_u32_be(out, entry.row.page, 3);
+  out.push_back(entry.row.row);
+  if (!leaf) append_u32_be(out, entry.child, 4);
+}
+
+IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes bytes) {
+  const IndexPageLayout layout = index_page_layout(v);
+  ByteReader reader(bytes, page_number, "index page");
+  const std::uint8_t type = reader.u8(0, "page type");
+  if (type != static_cast<std::uint8_t>(PageType::IndexLeaf) &&
+      type != static_cast<std::uint8_t>(PageType::IndexIntermediate)) {
+    reader.fail("page type", "is " + std::to_string(type) + ", not an index page (3 or 4)");
+  }
+  IndexPage page;
+  page.leaf = type == static_cast<std::uint8_t>(PageType::IndexLeaf);
+  const std::string structure = structure_name(page.leaf);
+  ByteReader r(bytes, page_number, structure);
+  page.table_page = r.u32(layout.table_page, "table definition page");
+  page.prev_page = r.u32(layout.prev_page, "previous page");
+  page.next_page = r.u32(layout.next_page, "next page");
+  page.tail_page = r.u32(layout.tail_page, "tail page");
+  page.prefix_length = r.u16(layout.prefix_length, "shared prefix length");
+  if (layout.level != 0) page.level = r.u8(layout.level, "tree level");
+  const Bytes bitmap = r.bytes(layout.bitmap, layout.bitmap_size, "entry-end bitmap");
+  const Bytes area = r.bytes(layout.entries, bytes.size() - std::min(bytes.size(), layout.entries), "entries");
+
+  std::vector<std::uint8_t> prefix;
+  std::vector<std::uint8_t> record;
+  std::size_t start = 0;
+  for (std::size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
+    if (!(bitmap[bit / 8] & (1u << (bit % 8)))) continue;
+    const std::size_t index = page.entries.size();
+    const std::string field = "entry " + std::to_string(index);
+    if (bit > area.size()) {
+      r.fail("entry-end bitmap", "marks an entry ending at " + std::to_string(bit) + ", past the " +
+                                     std::to_string(area.size()) + " bytes of the entry area");
+    }
+    if (bit == start) r.fail("entry-end bitmap", "marks an empty entry at " + std::to_string(bit));
+    const Bytes stored = area.subspan(start, bit - start);
+    record.clear();
+    if (index == 0) {
+      if (page.prefix_length > stored.size()) {
+        r.fail("shared prefix length", std::to_string(page.prefix_length) + " is longer than the first entry (" +
+                                           std::to_string(stored.size()) + " bytes)");
+      }
+      prefix.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(page.prefix_length));
+    } else {
+      record = prefix;
+    }
+    record.insert(record.end(), stored.begin(), stored.end());
+    if (record.size() <= trailer_size(page.leaf)) {
+      r.fail(field, "is " + std::to_string(record.size()) + " bytes, too short for a key and its pointers");
+    }
+    IndexEntry entry = split_entry(record, page.leaf);
+    if (!page.leaf && entry.child == 0) r.fail(field, "names no child page");
+    if (index > 0 && !(page.entries.back() < entry)) r.fail(field, "is not after the entry before it");
+    page.entries.push_back(std::move(entry));
+    start = bit;
+  }
+  if (page.entries.empty() && page.prefix_length != 0) {
+    r.fail("shared prefix length", "is " + std::to_string(page.prefix_length) + " on a page without entries");
+  }
+  return page;
+}
+
+std::size_t compressed_entries_size(const IndexPage& page) {
+  std::vector<std::vector<std::uint8_t>> records;
+  records.reserve(page.entries.size());
+  std::size_t total = 0;
+  for (const auto& e : page.entries) {
+    records.emplace_back();
+    append_index_entry(records.back(), e, page.leaf);
+    total += records.back().size();
+  }
+  const std::size_t prefix = shared_prefix_length(records, page.leaf);
+  return total - prefix * (records.empty() ? 0 : records.size() - 1);
+}
+
+std::vector<std::uint8_t> encode_index_page(Version v, const IndexPage& page) {
+  const IndexPageLayout layout = index_page_layout(v);
+  std::vector<std::vector<std::uint8_t>> records;
+  records.reserve(page.entries.size());
+  for (const auto& e : page.entries) {
+    records.emplace_back();
+    append_index_entry(records.back(), e, page.leaf);
+  }
+  const std::size_t prefix = shared_prefix_length(records, page.leaf);
+
+  std::vector<std::uint8_t> out(page_size(v), 0);
+  std::size_t offset = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::size_t skip = i == 0 ? 0 : prefix;
+    const std::size_t length = records[i].size() - skip;
+    if (offset + length > index_page_capacity(v)) {
+      throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, structure_name(page.leaf), "entries"},
+                  "entries need more than the " + std::to_string(index_page_capacity(v)) + " bytes a page holds");
+    }
+    std::copy(records[i].begin() + static_cast<std::ptrdiff_t>(skip), records[i].end(),
+              out.begin() + static_cast<std::ptrdiff_t>(layout.entries + offset));
+    offset += length;
+    out[layout.bitmap + offset / 8] |= static_cast<std::uint8_t>(1u << (offset % 8));
+  }
+
+  out[0] = static_cast<std::uint8_t>(page.leaf ? PageType::IndexLeaf : PageType::IndexIntermediate);
+  out[1] = 0x01;
+  store_u16(&out[2], static_cast<std::uint16_t>(page_size(v) - layout.entries - offset));
+  store_u32(&out[layout.table_page], page.table_page);
+  store_u32(&out[layout.prev_page], page.prev_page);
+  store_u32(&out[layout.next_page], page.next_page);
+  store_u32(&out[layout.tail_page], page.tail_page);
+  store_u16(&out[layout.prefix_length], static_cast<std::uint16_t>(prefix));
+  if (layout.level != 0) out[layout.level] = page.level;
+  return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,174 @@
+#include "jet/index_walk.h"
+
+#include <optional>
+#include <unordered_set>
+
+#include "jet/error.h"
+
+namespace jet {
+
+namespace {
+
+std::string entry_text(const IndexEntry& e) {
+  static const char* hex = "0123456789abcdef";
+  std::string text;
+  for (std::uint8_t b : e.key) {
+    text += hex[b >> 4];
+    text += hex[b & 15];
+  }
+  return text + " -> row " + std::to_string(e.row.row) + " of page " + std::to_string(e.row.page);
+}
+
+class Walker {
+ public:
+  Walker(Version v, std::uint32_t table_page, const IndexWalkOptions& options, const PageSource& source)
+      : version_(v), table_page_(table_page), options_(options), source_(source) {}
+
+  IndexWalk run(std::uint32_t root) {
+    visit(root, 0, 0, "root page");
+    check_level_links();
+    return std::move(walk_);
+  }
+
+ private:
+  // One page of one level, for the sibling-link check.
+  struct LevelPage {
+    std::uint32_t number;
+    std::uint32_t prev;
+    std::uint32_t next;
+  };
+
+  void problem(std::uint32_t page, std::string field, std::string what) {
+    if (walk_.problems.size() >= options_.max_problems) {
+      walk_.problems_truncated = true;
+      return;
+    }
+    walk_.problems.push_back(IndexProblem{page, std::move(field), std::move(what)});
+  }
+
+  std::optional<IndexPage> load(std::uint32_t number, std::uint32_t parent, const std::string& pointer_field) {
+    if (number == 0 || number >= options_.page_count) {
+      problem(parent, pointer_field,
+              "points at page " + std::to_string(number) + ", outside the file's " +
+                  std::to_string(options_.page_count) + " pages");
+      return std::nullopt;
+    }
+    if (!seen_.insert(number).second) {
+      problem(parent, pointer_field, "leads to page " + std::to_string(number) + " a second time (a loop)");
+      return std::nullopt;
+    }
+    try {
+      IndexPage page = decode_index_page(version_, number, source_(number));
+      if (page.table_page != table_page_) {
+        problem(number, "table definition page",
+                "is " + std::to_string(page.table_page) + ", not the index's table " + std::to_string(table_page_));
+      }
+      walk_.pages.push_back(number);
+      return page;
+    } catch (const Error& e) {
+      problem(e.where().page.value_or(number), e.where().field.empty() ? "page" : e.where().field, e.message());
+      return std::nullopt;
+    }
+  }
+
+  // Visits the subtree at `number`; returns its last leaf entry, if any.
+  std::optional<IndexEntry> visit(std::uint32_t number, std::uint32_t parent, std::size_t depth,
+                                  const std::string& pointer_field) {
+    if (depth > options_.max_depth) {
+      problem(parent, pointer_field, "leads deeper than " + std::to_string(options_.max_depth) + " levels");
+      return std::nullopt;
+    }
+    std::optional<IndexPage> page = load(number, parent, pointer_field);
+    if (!page) return std::nullopt;
+    if (levels_.size() <= depth) levels_.resize(depth + 1);
+    levels_[depth].push_back(LevelPage{number, page->prev_page, page->next_page});
+    if (page->leaf) return visit_leaf(number, *page, depth);
+    return visit_intermediate(number, *page, depth);
+  }
+
+  std::optional<IndexEntry> visit_leaf(std::uint32_t number, IndexPage& page, std::size_t depth) {
+    if (leaf_depth_ && *leaf_depth_ != depth) {
+      problem(number, "page type",
+              "is a leaf at depth " + std::to_string(depth) + " where other leaves are at " +
+                  std::to_string(*leaf_depth_));
+    }
+    leaf_depth_ = depth;
+    if (page.entries.empty()) return std::nullopt;
+    if (!walk_.entries.empty() && !(walk_.entries.back() < page.entries.front())) {
+      problem(number, "entry 0",
+              entry_text(page.entries.front()) + " is not after the previous page's last entry " +
+                  entry_text(walk_.entries.back()));
+    }
+    for (auto& e : page.entries) walk_.entries.push_back(std::move(e));
+    return walk_.entries.back();
+  }
+
+  std::optional<IndexEntry> visit_intermediate(std::uint32_t number, const IndexPage& page, std::size_t depth) {
+    if (page.entries.empty() && page.tail_page == 0) problem(number, "entries", "has neither entries nor a tail page");
+    std::optional<IndexEntry> last;
+    for (std::size_t i = 0; i < page.entries.size(); ++i) {
+      const IndexEntry& entry = page.entries[i];
+      const std::string field = "entry " + std::to_string(i);
+      std::optional<IndexEntry> below = visit(entry.child, number, depth + 1, field);
+      if (below && (below->key != entry.key || below->row != entry.row)) {
+        problem(number, field,
+                entry_text(entry) + " differs from the last entry below child page " + std::to_string(entry.child) +
+                    ", " + entry_text(*below));
+      }
+      if (below) last = below;
+    }
+    if (page.tail_page != 0) {
+      std::optional<IndexEntry> below = visit(page.tail_page, number, depth + 1, "tail page");
+      if (below) last = below;
+    }
+    return last;
+  }
+
+  void check_level_links() {
+    for (const auto& level : levels_) {
+      for (std::size_t i = 0; i < level.size(); ++i) {
+        const std::uint32_t want_prev = i == 0 ? 0 : level[i - 1].number;
+        const std::uint32_t want_next = i + 1 == level.size() ? 0 : level[i + 1].number;
+        if (level[i].prev != want_prev) {
+          problem(level[i].number, "previous page",
+                  "is " + std::to_string(level[i].prev) + ", not " + std::to_string(want_prev));
+        }
+        if (level[i].next != want_next) {
+          problem(level[i].number, "next page",
+                  "is " + std::to_string(level[i].next) + ", not " + std::to_string(want_next));
+        }
+      }
+    }
+  }
+
+  Version version_;
+  std::uint32_t table_page_;
+  const IndexWalkOptions& options_;
+  const PageSource& source_;
+  IndexWalk walk_;
+  std::unordered_set<std::uint32_t> seen_;
+  std::vector<std::vector<LevelPage>> levels_;
+  std::optional<std::size_t> leaf_depth_;
+};
+
+}  // namespace
+
+IndexWalk check_index(Version v, std::uint32_t table_page, std::uint32_t root_page, const IndexWalkOptions& options,
+                      const PageSource& source) {
+  return Walker(v, table_page, options, source).run(root_page);
+}
+
+std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uint32_t root_page,
+                                   std::uint32_t page_count, const PageSource& source) {
+  IndexWalkOptions options;
+  options.page_count = page_count;
+  options.max_problems = 1;
+  IndexWalk walk = check_index(v, table_page, root_page, options, source);
+  if (!walk.problems.empty()) {
+    const IndexProblem& p = walk.problems.front();
+    throw_corrupt(p.page, "index", p.field, p.what);
+  }
+  return std::move(walk.entries);
+}
+
+}  // namespace jet

@@ -1,0 +1,154 @@
+#include "jet/index_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jet/error.h"
+#include "support/corpus_files.h"
+
+namespace jet {
+namespace {
+
+constexpr Version kV = Version::Jet4;
+constexpr std::uint32_t kTable = 2;
+
+IndexEntry entry(std::uint8_t k, std::uint32_t child = 0) {
+  return IndexEntry{{0x7F, k}, RowPointer{100, k}, child};
+}
+
+// A two-level tree: root 3 over leaves 4 (keys 1-3), 5 (4-6) and tail 6
+// (7-9).
+std::map<std::uint32_t, IndexPage> two_level_tree() {
+  std::map<std::uint32_t, IndexPage> pages;
+  auto leaf = [](std::uint32_t prev, std::uint32_t next, std::uint8_t first) {
+    IndexPage p;
+    p.table_page = kTable;
+    p.prev_page = prev;
+    p.next_page = next;
+    for (std::uint8_t k = first; k < first + 3; ++k) p.entries.push_back(entry(k));
+    return p;
+  };
+  pages[4] = leaf(0, 5, 1);
+  pages[5] = leaf(4, 6, 4);
+  pages[6] = leaf(5, 0, 7);
+  IndexPage root;
+  root.leaf = false;
+  root.level = 1;
+  root.table_page = kTable;
+  root.entries = {entry(3, 4), entry(6, 5)};
+  root.tail_page = 6;
+  pages[3] = root;
+  return pages;
+}
+
+PageSource source_of(const std::map<std::uint32_t, IndexPage>& pages) {
+  std::map<std::uint32_t, std::vector<std::uint8_t>> encoded;
+  for (const auto& [n, p] : pages) encoded[n] = encode_index_page(kV, p);
+  return [encoded](std::uint32_t n) {
+    auto it = encoded.find(n);
+    if (it != encoded.end()) return it->second;
+    std::vector<std::uint8_t> data_page(page_size(kV), 0);
+    data_page[0] = 0x01;
+    return data_page;
+  };
+}
+
+IndexWalk walk(const std::map<std::uint32_t, IndexPage>& pages, std::uint32_t root = 3) {
+  return check_index(kV, kTable, root, IndexWalkOptions{20, 1000, 32}, source_of(pages));
+}
+
+TEST(IndexWalk, YieldsLeafEntriesInOrderThroughEntriesAndTail) {
+  IndexWalk w = walk(two_level_tree());
+  EXPECT_TRUE(w.problems.empty()) << w.problems.front().what;
+  ASSERT_EQ(w.entries.size(), 9u);
+  for (std::uint8_t k = 1; k <= 9; ++k) EXPECT_EQ(w.entries[k - 1], entry(k));
+  EXPECT_EQ(w.pages, (std::vector<std::uint32_t>{3, 4, 5, 6}));
+}
+
+// Damage to the tree and the problems (page, field) the walk must report.
+struct TreeDamage {
+  const char* name;
+  std::function<void(std::map<std::uint32_t, IndexPage>&)> apply;
+  std::vector<std::pair<std::uint32_t, std::string>> expected;
+};
+
+TEST(IndexWalk, CollectsEveryProblemInsteadOfStopping) {
+  const std::vector<TreeDamage> damages = {
+      {"tail loops back to the root", [](auto& t) { t[3].tail_page = 3; }, {{3, "tail page"}, {5, "next page"}}},
+      {"child outside the file", [](auto& t) { t[3].entries[0].child = 99; }, {{3, "entry 0"}, {5, "previous page"}}},
+      {"child is a data page", [](auto& t) { t[3].entries[1].child = 12; }, {{12, "page type"}, {4, "next page"}, {6, "previous page"}}},
+      {"leaf of another table", [](auto& t) { t[5].table_page = 9; }, {{5, "table definition page"}}},
+      {"intermediate entry disagrees with its child",
+       [](auto& t) { t[3].entries[0].key = {0x7F, 0x02}; },
+       {{3, "entry 0"}}},
+      {"leaves out of order",
+       [](auto& t) { std::swap(t[4].entries, t[6].entries); },
+       {{5, "entry 0"}, {6, "entry 0"}, {3, "entry 0"}}},
+      {"broken sibling links",
+       [](auto& t) {
+         t[4].next_page = 0;
+         t[6].prev_page = 4;
+       },
+       {{4, "next page"}, {6, "previous page"}}},
+  };
+  for (const TreeDamage& d : damages) {
+    SCOPED_TRACE(d.name);
+    auto tree = two_level_tree();
+    d.apply(tree);
+    IndexWalk w = walk(tree);
+    std::vector<std::pair<std::uint32_t, std::string>> got;
+    for (const auto& p : w.problems) got.emplace_back(p.page, p.field);
+    std::sort(got.begin(), got.end());
+    auto want = d.expected;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+  }
+}
+
+TEST(IndexWalk, ReadIndexRaisesTheFirstProblem) {
+  auto tree = two_level_tree();
+  tree[3].tail_page = 3;
+  try {
+    read_index(kV, kTable, 3, 20, source_of(tree));
+    FAIL() << "read a looping index";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.code(), ErrorCode::Corrupt);
+    EXPECT_EQ(e.where().page, 3u);
+  }
+}
+
+TEST(IndexWalk, EveryCorpusIndexTreeWalksCleanly) {
+  if (!testing::corpus_available()) GTEST_SKIP() << "no sample databases at " << JET_CORPUS_DIR;
+  std::size_t roots = 0;
+  for (const testing::CorpusFile& file : testing::load_corpus()) {
+    SCOPED_TRACE(file.name);
+    // Roots: index pages no intermediate page points at.
+    std::map<std::uint32_t, IndexPage> pages;
+    for (std::uint32_t n = 1; n < file.page_count(); ++n) {
+      Bytes raw = file.page(n);
+      if (raw[0] == 0x03 || raw[0] == 0x04) pages[n] = decode_index_page(file.version, n, raw);
+    }
+    std::set<std::uint32_t> children;
+    for (const auto& [n, p] : pages) {
+      for (const auto& e : p.entries) children.insert(e.child);
+      children.insert(p.tail_page);
+    }
+    for (const auto& [n, p] : pages) {
+      if (children.count(n) || p.prev_page != 0) continue;
+      ++roots;
+      IndexWalk w = check_index(file.version, p.table_page, n, IndexWalkOptions{file.page_count(), 1000, 32},
+                                file.page_source());
+      for (const auto& problem : w.problems) ADD_FAILURE() << "page " << problem.page << " " << problem.field << ": " << problem.what;
+    }
+  }
+  EXPECT_GT(roots, 200u);
+}
+
+}  // namespace
+}  // namespace jet

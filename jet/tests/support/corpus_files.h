@@ -1,0 +1,28 @@
+// The sample databases under JET_CORPUS_DIR, read in place for the index
+// tests. Tests skip when the folder is absent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/table_def.h"
+
+namespace jet::testing {
+
+struct CorpusFile {
+  std::string name;  // "jet4/v2000-test.mdb"
+  Version version = Version::Jet4;
+  std::vector<std::uint8_t> bytes;
+
+  std::uint32_t page_count() const { return static_cast<std::uint32_t>(bytes.size() / page_size(version)); }
+  Bytes page(std::uint32_t number) const;
+  PageSource page_source() const;
+};
+
+bool corpus_available();
+// Every .mdb file of the corpus (none has encrypted pages), sorted by name.
+std::vector<CorpusFile> load_corpus();
+
+}  // namespace jet::testing
