@@ -1,0 +1,104 @@
+// The main window "Database Repair Utility": the path box, the Browse
+// button and the five command buttons, laid out in twips at 96 dpi. It is
+// the user interface of the handlers: they reach it only through
+// UserInterface, and its events reach them through setHandler().
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/window/event_dispatch.h"
+#include "platform/user_interface.h"
+#include "platform/widgets/qt_open_dialog.h"
+
+class QComboBox;
+class QCursor;
+class QLabel;
+class QPushButton;
+
+namespace dbrepair {
+
+// The window's events that run code.
+enum class FormEvent {
+  Load,              // Form_Load, before the window is first shown
+  RepairClick,       // Command1_Click
+  RestoreNewClick,   // cmdRestore_Click
+  RestoreOldClick,   // cmdRestoreOld_Click
+  CreateBlankClick,  // cmdDelete_Click
+  BrowseClick,       // CommandBrowse_Click
+  CancelClick,       // Command2_Click
+};
+
+// The handler's name, as error messages name it.
+const char* handlerName(FormEvent event);
+
+class MainWindow : public QWidget, public UserInterface {
+ public:
+  MainWindow();
+  ~MainWindow() override;
+
+  // The code that an event runs; an event without a handler runs nothing.
+  void setHandler(FormEvent event, std::function<void()> handler);
+  // What shows an error that escapes a handler without an error trap, and
+  // puts the pointer back.
+  void setEscapedErrorReporter(EscapedErrorReporter report) { reportEscaped_ = std::move(report); }
+
+  // Runs Form_Load, then shows the window centred on the screen with the
+  // focus on Repair. Returns false, showing nothing, when the load unloaded
+  // the window or ended the program.
+  bool loadAndShow();
+
+  // True once a handler has ended the program (the caller of the event loop
+  // then returns at once).
+  bool programEnded() const { return programEnded_; }
+
+  // CommonDialog1, the Open dialog; it lives as long as the window.
+  OpenDialog& openDialog() { return openDialog_; }
+
+  // UserInterface
+  void setBusyPointer() override;
+  void setNormalPointer() override;
+  std::string currentPath() override;
+  void setCurrentPath(const std::string& path) override;
+  void appendItem(const std::string& item) override;
+  int itemCount() override;
+  void selectItem(int index) override;
+  int messageBox(const std::string& text, int buttons, const std::string& title) override;
+  void unloadWindow() override;
+  [[noreturn]] void endProgram() override;
+  void doEvents() override;
+  std::string programFolder() override;
+
+ protected:
+  // Unloading, by a handler or through the window system: the program ends
+  // once the running handler has returned.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QPushButton* addButton(const char* name, const char* caption, const char* tooltip, int left, int top);
+  void dispatch(FormEvent event);
+  void quitAtOnce();
+
+  QLabel* label1_;
+  QComboBox* combo1_;
+  QPushButton* commandBrowse_;
+  QPushButton* command1_;
+  QPushButton* cmdRestore_;
+  QPushButton* cmdRestoreOld_;
+  QPushButton* cmdDelete_;
+  QPushButton* command2_;
+  QtOpenDialog openDialog_;
+
+  std::map<FormEvent, std::function<void()>> handlers_;
+  EscapedErrorReporter reportEscaped_;
+  // Controls that bring their own pointer (the path box's I-beam), restored
+  // when the busy pointer goes.
+  std::vector<std::pair<QWidget*, QCursor>> ownPointers_;
+  bool unloaded_ = false;
+  bool programEnded_ = false;
+};
+
+}  // namespace dbrepair

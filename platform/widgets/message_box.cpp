@@ -1,0 +1,87 @@
+#include "platform/widgets/message_box.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+#include <deque>
+#include <stdexcept>
+
+#include "platform/user_interface.h"
+
+namespace dbrepair {
+namespace {
+
+std::deque<int>& queuedAnswers() {
+  static std::deque<int> answers;
+  return answers;
+}
+
+std::vector<MessageBox::Scripted>& scriptedRecord() {
+  static std::vector<MessageBox::Scripted> record;
+  return record;
+}
+
+bool offersAnswer(int buttons, int answer) {
+  if (buttons == kButtonsYesNo) return answer == kAnswerYes || answer == kAnswerNo;
+  return answer == kAnswerOk;
+}
+
+// The texts come with Windows line breaks; a lone CR would show as a glyph.
+QString displayText(const std::string& text) {
+  QString shown = QString::fromStdString(text);
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return shown;
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, const std::string& text, int buttons,
+                                               const std::string& title) {
+  auto box = std::make_unique<QMessageBox>(parent);
+  box->setIcon(QMessageBox::NoIcon);
+  box->setWindowTitle(QString::fromStdString(title));
+  box->setTextFormat(Qt::PlainText);
+  box->setText(displayText(text));
+  if (buttons == kButtonsYesNo) {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setEscapeButton(QMessageBox::No);
+  } else {
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+  }
+  return box;
+}
+
+int MessageBox::show(QWidget* parent, const std::string& text, int buttons, const std::string& title) {
+  if (!queuedAnswers().empty()) {
+    const int answer = queuedAnswers().front();
+    queuedAnswers().pop_front();
+    if (!offersAnswer(buttons, answer)) {
+      throw std::logic_error("scripted answer " + std::to_string(answer) +
+                             " does not fit the box \"" + title + "\" with buttons " +
+                             std::to_string(buttons));
+    }
+    scriptedRecord().push_back({text, buttons, title, answer});
+    return answer;
+  }
+
+  auto box = build(parent, text, buttons, title);
+  box->exec();
+  const QMessageBox::StandardButton pressed = box->standardButton(box->clickedButton());
+  if (buttons != kButtonsYesNo) return kAnswerOk;
+  return pressed == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
+}
+
+void MessageBox::setNextAnswer(int answer) { queuedAnswers().push_back(answer); }
+
+void MessageBox::resetScript() {
+  queuedAnswers().clear();
+  scriptedRecord().clear();
+}
+
+const std::vector<MessageBox::Scripted>& MessageBox::scriptedBoxes() { return scriptedRecord(); }
+
+}  // namespace dbrepair
