@@ -1,0 +1,153 @@
+// Layout of a text key.
+//
+// General legacy (Jet 4):
+//   in-line codes of every character (case folded, accents stripped)
+//   01
+//   extra codes, one byte per character up to the last accented one: 02 for
+//     a plain character, the accent code for an accented one (omitted
+//     entirely when no character has one)
+//   when the text has unprintable characters: 01 01 01, then per such
+//     character a big-endian 16-bit 0x8000 | (7 + 4 * position) (position
+//     counts the extra-code bytes before it), 06 and its code
+//   descending: one more 00, then everything so far complemented
+//   00
+//
+// General of Access 97 (Jet 3):
+//   in-line codes of every character
+//   extra codes as 4-bit values, started and ended by a 0 nibble, or a single
+//     00 byte when no character has one
+//   descending: everything complemented
+// How Jet 3 marks plain characters between accented ones is not known here:
+// such text is refused rather than guessed.
+#include "jet/index_text_key.h"
+
+#include <cstdio>
+#include <string>
+
+#include "jet/error.h"
+#include "jet/index_text_codes.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::size_t kMaxIndexedChars = 255;
+constexpr std::uint8_t kEndText = 0x01;
+constexpr std::uint8_t kEndExtraText = 0x00;
+constexpr std::uint8_t kPlainPlaceholder = 0x02;
+constexpr std::uint8_t kUnprintableMidfix = 0x06;
+
+[[noreturn]] void unknown_char(char16_t c, const char* order) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+  throw Error(ErrorCode::Unsupported, Location{std::nullopt, "index key", "text"},
+              std::string("the ") + order + " sort code of U+" + code + " is not known");
+}
+
+// What is indexed: at most 255 characters, trailing spaces dropped.
+std::u16string_view indexed_part(std::u16string_view text) {
+  text = text.substr(0, kMaxIndexedChars);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  return text;
+}
+
+void complement_from(std::vector<std::uint8_t>& out, std::size_t start) {
+  for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
+}
+
+void append_general_legacy(std::vector<std::uint8_t>& out, std::u16string_view text, bool ascending) {
+  const std::size_t start = out.size();
+  std::vector<std::uint8_t> extra;       // one byte per character up to the last accented one
+  std::vector<std::uint8_t> unprintable;
+  std::size_t position = 0;  // characters with in-line codes so far
+  for (char16_t c : text) {
+    if (c > 0xFF) unknown_char(c, "General legacy");
+    const TextCode& code = kGeneralLegacyCodes[c];
+    switch (code.kind) {
+      case TextCodeKind::Ignored: break;
+      case TextCodeKind::Simple:
+        out.insert(out.end(), code.bytes, code.bytes + code.size);
+        ++position;
+        break;
+      case TextCodeKind::International:
+        out.insert(out.end(), code.bytes, code.bytes + code.size);
+        extra.resize(position, kPlainPlaceholder);
+        extra.push_back(code.extra);
+        ++position;
+        break;
+      case TextCodeKind::Unprintable: {
+        // Its position is the number of characters with in-line codes
+        // before it.
+        const std::uint16_t marker = static_cast<std::uint16_t>(0x8000 | (7 + 4 * position));
+        unprintable.push_back(static_cast<std::uint8_t>(marker >> 8));
+        unprintable.push_back(static_cast<std::uint8_t>(marker));
+        unprintable.push_back(kUnprintableMidfix);
+        unprintable.push_back(code.bytes[0]);
+        break;
+      }
+    }
+  }
+  out.push_back(kEndText);
+  // Trailing placeholders say nothing.
+  while (!extra.empty() && extra.back() <= kPlainPlaceholder) extra.pop_back();
+  out.insert(out.end(), extra.begin(), extra.end());
+  if (!unprintable.empty()) {
+    out.insert(out.end(), {kEndText, kEndText, kEndText});
+    out.insert(out.end(), unprintable.begin(), unprintable.end());
+  }
+  if (!ascending) {
+    out.push_back(kEndExtraText);
+    complement_from(out, start);
+  }
+  out.push_back(kEndExtraText);
+}
+
+const TextCode& general97_code(char16_t c) {
+  if (c <= 0xFF) return kGeneral97Codes[c];
+  for (const TextCodeMapping& m : kGeneral97Mappings) {
+    if (m.from == c) return kGeneral97Codes[m.to];
+  }
+  return kGeneral97Codes[0];  // ignored: Jet 3 text cannot hold it anyway
+}
+
+void append_general97(std::vector<std::uint8_t>& out, std::u16string_view text, bool ascending) {
+  const std::size_t start = out.size();
+  std::vector<std::uint8_t> nibbles;
+  std::size_t plain_before = 0;  // plain characters since the last accented one
+  for (char16_t c : text) {
+    const TextCode& code = general97_code(c);
+    out.insert(out.end(), code.bytes, code.bytes + code.size);
+    if (code.kind == TextCodeKind::International) {
+      if (plain_before > 0) unknown_char(c, "General (Access 97) sort order, after other characters,");
+      if (nibbles.empty()) nibbles.push_back(0);
+      nibbles.push_back(code.extra);
+    } else if (code.size > 0) {
+      ++plain_before;
+    }
+  }
+  if (nibbles.empty()) {
+    out.push_back(kEndExtraText);
+  } else {
+    nibbles.push_back(0);
+    for (std::size_t i = 0; i < nibbles.size(); i += 2) {
+      const std::uint8_t low = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
+      out.push_back(static_cast<std::uint8_t>((nibbles[i] << 4) | low));
+    }
+  }
+  if (!ascending) complement_from(out, start);
+}
+
+}  // namespace
+
+void append_text_key(std::vector<std::uint8_t>& out, std::u16string_view text, TextSortOrder order, bool ascending) {
+  text = indexed_part(text);
+  switch (order) {
+    case TextSortOrder::GeneralLegacy: return append_general_legacy(out, text, ascending);
+    case TextSortOrder::General97: return append_general97(out, text, ascending);
+    case TextSortOrder::Unknown: break;
+  }
+  throw Error(ErrorCode::Unsupported, Location{std::nullopt, "index key", "sort order"},
+              "text keys in this column's sort order are not known");
+}
+
+}  // namespace jet

@@ -1,0 +1,189 @@
+#include "jet/index_key.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+std::string hex(const std::vector<std::uint8_t>& bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string s;
+  for (auto b : bytes) {
+    s += digits[b >> 4];
+    s += digits[b & 15];
+  }
+  return s;
+}
+
+template <typename T>
+std::vector<std::uint8_t> stored(T value) {
+  std::vector<std::uint8_t> bytes(sizeof(T));
+  std::memcpy(bytes.data(), &value, sizeof(T));  // little-endian, as rows store it
+  return bytes;
+}
+
+std::string key_hex(ColumnType type, bool ascending, const KeyValue& value,
+                    TextSortOrder order = TextSortOrder::GeneralLegacy) {
+  std::vector<std::uint8_t> out;
+  append_key_column(out, KeyColumn{type, ascending, order}, value);
+  return hex(out);
+}
+
+// Keys Access wrote in the sample databases, and values taken from the
+// format's rules where the samples have none.
+TEST(IndexKey, EncodesEachTypeAsJetDoes) {
+  const auto long19 = stored<std::int32_t>(19);
+  const auto long_neg = stored<std::int32_t>(-2);
+  const auto short1 = stored<std::int16_t>(1);
+  const auto money = stored<std::int64_t>(12345);  // 1.2345
+  const auto dbl = stored<double>(1.0);
+  const auto dbl_neg = stored<double>(-1.0);
+  const auto sgl = stored<float>(-2.5f);
+  const std::vector<std::uint8_t> byte7{7};
+  const std::vector<std::uint8_t> guid{0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
+                                       0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  const std::vector<std::uint8_t> binary{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  std::vector<std::uint8_t> decimal(17, 0);
+  decimal[4] = 0x01;  // most significant word 0x01000000 stored little-endian
+  decimal[16] = 0x05;  // least significant word's top byte
+  std::vector<std::uint8_t> decimal_neg = decimal;
+  decimal_neg[0] = 0x80;
+
+  struct Row {
+    const char* name;
+    ColumnType type;
+    bool ascending;
+    KeyValue value;
+    const char* expected;
+  };
+  const std::vector<Row> rows = {
+      {"long ascending (Access)", ColumnType::Long, true, Bytes(long19), "7f80000013"},
+      {"long descending (Access)", ColumnType::Long, false, Bytes(long19), "807fffffec"},
+      {"negative long", ColumnType::Long, true, Bytes(long_neg), "7f7ffffffe"},
+      {"integer", ColumnType::Integer, true, Bytes(short1), "7f8001"},
+      {"currency", ColumnType::Currency, true, Bytes(money), "7f8000000000003039"},
+      {"byte descending", ColumnType::Byte, false, Bytes(byte7), "80f8"},
+      {"double", ColumnType::Double, true, Bytes(dbl), "7fbff0000000000000"},
+      {"negative double", ColumnType::Double, true, Bytes(dbl_neg), "7f400fffffffffffff"},
+      {"negative double descending", ColumnType::Double, false, Bytes(dbl_neg), "80bff0000000000000"},
+      {"negative single", ColumnType::Single, true, Bytes(sgl), "7f3fdfffff"},
+      {"date/time as double", ColumnType::DateTime, true, Bytes(dbl), "7fbff0000000000000"},
+      {"boolean true", ColumnType::Boolean, true, true, "7f00"},
+      {"boolean false descending", ColumnType::Boolean, false, false, "8000"},
+      {"boolean null is false", ColumnType::Boolean, true, std::monostate{}, "7fff"},
+      {"null ascending", ColumnType::Long, true, std::monostate{}, "00"},
+      {"null descending", ColumnType::Text, false, std::monostate{}, "ff"},
+      {"guid in text order", ColumnType::Guid, true, Bytes(guid), "7f0011223344556677098899aabbccddeeff08"},
+      {"guid descending keeps 09", ColumnType::Guid, false, Bytes(guid),
+       "80ffeeddccbbaa998809776655443322110" "0f7"},
+      {"binary pads its last group", ColumnType::Binary, true, Bytes(binary), "7f" "0102030405060708" "09" "090a000000000000" "02"},
+      {"decimal positive", ColumnType::Numeric, true, Bytes(decimal), "7f" "ff" "01000000" "00000000" "00000000" "05000000"},
+      {"decimal negative", ColumnType::Numeric, true, Bytes(decimal_neg), "7f" "00" "feffffff" "ffffffff" "ffffffff" "faffffff"},
+      {"decimal positive descending (Access's order)", ColumnType::Numeric, false, Bytes(decimal),
+       "80" "ff" "feffffff" "ffffffff" "ffffffff" "faffffff"},
+      {"text, General legacy (Access)", ColumnType::Text, true, std::u16string_view(u"Table1"), "7f6d4a4c5e51380100"},
+      {"text ignores case and trailing spaces", ColumnType::Text, true, std::u16string_view(u"tABLE1  "),
+       "7f6d4a4c5e51380100"},
+      {"text descending", ColumnType::Text, false, std::u16string_view(u"A"), "80b5feff00"},
+      {"accented text", ColumnType::Text, true, std::u16string_view(u"a\u00e9"), "7f4a5101020e00"},
+      {"unprintable character", ColumnType::Text, true, std::u16string_view(u"a\u0001b"),
+       "7f4a4c01" "010101" "800b0603" "00"},
+      {"memo indexes like text", ColumnType::Memo, true, std::u16string_view(u""), "7f0100"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(key_hex(r.type, r.ascending, r.value), r.expected) << r.name;
+  }
+}
+
+TEST(IndexKey, EncodesAccess97Text) {
+  struct Row {
+    std::u16string_view text;
+    bool ascending;
+    const char* expected;
+  };
+  const std::vector<Row> rows = {
+      {u"Table1", true, "7f7760616d665700"},  // as Access 97 wrote it
+      {u"Table1", false, "80889f9e9299a8ff"},
+      {u"\u00c0b", true, "7f606103" "00"},  // accent first: nibbles 0, 3, 0
+      {u"\u20ac", true, "7f" "1000"},        // the euro sign sorts as code page byte 0x80
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(key_hex(ColumnType::Text, r.ascending, r.text, TextSortOrder::General97), r.expected);
+  }
+}
+
+TEST(IndexKey, RefusesTextItCannotEncodeRatherThanGuess) {
+  struct Row {
+    const char* name;
+    std::u16string_view text;
+    TextSortOrder order;
+  };
+  const std::vector<Row> rows = {
+      {"character beyond the Jet 4 table", u"\u0100", TextSortOrder::GeneralLegacy},
+      {"Jet 3 accent after plain characters", u"a\u00e9", TextSortOrder::General97},
+      {"unknown sort order", u"a", TextSortOrder::Unknown},
+  };
+  for (const Row& r : rows) {
+    std::vector<std::uint8_t> out{0xAA};
+    try {
+      append_key_column(out, KeyColumn{ColumnType::Text, true, r.order}, r.text);
+      ADD_FAILURE() << r.name << " encoded as " << hex(out);
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code(), ErrorCode::Unsupported) << r.name;
+      EXPECT_EQ(out, std::vector<std::uint8_t>{0xAA}) << r.name << ": a refused column leaves nothing behind";
+    }
+  }
+  EXPECT_FALSE(text_keys_supported(text_sort_order(Version::Jet4, 1033, 1)));
+  EXPECT_FALSE(text_keys_supported(text_sort_order(Version::Jet4, 1049, 0)));
+  EXPECT_EQ(text_sort_order(Version::Jet3, 1033, 0), TextSortOrder::General97);
+  EXPECT_EQ(text_sort_order(Version::Jet4, 0, 0), TextSortOrder::GeneralLegacy);
+}
+
+TEST(IndexKey, RefusesValuesThatDoNotSuitTheColumn) {
+  const std::vector<std::uint8_t> three(3, 0);
+  std::vector<std::uint8_t> out;
+  EXPECT_THROW(append_key_column(out, KeyColumn{ColumnType::Long, true}, Bytes(three)), Error);
+  EXPECT_THROW(append_key_column(out, KeyColumn{ColumnType::Text, true}, Bytes(three)), Error);
+  EXPECT_THROW(append_key_column(out, KeyColumn{ColumnType::Ole, true}, Bytes(three)), Error);
+  EXPECT_TRUE(out.empty());
+}
+
+// Sorted values must give keys in unsigned byte order (reversed when
+// descending): the property every index relies on.
+TEST(IndexKey, KeysSortAsTheirValues) {
+  auto check = [](ColumnType type, const std::vector<std::vector<std::uint8_t>>& sorted_values) {
+    for (bool ascending : {true, false}) {
+      for (std::size_t i = 1; i < sorted_values.size(); ++i) {
+        std::vector<std::uint8_t> a, b;
+        append_key_column(a, KeyColumn{type, ascending}, Bytes(sorted_values[i - 1]));
+        append_key_column(b, KeyColumn{type, ascending}, Bytes(sorted_values[i]));
+        EXPECT_EQ(ascending, a < b) << "type " << static_cast<int>(type) << " value " << i;
+      }
+    }
+  };
+  check(ColumnType::Long, {stored<std::int32_t>(INT32_MIN), stored<std::int32_t>(-5), stored<std::int32_t>(0),
+                           stored<std::int32_t>(7), stored<std::int32_t>(INT32_MAX)});
+  check(ColumnType::Currency, {stored<std::int64_t>(-100000), stored<std::int64_t>(-1), stored<std::int64_t>(3)});
+  check(ColumnType::Double, {stored(-1e300), stored(-2.5), stored(-0.0001), stored(0.0), stored(1e-9), stored(42.0)});
+  check(ColumnType::Single, {stored(-3.5f), stored(-1.0f), stored(0.5f), stored(2.0f)});
+  check(ColumnType::Binary, {{1}, {1, 0}, {1, 2, 3, 4, 5, 6, 7, 8}, {1, 2, 3, 4, 5, 6, 7, 8, 0}, {2}});
+
+  std::vector<std::u16string> texts = {u"", u"0", u"9", u"a", u"AB", u"ac", u"b", u"z"};
+  for (std::size_t i = 1; i < texts.size(); ++i) {
+    for (auto order : {TextSortOrder::GeneralLegacy, TextSortOrder::General97}) {
+      std::vector<std::uint8_t> a, b;
+      append_key_column(a, KeyColumn{ColumnType::Text, true, order}, std::u16string_view(texts[i - 1]));
+      append_key_column(b, KeyColumn{ColumnType::Text, true, order}, std::u16string_view(texts[i]));
+      EXPECT_LT(a, b) << static_cast<int>(order) << " " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace jet
