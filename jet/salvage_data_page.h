@@ -1,0 +1,47 @@
+// Recovering the rows of a data page whose row-offset table may be damaged.
+//
+// The strict decoder (jet/data_page.h) takes each row to end where the
+// previous-numbered row starts and refuses a page whose offsets disagree.
+// Salvage instead keeps every offset that can be a row start (inside the
+// page, past the offset table) and bounds each row by the next higher start
+// among them, which is what the page layout guarantees (rows never overlap
+// and are packed towards the end), whatever the order of the row numbers. A
+// row count that would run the offset table into the rows is cut to the
+// slots that fit. Rows whose offsets cannot be right are reported lost; rows
+// whose bounds are only plausible are proved later by decoding them against
+// their table's definition.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/format.h"
+
+namespace jet {
+
+struct RecoveredRow {
+  std::uint8_t number = 0;  // slot number on the page
+  bool deleted = false;
+  bool overflow = false;    // the row holds a 4-byte pointer to where it lives now
+  Bytes bytes;              // a view into the page
+};
+
+struct RecoveredDataPage {
+  std::uint32_t owner = 0;
+  // Every slot with a usable offset, deleted ones included (overflow targets
+  // are stored as deleted rows and are reached through their pointers).
+  std::vector<RecoveredRow> rows;
+  // Slots whose offsets could not be a row start: lost rows, not deleted ones.
+  std::vector<std::uint8_t> lost_slots;
+  // True when the row count or any offset had to be overridden.
+  bool offsets_rebuilt = false;
+};
+
+// The page must be a data page (type 0x01) of the format's page size.
+RecoveredDataPage recover_data_page(Bytes page, Version version);
+
+// One row of a recovered page by slot number, or nullptr.
+const RecoveredRow* find_row(const RecoveredDataPage& page, std::uint8_t number);
+
+}  // namespace jet
