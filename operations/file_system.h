@@ -1,0 +1,33 @@
+// The file operations the commands use, behind one seam so that tests can
+// make a chosen operation fail at a chosen moment.
+#pragma once
+
+#include <string>
+
+#include "platform/date.h"
+
+namespace dbrepair {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual Date GetFileDate(const std::string& path) = 0;
+  // Whole-file copy replacing the destination; raises RuntimeError.
+  virtual void CopyFile(const std::string& source, const std::string& destination) = 0;
+  // Removes the one named file; raises RuntimeError.
+  virtual void DeleteFile(const std::string& path) = 0;
+};
+
+// The local file system.
+class LocalFileSystem : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  Date GetFileDate(const std::string& path) override;
+  void CopyFile(const std::string& source, const std::string& destination) override;
+  void DeleteFile(const std::string& path) override;
+};
+
+}  // namespace dbrepair

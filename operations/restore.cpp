@@ -1,0 +1,87 @@
+#include "operations/restore.h"
+
+#include "fileutil/parse_path.h"
+#include "operations/error_trap.h"
+#include "operations/repair.h"
+#include "operations/safety_backup.h"
+
+namespace dbrepair {
+
+ProductBackup ChooseBackup(RestoreChoice choice, const Date& bak_date, const Date& bak2_date) {
+  bool take_bak = choice == RestoreChoice::Newest ? bak_date > bak2_date : bak_date < bak2_date;
+  return take_bak ? ProductBackup::Bak : ProductBackup::Bak2;
+}
+
+std::string ProductBackupPath(const std::string& data_file, const std::string& extension) {
+  return ParsePath(data_file, "dir") + ParsePath(data_file, "nameonly") + extension;
+}
+
+void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
+  UserInterface& ui = context.ui;
+  FileSystem& files = context.files;
+  // 3343 anywhere: the compaction repair, then on as after Yes, unless the
+  // user left inside it; then the window is gone and nothing more is touched.
+  ErrorTrap trap(ui, " Location: cmdRestore_Click", QuitAction::EndProgram,
+                 kErrUnrecognizedFormat, [&] {
+                   return RepairJet4(context, ui.currentPath()) == RepairJet4Outcome::Finished;
+                 });
+  try {
+    trap.run([&] { ui.setBusyPointer(); });  // 1
+    bool backed_up = false;
+    bool completed = trap.run([&] { backed_up = MakeNumberedBackup(ui.currentPath(), ui, files); });  // 2
+    if (completed && backed_up) {
+      std::string bak;   // 3
+      std::string bak2;
+      trap.run([&] { bak = ProductBackupPath(ui.currentPath(), ".bak"); });
+      trap.run([&] { bak2 = ProductBackupPath(ui.currentPath(), ".bak2"); });
+
+      bool have_choice = true;
+      std::string chosen;
+      Date chosen_date;
+      if (trap.condition([&] { return files.FileExists(bak); })) {  // 4
+        Date bak_date;
+        trap.run([&] { bak_date = files.GetFileDate(bak); });
+        if (trap.condition([&] { return files.FileExists(bak2); })) {
+          Date bak2_date;
+          trap.run([&] { bak2_date = files.GetFileDate(bak2); });
+          bool take_bak = ChooseBackup(choice, bak_date, bak2_date) == ProductBackup::Bak;
+          chosen = take_bak ? bak : bak2;
+          chosen_date = take_bak ? bak_date : bak2_date;
+        } else {
+          chosen = bak;
+          chosen_date = bak_date;
+        }
+      } else if (trap.condition([&] { return files.FileExists(bak2); })) {  // 5
+        trap.run([&] { chosen_date = files.GetFileDate(bak2); });
+        chosen = bak2;
+      } else {  // 6
+        have_choice = false;
+        trap.run([&] {
+          ui.messageBox("No backup files were found in " + ParsePath(ui.currentPath(), "dir"),
+                        kButtonsOk, "Restore Cancelled");
+        });
+      }
+
+      if (have_choice) {
+        int answer = kAnswerNo;  // 7: an error here counts as No
+        trap.run([&] {
+          answer = ui.messageBox("Are you sure you want to restore the backup created on " +
+                                     DateToText(chosen_date) + "?",
+                                 kButtonsYesNo, "Restore Confirmation");
+        });
+        if (answer == kAnswerYes) {
+          trap.run([&] { ui.doEvents(); });                                           // 8
+          trap.run([&] { files.CopyFile(chosen, ui.currentPath()); });                // 9
+          trap.run([&] { context.dbEngine().RepairDatabase(ui.currentPath()); });     // 10
+          trap.run([&] {                                                              // 11
+            ui.messageBox("Restore Completed Successfully", kButtonsOk, "Restore Complete");
+          });
+        }
+      }
+    }
+    trap.run([&] { ui.setNormalPointer(); });  // 12
+  } catch (const LeaveHandler&) {
+  }
+}
+
+}  // namespace dbrepair

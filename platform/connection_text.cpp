@@ -1,0 +1,80 @@
+#include "platform/connection_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "platform/jet_engine.h"
+#include "platform/runtime_error.h"
+
+namespace dbrepair {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  auto begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string Unquote(const std::string& value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+[[noreturn]] void Refuse(const std::string& why, const std::string& text) {
+  throw RuntimeError(kErrUnspecifiedFailure, why + " in the connection text '" + text + "'.");
+}
+
+}  // namespace
+
+std::string MakeConnectionText(const std::string& path) {
+  return std::string("Provider=") + kJet4Provider + ";Data Source=" + path;
+}
+
+ConnectionText ParseConnectionText(const std::string& text) {
+  std::optional<std::string> provider;
+  std::optional<std::string> data_source;
+  std::optional<std::string>* last = nullptr;
+
+  size_t position = 0;
+  while (position <= text.size()) {
+    size_t end = text.find(';', position);
+    if (end == std::string::npos) end = text.size();
+    std::string segment = text.substr(position, end - position);
+    position = end + 1;
+    if (end == text.size() && Trim(segment).empty()) break;  // a closing ";"
+
+    size_t equals = segment.find('=');
+    if (equals == std::string::npos) {
+      if (last != nullptr) {
+        **last += ";" + segment;
+      } else if (!Trim(segment).empty()) {
+        Refuse("No key before '" + segment + "'", text);
+      }
+      continue;
+    }
+    std::string key = Lower(Trim(segment.substr(0, equals)));
+    std::optional<std::string>* slot = key == "provider"      ? &provider
+                                       : key == "data source" ? &data_source
+                                                              : nullptr;
+    if (slot == nullptr) Refuse("Unknown key '" + Trim(segment.substr(0, equals)) + "'", text);
+    if (slot->has_value()) Refuse("Repeated key '" + key + "'", text);
+    *slot = segment.substr(equals + 1);
+    last = slot;
+  }
+  if (!provider) Refuse("No provider", text);
+  if (!data_source) Refuse("No data source", text);
+  return ConnectionText{Trim(*provider), Unquote(Trim(*data_source))};
+}
+
+}  // namespace dbrepair

@@ -1,0 +1,157 @@
+#include "platform/file_operations.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace dbrepair {
+
+namespace {
+
+std::string ParentFolder(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Closes a descriptor on every way out.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  // Closes now, reporting a failure (a delayed write error surfaces here).
+  int close() {
+    int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+// Removes the temporary copy unless it was renamed into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return path_; }
+  void keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  bool kept_ = false;
+};
+
+void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno, path);
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+// The file a replacing copy writes: a symbolic link is followed, so that the
+// file it names is replaced and the link stays.
+std::string ReplacementTarget(const std::string& destination) {
+  struct stat info {};
+  if (::lstat(destination.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (::realpath(destination.c_str(), resolved) != nullptr) return resolved;
+  }
+  return destination;
+}
+
+}  // namespace
+
+RuntimeError FileError(int errno_value, const std::string& path) {
+  switch (errno_value) {
+    case ENOENT:
+      if (!path.empty() && !IsFolder(ParentFolder(path))) {
+        return RuntimeError(kErrPathNotFound, "Path not found");
+      }
+      return RuntimeError(kErrFileNotFound, "File not found");
+    case ENOTDIR:
+      return RuntimeError(kErrPathNotFound, "Path not found");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return RuntimeError(kErrPermissionDenied, "Permission denied");
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return RuntimeError(kErrDiskFull, "Disk full");
+    case EIO:
+      return RuntimeError(kErrDeviceIo, "Device I/O error");
+    default:
+      return RuntimeError(kErrPathFileAccess, "Path/File access error");
+  }
+}
+
+void CopyFileReplacing(const std::string& source, const std::string& destination) {
+  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw FileError(errno, source);
+  struct stat source_info {};
+  if (::fstat(in.get(), &source_info) != 0) throw FileError(errno, source);
+  if (!S_ISREG(source_info.st_mode)) throw FileError(EISDIR, source);
+
+  const std::string target = ReplacementTarget(destination);
+  if (IsFolder(target)) throw FileError(EISDIR, target);
+
+  std::string pattern = ParentFolder(target) + "/.dbrepair-copy-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  Descriptor out(::mkostemp(name.data(), O_CLOEXEC));
+  if (out.get() < 0) throw FileError(errno, target);
+  TemporaryFile temporary(name.data());
+
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(errno, source);
+    }
+    if (got == 0) break;
+    WriteAll(out.get(), buffer.data(), static_cast<size_t>(got), target);
+  }
+  if (::fchmod(out.get(), source_info.st_mode & 07777) != 0) throw FileError(errno, target);
+  if (::fsync(out.get()) != 0) throw FileError(errno, target);
+  if (out.close() != 0) throw FileError(errno, target);
+  if (::rename(temporary.path().c_str(), target.c_str()) != 0) throw FileError(errno, target);
+  temporary.keep();
+
+  // Make the rename itself durable; a failure here loses nothing.
+  Descriptor folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) ::fsync(folder.get());
+}
+
+void DeleteFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) throw FileError(errno, path);
+}
+
+}  // namespace dbrepair

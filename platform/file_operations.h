@@ -1,0 +1,32 @@
+// Whole-file copy and delete, raising the numbered run-time errors the
+// handlers report: 53 file not found, 57 device I/O error, 61 disk full,
+// 70 permission denied, 75 path/file access error, 76 path not found.
+#pragma once
+
+#include <string>
+
+#include "platform/runtime_error.h"
+
+namespace dbrepair {
+
+inline constexpr int kErrFileNotFound = 53;
+inline constexpr int kErrDeviceIo = 57;
+inline constexpr int kErrDiskFull = 61;
+inline constexpr int kErrPermissionDenied = 70;
+inline constexpr int kErrPathFileAccess = 75;
+inline constexpr int kErrPathNotFound = 76;
+
+// The run-time error for a failed system call on path (errno value).
+RuntimeError FileError(int errno_value, const std::string& path);
+
+// Copies the whole file at source to destination, replacing a file there.
+// The copy is written to a temporary file beside the destination, synced and
+// renamed over it, so the destination holds either its old or the complete
+// new content at every instant; on failure it is untouched and no temporary
+// file is left. The new file gets the source's permission bits.
+void CopyFileReplacing(const std::string& source, const std::string& destination);
+
+// Removes exactly the one named file (never a folder).
+void DeleteFile(const std::string& path);
+
+}  // namespace dbrepair

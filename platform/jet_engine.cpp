@@ -1,0 +1,46 @@
+#include "platform/jet_engine.h"
+
+#include <sys/stat.h>
+
+#include "jet/error.h"
+#include "jet/maintenance.h"
+#include "platform/connection_text.h"
+#include "platform/runtime_error.h"
+
+namespace dbrepair {
+
+namespace {
+
+std::string DataSourceOf(const std::string& text) {
+  ConnectionText connection = ParseConnectionText(text);
+  if (connection.provider != kJet4Provider) {
+    throw RuntimeError(kErrUnspecifiedFailure,
+                       "Provider '" + connection.provider + "' is not available; only " +
+                           kJet4Provider + " is.");
+  }
+  if (connection.dataSource.empty()) {
+    throw RuntimeError(kErrUnspecifiedFailure, "The connection text '" + text + "' names no file.");
+  }
+  return connection.dataSource;
+}
+
+}  // namespace
+
+void JetStorageJetEngine::CompactDatabase(const std::string& source,
+                                          const std::string& destination) {
+  const std::string from = DataSourceOf(source);
+  const std::string to = DataSourceOf(destination);
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0) {
+    throw RuntimeError(kErrUnspecifiedFailure, "Database '" + to + "' already exists.");
+  }
+  try {
+    jet::compact(from, to);
+  } catch (const jet::Error& error) {
+    throw RuntimeError(kErrUnspecifiedFailure, error.what());
+  }
+}
+
+std::unique_ptr<JetEngine> NewJetEngine() { return std::make_unique<JetStorageJetEngine>(); }
+
+}  // namespace dbrepair

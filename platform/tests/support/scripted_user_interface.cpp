@@ -1,0 +1,62 @@
+#include "scripted_user_interface.h"
+
+#include <gtest/gtest.h>
+
+namespace dbrepair::testing {
+
+void ScriptedUserInterface::setBusyPointer() {
+  pointer = Pointer::Busy;
+  log.push_back("busy");
+}
+
+void ScriptedUserInterface::setNormalPointer() {
+  pointer = Pointer::Normal;
+  log.push_back("normal");
+}
+
+void ScriptedUserInterface::selectItem(int index) {
+  if (index < 0 || index >= static_cast<int>(items.size())) {
+    ADD_FAILURE() << "selectItem(" << index << ") with " << items.size() << " items";
+    return;
+  }
+  path = items[static_cast<size_t>(index)];
+}
+
+int ScriptedUserInterface::messageBox(const std::string& text, int buttons,
+                                      const std::string& title) {
+  if (unloaded) ADD_FAILURE() << "message box \"" << title << "\" after the window was unloaded";
+  boxes.push_back(ShownBox{text, buttons, title});
+  log.push_back("box " + title);
+  if (buttons != kButtonsYesNo) return kAnswerOk;
+  if (answers.empty()) {
+    ADD_FAILURE() << "no scripted answer for \"" << title << "\": " << text;
+    return kAnswerNo;
+  }
+  int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void ScriptedUserInterface::unloadWindow() {
+  unloaded = true;
+  log.push_back("unload");
+}
+
+void ScriptedUserInterface::endProgram() {
+  unloaded = true;
+  log.push_back("end");
+  throw EndProgram{};
+}
+
+void ScriptedUserInterface::doEvents() {
+  log.push_back("doEvents");
+  if (pending_events) pending_events();
+}
+
+std::vector<std::string> ScriptedUserInterface::titles() const {
+  std::vector<std::string> result;
+  for (const auto& box : boxes) result.push_back(box.title);
+  return result;
+}
+
+}  // namespace dbrepair::testing
