@@ -128,21 +128,9 @@ TEST(IndexWalk, EveryCorpusIndexTreeWalksCleanly) {
   std::size_t roots = 0;
   for (const testing::CorpusFile& file : testing::load_corpus()) {
     SCOPED_TRACE(file.name);
-    // Roots: index pages no intermediate page points at.
-    std::map<std::uint32_t, IndexPage> pages;
-    for (std::uint32_t n = 1; n < file.page_count(); ++n) {
-      Bytes raw = file.page(n);
-      if (raw[0] == 0x03 || raw[0] == 0x04) pages[n] = decode_index_page(file.version, n, raw);
-    }
-    std::set<std::uint32_t> children;
-    for (const auto& [n, p] : pages) {
-      for (const auto& e : p.entries) children.insert(e.child);
-      children.insert(p.tail_page);
-    }
-    for (const auto& [n, p] : pages) {
-      if (children.count(n) || p.prev_page != 0) continue;
+    for (const testing::IndexRoot& root : testing::index_roots(file)) {
       ++roots;
-      IndexWalk w = check_index(file.version, p.table_page, n, IndexWalkOptions{file.page_count(), 1000, 32},
+      IndexWalk w = check_index(file.version, root.table_page, root.root_page, IndexWalkOptions{file.page_count(), 1000, 32},
                                 file.page_source());
       for (const auto& problem : w.problems) ADD_FAILURE() << "page " << problem.page << " " << problem.field << ": " << problem.what;
     }

@@ -44,3 +44,30 @@ std::vector<CorpusFile> load_corpus() {
 }
 
 }  // namespace jet::testing
+
+#include <map>
+#include <set>
+
+#include "jet/index_page.h"
+
+namespace jet::testing {
+
+std::vector<IndexRoot> index_roots(const CorpusFile& file) {
+  std::map<std::uint32_t, IndexPage> pages;
+  for (std::uint32_t n = 1; n < file.page_count(); ++n) {
+    Bytes raw = file.page(n);
+    if (raw[0] == 0x03 || raw[0] == 0x04) pages[n] = decode_index_page(file.version, n, raw);
+  }
+  std::set<std::uint32_t> children;
+  for (const auto& [n, p] : pages) {
+    for (const auto& e : p.entries) children.insert(e.child);
+    children.insert(p.tail_page);
+  }
+  std::vector<IndexRoot> roots;
+  for (const auto& [n, p] : pages) {
+    if (!children.count(n) && p.prev_page == 0) roots.push_back(IndexRoot{p.table_page, n});
+  }
+  return roots;
+}
+
+}  // namespace jet::testing

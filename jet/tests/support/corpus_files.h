@@ -26,3 +26,16 @@ bool corpus_available();
 std::vector<CorpusFile> load_corpus();
 
 }  // namespace jet::testing
+
+namespace jet::testing {
+
+struct IndexRoot {
+  std::uint32_t table_page;
+  std::uint32_t root_page;
+};
+
+// The root of every index tree in the file: index pages that no intermediate
+// page points at and that have no previous page.
+std::vector<IndexRoot> index_roots(const CorpusFile& file);
+
+}  // namespace jet::testing

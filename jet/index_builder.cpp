@@ -1,0 +1,313 @@
+#include "jet/index_builder.h"
+
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <queue>
+#include <string>
+
+#include "jet/error.h"
+
+namespace jet {
+
+namespace {
+
+// Memory one buffered entry costs beyond its key bytes.
+constexpr std::size_t kEntryOverhead = sizeof(IndexEntry);
+
+// Record layout of a spilled run: u16 key length, key, u32 page, u8 row.
+void write_record(std::FILE* f, const IndexEntry& e) {
+  std::uint8_t head[2];
+  store_u16(head, static_cast<std::uint16_t>(e.key.size()));
+  std::uint8_t tail[5];
+  store_u32(tail, e.row.page);
+  tail[4] = e.row.row;
+  if (std::fwrite(head, 1, 2, f) != 2 || std::fwrite(e.key.data(), 1, e.key.size(), f) != e.key.size() ||
+      std::fwrite(tail, 1, 5, f) != 5) {
+    throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
+  }
+}
+
+// The size an index page's entries will take once encode_index_page has
+// taken out their shared prefix, kept up to date entry by entry.
+class PageSize {
+ public:
+  // What the size would be with `record` appended (and the state to keep).
+  std::size_t with(const std::vector<std::uint8_t>& record, std::size_t trailer, std::size_t& common,
+                   std::size_t& limit) const {
+    limit = std::min(limit_, record.size() - trailer + 3);  // never into the row byte
+    if (count_ == 0) {
+      common = record.size();
+      return record.size();
+    }
+    std::size_t lcp = 0;
+    const std::size_t bound = std::min(common_, record.size());
+    while (lcp < bound && first_[lcp] == record[lcp]) ++lcp;
+    common = lcp;
+    return raw_ + record.size() - std::min(common, limit) * count_;
+  }
+
+  void append(const std::vector<std::uint8_t>& record, std::size_t common, std::size_t limit) {
+    if (count_ == 0) first_ = record;
+    raw_ += record.size();
+    common_ = common;
+    limit_ = limit;
+    ++count_;
+  }
+
+ private:
+  std::vector<std::uint8_t> first_;
+  std::size_t raw_ = 0;
+  std::size_t common_ = 0;
+  std::size_t limit_ = SIZE_MAX;
+  std::size_t count_ = 0;
+};
+
+// One level of the tree under construction: its open page and, above the
+// leaves, the latest child, held back until it is known whether it is the
+// page's last (its tail).
+struct Level {
+  IndexPage page;
+  PageSize size;
+  std::uint32_t number = 0;
+  bool open = false;
+  std::size_t closed_pages = 0;
+  std::optional<IndexEntry> held;  // last leaf entry below the child, child page in `child`
+  IndexEntry last_leaf;            // the last leaf entry below the open page
+};
+
+class PageStream {
+ public:
+  PageStream(const IndexBuildOptions& options, IndexPageSink& sink, IndexBuildResult& result)
+      : options_(options), sink_(sink), result_(result) {}
+
+  void add_leaf_entry(const IndexEntry& entry) {
+    if (!level(0).open) open_page(0, 0, sink_.allocate_page());
+    if (!try_append(0, entry)) {
+      close_page(0, true);
+      try_append(0, entry);
+    }
+  }
+
+  void finish() {
+    if (!level(0).open) open_page(0, 0, sink_.allocate_page());  // an empty index is one empty leaf
+    for (std::size_t depth = 0;; ++depth) {
+      Level& l = levels_[depth];
+      if (depth > 0) settle_last_child(depth);
+      if (l.closed_pages == 0) {
+        write_page(depth, 0);
+        result_.root_page = l.number;
+        return;
+      }
+      close_page(depth, false);
+    }
+  }
+
+ private:
+  Level& level(std::size_t depth) {
+    if (levels_.size() <= depth) levels_.resize(depth + 1);
+    return levels_[depth];
+  }
+
+  void open_page(std::size_t depth, std::uint32_t prev, std::uint32_t number) {
+    Level& l = level(depth);
+    l.page = IndexPage{};
+    l.page.leaf = depth == 0;
+    l.page.table_page = options_.table_page;
+    l.page.prev_page = prev;
+    l.page.level = static_cast<std::uint8_t>(std::min<std::size_t>(depth, 255));
+    l.size = PageSize{};
+    l.number = number;
+    l.open = true;
+  }
+
+  bool try_append(std::size_t depth, const IndexEntry& entry) {
+    Level& l = levels_[depth];
+    std::vector<std::uint8_t> record;
+    append_index_entry(record, entry, l.page.leaf);
+    std::size_t common = 0, limit = 0;
+    const std::size_t trailer = l.page.leaf ? 4 : 8;
+    if (l.size.with(record, trailer, common, limit) > index_page_capacity(options_.version)) {
+      if (l.page.entries.empty()) {
+        throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
+                    "a key of " + std::to_string(entry.key.size()) + " bytes does not fit an index page");
+      }
+      return false;
+    }
+    l.size.append(record, common, limit);
+    l.page.entries.push_back(entry);
+    if (l.page.leaf) l.last_leaf = entry;
+    return true;
+  }
+
+  void write_page(std::size_t depth, std::uint32_t next) {
+    Level& l = levels_[depth];
+    l.page.next_page = next;
+    sink_.write_page(l.number, encode_index_page(options_.version, l.page));
+    result_.pages.push_back(l.number);
+  }
+
+  // Writes the open page, opens the one after it when `more`, and passes
+  // the written page up as a child of the level above.
+  void close_page(std::size_t depth, bool more) {
+    const std::uint32_t next = more ? sink_.allocate_page() : 0;
+    write_page(depth, next);
+    Level& l = levels_[depth];
+    IndexEntry up = l.last_leaf;
+    up.child = l.number;
+    ++l.closed_pages;
+    if (more) {
+      open_page(depth, l.number, next);
+    } else {
+      l.open = false;
+    }
+    add_child(depth + 1, std::move(up));
+  }
+
+  // Intermediate levels: the held child becomes an entry once another child
+  // follows, or the tail of a page that has no room for it.
+  void add_child(std::size_t depth, IndexEntry child) {
+    Level& l = level(depth);
+    if (!l.open) open_page(depth, 0, sink_.allocate_page());
+    if (l.held) {
+      IndexEntry previous = std::move(*l.held);
+      l.held.reset();
+      if (!try_append(depth, previous)) {
+        levels_[depth].page.tail_page = previous.child;
+        levels_[depth].last_leaf = previous;
+        close_page(depth, true);
+      } else {
+        levels_[depth].last_leaf = previous;
+      }
+    }
+    levels_[depth].held = std::move(child);
+  }
+
+  // At the end: the last child of an intermediate page is its tail, unless it
+  // is the page's only child.
+  void settle_last_child(std::size_t depth) {
+    Level& l = levels_[depth];
+    if (!l.held) return;
+    IndexEntry child = std::move(*l.held);
+    l.held.reset();
+    if (l.page.entries.empty()) {
+      try_append(depth, child);
+    } else {
+      l.page.tail_page = child.child;
+    }
+    l.last_leaf = child;
+  }
+
+  const IndexBuildOptions& options_;
+  IndexPageSink& sink_;
+  IndexBuildResult& result_;
+  std::deque<Level> levels_;  // references stay valid as levels are added
+};
+
+}  // namespace
+
+struct IndexBuilder::Run {
+  std::FILE* file = nullptr;
+  ~Run() {
+    if (file) std::fclose(file);
+  }
+  // The next entry of the run, or nothing at its end.
+  std::optional<IndexEntry> next() {
+    std::uint8_t head[2];
+    const std::size_t got = std::fread(head, 1, 2, file);
+    if (got == 0 && std::feof(file)) return std::nullopt;
+    IndexEntry e;
+    e.key.resize(load_u16(head));
+    std::uint8_t tail[5];
+    if (got != 2 || std::fread(e.key.data(), 1, e.key.size(), file) != e.key.size() ||
+        std::fread(tail, 1, 5, file) != 5) {
+      throw Error(ErrorCode::Io, "cannot read back a sorted run of index entries");
+    }
+    e.row = RowPointer{load_u32(tail), tail[4]};
+    return e;
+  }
+};
+
+IndexBuilder::IndexBuilder(IndexBuildOptions options) : options_(options) {}
+IndexBuilder::~IndexBuilder() = default;
+
+void IndexBuilder::add(std::vector<std::uint8_t> key, RowPointer row) {
+  if (key.size() + 8 > index_page_capacity(options_.version)) {
+    throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
+                "a key of " + std::to_string(key.size()) + " bytes does not fit an index page");
+  }
+  buffered_bytes_ += key.size() + kEntryOverhead;
+  buffer_.push_back(IndexEntry{std::move(key), row, 0});
+  if (buffered_bytes_ >= options_.memory_budget) spill();
+}
+
+void IndexBuilder::spill() {
+  std::sort(buffer_.begin(), buffer_.end());
+  auto run = std::make_unique<Run>();
+  run->file = std::tmpfile();
+  if (!run->file) throw Error(ErrorCode::Io, "cannot create a temporary file for sorting index entries");
+  for (const IndexEntry& e : buffer_) write_record(run->file, e);
+  if (std::fflush(run->file) != 0 || std::fseek(run->file, 0, SEEK_SET) != 0) {
+    throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
+  }
+  runs_.push_back(std::move(run));
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  buffered_bytes_ = 0;
+}
+
+IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
+  IndexBuildResult result;
+  result.spilled_runs = runs_.size();
+  PageStream stream(options_, sink, result);
+  std::optional<IndexEntry> previous;
+  auto emit = [&](IndexEntry e) {
+    if (previous) {
+      if (!(*previous < e)) {
+        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
+                    "the same key and row were added twice (row " + std::to_string(e.row.row) + " of page " +
+                        std::to_string(e.row.page) + ")");
+      }
+      if (previous->key != e.key) ++result.unique_entry_count;
+    } else {
+      ++result.unique_entry_count;
+    }
+    ++result.entry_count;
+    previous = e;
+    stream.add_leaf_entry(e);
+  };
+
+  std::sort(buffer_.begin(), buffer_.end());
+  if (runs_.empty()) {
+    for (IndexEntry& e : buffer_) emit(std::move(e));
+  } else {
+    // Merge the runs and what is still in memory, smallest entry first.
+    struct Head {
+      IndexEntry entry;
+      std::size_t source;  // runs_.size() for the memory buffer
+    };
+    auto later = [](const Head& a, const Head& b) { return b.entry < a.entry; };
+    std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
+    std::size_t memory_pos = 0;
+    auto refill = [&](std::size_t source) {
+      if (source == runs_.size()) {
+        if (memory_pos < buffer_.size()) heads.push(Head{std::move(buffer_[memory_pos++]), source});
+      } else if (auto e = runs_[source]->next()) {
+        heads.push(Head{std::move(*e), source});
+      }
+    };
+    for (std::size_t s = 0; s <= runs_.size(); ++s) refill(s);
+    while (!heads.empty()) {
+      Head head = heads.top();
+      heads.pop();
+      refill(head.source);
+      emit(std::move(head.entry));
+    }
+  }
+  stream.finish();
+  buffer_.clear();
+  runs_.clear();
+  return result;
+}
+
+}  // namespace jet

@@ -1,0 +1,80 @@
+// Building a real index's pages in one pass from its entries.
+//
+// Entries arrive in any order. The builder keeps them in memory up to a
+// budget; beyond it, it sorts what it holds into a run in an unnamed
+// temporary file and starts again, and at the end merges the runs. The
+// sorted entries then stream into pages: leaves filled as full as the page
+// allows (with the shared prefix taken out), each finished page's last entry
+// passed up to the level above, whose pages name every child but the last
+// in an entry and the last as their tail. Only one open page per level is
+// held, so memory stays flat however large the index.
+//
+// Pages are numbered by the caller's sink, in the order the builder asks for
+// them, and each is written once, complete, with its previous/next links.
+// The same entries with the same sink give the same pages whatever the budget.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/format.h"
+#include "jet/index_page.h"
+#include "jet/row_pointer.h"
+
+namespace jet {
+
+// Supplies page numbers and takes finished pages; the writer implements it.
+class IndexPageSink {
+ public:
+  virtual ~IndexPageSink() = default;
+  virtual std::uint32_t allocate_page() = 0;
+  virtual void write_page(std::uint32_t number, Bytes page) = 0;
+};
+
+struct IndexBuildOptions {
+  Version version = Version::Jet4;
+  std::uint32_t table_page = 0;  // the owning table's TDEF page
+  // Bytes of entries held in memory before a run is spilled to disk.
+  std::size_t memory_budget = std::size_t{32} << 20;
+};
+
+struct IndexBuildResult {
+  std::uint32_t root_page = 0;
+  std::uint64_t entry_count = 0;
+  // Entries with distinct keys: the count a table definition keeps per real
+  // index.
+  std::uint32_t unique_entry_count = 0;
+  std::vector<std::uint32_t> pages;  // every page written, for the index's usage map
+  std::size_t spilled_runs = 0;
+};
+
+class IndexBuilder {
+ public:
+  explicit IndexBuilder(IndexBuildOptions options);
+  ~IndexBuilder();
+  IndexBuilder(const IndexBuilder&) = delete;
+  IndexBuilder& operator=(const IndexBuilder&) = delete;
+
+  // Raises LimitExceeded for a key too long to fit an index page, Io when a
+  // run cannot be spilled.
+  void add(std::vector<std::uint8_t> key, RowPointer row);
+
+  // Sorts, merges and writes the pages. Raises InvalidArgument when the same
+  // key and row were added twice. The builder is spent afterwards.
+  IndexBuildResult finish(IndexPageSink& sink);
+
+ private:
+  struct Run;
+  void spill();
+
+  IndexBuildOptions options_;
+  std::vector<IndexEntry> buffer_;
+  std::size_t buffered_bytes_ = 0;
+  std::vector<std::unique_ptr<Run>> runs_;
+};
+
+}  // namespace jet
