@@ -1,0 +1,99 @@
+#include "jet/data_page.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+constexpr std::size_t kFreeSpace = 0x02;
+constexpr std::size_t kOwner = 0x04;
+constexpr std::size_t kJet4Unknown = 0x08;
+constexpr std::size_t row_count_offset(Version v) { return v == Version::Jet3 ? 0x08 : 0x0C; }
+
+}  // namespace
+
+DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number) {
+  ByteReader r(page, page_number, "data page");
+  if (r.u8(0, "page type") != static_cast<std::uint8_t>(PageType::Data)) {
+    r.fail("page type", "expected a data page (01), found " + std::to_string(page[0]));
+  }
+  DataPage d;
+  d.free_space = r.u16(kFreeSpace, "free space");
+  d.owner = r.u32(kOwner, "owning table");
+  if (version == Version::Jet4) d.jet4_unknown = r.u32(kJet4Unknown, "unknown");
+  std::uint16_t count = r.u16(row_count_offset(version), "row count");
+  std::size_t table_end = data_page_header_size(version) + 2u * count;
+  if (count > kMaxRowsPerPage || table_end > page.size()) {
+    r.fail("row count", std::to_string(count) + " rows cannot fit on a page");
+  }
+  d.slots.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    d.slots[i].raw = r.u16(data_page_header_size(version) + 2 * i, "row offset");
+  }
+  return d;
+}
+
+Bytes row_bytes(Bytes page, const DataPage& header, std::size_t row, Version version,
+                std::uint32_t page_number) {
+  ByteReader r(page, page_number, "data page");
+  if (row >= header.slots.size()) {
+    r.fail("row number", "row " + std::to_string(row) + " does not exist (the page has " +
+                             std::to_string(header.slots.size()) + " rows)");
+  }
+  std::size_t start = header.slots[row].offset();
+  std::size_t end = row == 0 ? page.size() : header.slots[row - 1].offset();
+  std::size_t table_end = data_page_header_size(version) + 2 * header.slots.size();
+  std::string field = "row " + std::to_string(row) + " offset";
+  if (start < table_end) {
+    r.fail(field, "row starts at " + std::to_string(start) + ", inside the row offset table");
+  }
+  if (end > page.size() || start > end) {
+    r.fail(field, "row runs from " + std::to_string(start) + " to " + std::to_string(end));
+  }
+  return page.subspan(start, end - start);
+}
+
+RowPointer decode_overflow_pointer(Bytes row, std::uint32_t page_number) {
+  ByteReader r(row, page_number, "overflow row");
+  return RowPointer::from_u32(r.u32(0, "row pointer"));
+}
+
+std::size_t data_page_free_space(Version version, std::size_t row_count, std::size_t row_bytes) {
+  std::size_t used = data_page_header_size(version) + 2 * row_count + row_bytes;
+  std::size_t size = page_size(version);
+  return used > size ? 0 : size - used;
+}
+
+std::vector<std::uint8_t> encode_data_page(Version version, std::uint32_t owner,
+                                           std::span<const PackedRow> rows) {
+  std::size_t total = 0;
+  for (const auto& row : rows) total += row.data.size();
+  std::size_t size = page_size(version);
+  if (rows.size() > kMaxRowsPerPage ||
+      data_page_header_size(version) + 2 * rows.size() + total > size) {
+    throw Error(ErrorCode::LimitExceeded,
+                std::to_string(rows.size()) + " rows of " + std::to_string(total) +
+                    " bytes do not fit on one data page");
+  }
+  std::vector<std::uint8_t> page(size, 0);
+  page[0] = static_cast<std::uint8_t>(PageType::Data);
+  page[1] = 0x01;
+  store_u16(page.data() + kFreeSpace,
+            static_cast<std::uint16_t>(data_page_free_space(version, rows.size(), total)));
+  store_u32(page.data() + kOwner, owner);
+  store_u16(page.data() + row_count_offset(version), static_cast<std::uint16_t>(rows.size()));
+  std::size_t end = size;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto& row = rows[i];
+    std::size_t start = end - row.data.size();
+    std::copy(row.data.begin(), row.data.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+    store_u16(page.data() + data_page_header_size(version) + 2 * i,
+              static_cast<std::uint16_t>(start | row.flags));
+    end = start;
+  }
+  return page;
+}
+
+}  // namespace jet

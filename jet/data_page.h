@@ -1,0 +1,80 @@
+// Data pages (type 0x01): the pages that hold a table's rows, and (marked
+// "LVAL" in place of the owning table) long values.
+//
+//   Jet 3                          Jet 4
+//   0x00  1  01 (page type)        0x00  1  01
+//   0x01  1  01                    0x01  1  01
+//   0x02  2  free space            0x02  2  free space
+//   0x04  4  owning TDEF page      0x04  4  owning TDEF page
+//   0x08  2  row count             0x08  4  unknown (written as zero)
+//   0x0A     row offsets           0x0C  2  row count
+//                                  0x0E     row offsets
+//
+// Each row offset is 2 bytes: bits 0-12 the row's start within the page,
+// 0x8000 the row is deleted, 0x4000 the row holds only a pointer to where the
+// row now lives (4 bytes: row number, 3-byte page). Rows are packed from the
+// end of the page downward in row-number order, so row n ends where row n-1
+// starts (row 0 at the page's end).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/format.h"
+#include "jet/row_pointer.h"
+
+namespace jet {
+
+constexpr std::uint16_t kRowOffsetMask = 0x1FFF;
+constexpr std::uint16_t kRowDeleted = 0x8000;
+constexpr std::uint16_t kRowOverflow = 0x4000;
+constexpr std::uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
+constexpr std::size_t kMaxRowsPerPage = 255;
+
+struct RowSlot {
+  std::uint16_t raw = 0;
+
+  std::uint16_t offset() const { return raw & kRowOffsetMask; }
+  bool deleted() const { return (raw & kRowDeleted) != 0; }
+  bool overflow() const { return (raw & kRowOverflow) != 0; }
+};
+
+struct DataPage {
+  std::uint16_t free_space = 0;
+  std::uint32_t owner = 0;  // TDEF page of the owning table, or "LVAL"
+  std::uint32_t jet4_unknown = 0;
+  std::vector<RowSlot> slots;
+
+  bool holds_long_values() const { return owner == kLongValueOwner; }
+};
+
+// Size of the page header before the row offsets.
+constexpr std::size_t data_page_header_size(Version v) { return v == Version::Jet3 ? 10 : 14; }
+
+// Decodes a data page's header and row offsets; page_number labels errors.
+DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number);
+
+// The bytes of row `row` of a decoded page. Raises Corrupt when the row's
+// bounds leave the page, overlap the offset table or run backwards.
+Bytes row_bytes(Bytes page, const DataPage& header, std::size_t row, Version version,
+                std::uint32_t page_number);
+
+// Where an overflow row's pointer leads.
+RowPointer decode_overflow_pointer(Bytes row, std::uint32_t page_number);
+
+struct PackedRow {
+  std::vector<std::uint8_t> data;
+  std::uint16_t flags = 0;  // kRowDeleted and/or kRowOverflow
+};
+
+// Free space a page would have after holding rows of the given total size.
+std::size_t data_page_free_space(Version version, std::size_t row_count, std::size_t row_bytes);
+
+// A data page owned by `owner` holding rows in row-number order. Raises
+// LimitExceeded when they do not fit.
+std::vector<std::uint8_t> encode_data_page(Version version, std::uint32_t owner,
+                                           std::span<const PackedRow> rows);
+
+}  // namespace jet

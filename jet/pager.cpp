@@ -1,0 +1,65 @@
+#include "jet/pager.h"
+
+#include <array>
+
+#include "jet/rc4.h"
+
+namespace jet {
+
+void crypt_page(std::uint32_t database_key, std::uint32_t page_number, MutableBytes page) {
+  std::array<std::uint8_t, 4> key;
+  store_u32(key.data(), database_key ^ page_number);
+  rc4_apply(key, page);
+}
+
+Pager::Pager(const File& file, Version version, std::uint32_t database_key,
+             std::size_t cache_pages)
+    : file_(file),
+      version_(version),
+      database_key_(database_key),
+      page_size_(jet::page_size(version)),
+      cache_limit_(cache_pages == 0 ? 1 : cache_pages) {
+  std::uint64_t size = file.size();
+  std::uint64_t whole = size / page_size_;
+  if (whole > 0xFFFFFFu) {
+    // Page numbers are 3 bytes wide in every pointer.
+    throw Error(ErrorCode::LimitExceeded,
+                "the file has " + std::to_string(whole) + " pages, more than a Jet database can");
+  }
+  page_count_ = static_cast<std::uint32_t>(whole);
+  trailing_bytes_ = static_cast<std::uint32_t>(size % page_size_);
+}
+
+Page Pager::page(std::uint32_t n) const {
+  if (auto it = index_.find(n); it != index_.end()) {
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return it->second->second;
+  }
+  if (n >= page_count_) {
+    std::string what =
+        n == page_count_ && trailing_bytes_ != 0
+            ? "the file ends " + std::to_string(trailing_bytes_) + " bytes into this page"
+            : "page " + std::to_string(n) + " is beyond the end of the file (" +
+                  std::to_string(page_count_) + " pages)";
+    throw_corrupt(n, "page", "page number", what);
+  }
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(page_size_);
+  file_.read_at(static_cast<std::uint64_t>(n) * page_size_, *bytes);
+  if (database_key_ != 0 && n != 0) crypt_page(database_key_, n, *bytes);
+
+  Page result = std::move(bytes);
+  lru_.emplace_front(n, result);
+  index_[n] = lru_.begin();
+  if (lru_.size() > cache_limit_) {
+    index_.erase(lru_.back().first);
+    lru_.pop_back();
+  }
+  return result;
+}
+
+void Pager::clear_cache() const {
+  lru_.clear();
+  index_.clear();
+}
+
+}  // namespace jet

@@ -1,0 +1,62 @@
+// Reads the pages of a database file, decrypting them when the database key
+// is set, and keeps the most recently used ones in a bounded cache.
+//
+// A file is a sequence of pages of the format's size; page 0 is the header.
+// When the database key is not zero, page N (N >= 1) is RC4-encrypted under
+// the 4-byte little-endian key (database key XOR N). A file whose size is not
+// a whole number of pages has a partial last page, which is reported, never
+// read past.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/file.h"
+#include "jet/format.h"
+
+namespace jet {
+
+using Page = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// Encrypts or decrypts (the same operation) one page's bytes in place.
+void crypt_page(std::uint32_t database_key, std::uint32_t page_number, MutableBytes page);
+
+class Pager {
+ public:
+  static constexpr std::size_t kDefaultCachePages = 1024;
+
+  Pager(const File& file, Version version, std::uint32_t database_key,
+        std::size_t cache_pages = kDefaultCachePages);
+
+  Version version() const { return version_; }
+  std::uint32_t page_size() const { return page_size_; }
+  // Whole pages in the file.
+  std::uint32_t page_count() const { return page_count_; }
+  // Bytes of a partial page after the last whole one (0 when none).
+  std::uint32_t trailing_bytes() const { return trailing_bytes_; }
+
+  // Page n, decrypted. Raises Corrupt naming the page when n is beyond the
+  // file or is the partial last page; Io when the file cannot be read.
+  Page page(std::uint32_t n) const;
+
+  // Forgets cached pages (after the file was changed underneath).
+  void clear_cache() const;
+
+ private:
+  const File& file_;
+  Version version_;
+  std::uint32_t database_key_;
+  std::uint32_t page_size_;
+  std::uint32_t page_count_;
+  std::uint32_t trailing_bytes_;
+  std::size_t cache_limit_;
+
+  // Least recently used at the back.
+  mutable std::list<std::pair<std::uint32_t, Page>> lru_;
+  mutable std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
+};
+
+}  // namespace jet

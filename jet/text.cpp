@@ -1,0 +1,231 @@
+#include "jet/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace jet {
+
+namespace {
+
+void append_utf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+constexpr std::uint32_t kReplacement = 0xFFFD;
+
+// Decodes UTF-8 into code points; malformed input raises InvalidArgument.
+std::vector<std::uint32_t> code_points(std::string_view utf8) {
+  std::vector<std::uint32_t> out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  auto bad = [&] {
+    throw Error(ErrorCode::InvalidArgument,
+                "text is not valid UTF-8 at byte " + std::to_string(i));
+  };
+  while (i < utf8.size()) {
+    auto lead = static_cast<std::uint8_t>(utf8[i]);
+    std::size_t extra;
+    std::uint32_t cp;
+    if (lead < 0x80) {
+      extra = 0;
+      cp = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+      cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+      cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+      cp = lead & 0x07;
+    } else {
+      bad();
+    }
+    if (utf8.size() - i <= extra) bad();
+    for (std::size_t k = 1; k <= extra; ++k) {
+      auto next = static_cast<std::uint8_t>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) bad();
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    static constexpr std::uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) bad();
+    out.push_back(cp);
+    i += extra + 1;
+  }
+  return out;
+}
+
+void append_utf16(std::vector<std::uint8_t>& out, std::uint32_t cp) {
+  auto unit = [&](std::uint32_t u) {
+    out.push_back(static_cast<std::uint8_t>(u));
+    out.push_back(static_cast<std::uint8_t>(u >> 8));
+  };
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    unit(0xD800 | (cp >> 10));
+    unit(0xDC00 | (cp & 0x3FF));
+  } else {
+    unit(cp);
+  }
+}
+
+std::string iconv_name(std::uint16_t code_page) {
+  return "CP" + std::to_string(code_page == 0 ? 1252 : code_page);
+}
+
+struct IconvCloser {
+  void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle open_iconv(const std::string& to, const std::string& from) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw Error(ErrorCode::Unsupported, "no conversion between " + from + " and " + to);
+  }
+  return IconvHandle(cd);
+}
+
+}  // namespace
+
+std::string utf16le_to_utf8(Bytes utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  std::size_t units = utf16.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    std::uint32_t u = load_u16(utf16.data() + 2 * i);
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+      std::uint32_t low = load_u16(utf16.data() + 2 * (i + 1));
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    append_utf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8) {
+  std::vector<std::uint8_t> out;
+  out.reserve(utf8.size() * 2);
+  for (auto cp : code_points(utf8)) append_utf16(out, cp);
+  return out;
+}
+
+std::string decode_jet4_text(Bytes stored) {
+  if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
+    return utf16le_to_utf8(stored);
+  }
+  std::vector<std::uint8_t> utf16;
+  utf16.reserve((stored.size() - 2) * 2);
+  bool one_byte_run = true;
+  std::size_t i = 2;
+  while (i < stored.size()) {
+    if (stored[i] == 0) {
+      one_byte_run = !one_byte_run;
+      ++i;
+    } else if (one_byte_run) {
+      utf16.push_back(stored[i++]);
+      utf16.push_back(0);
+    } else if (stored.size() - i >= 2) {
+      utf16.push_back(stored[i]);
+      utf16.push_back(stored[i + 1]);
+      i += 2;
+    } else {
+      break;  // a lone byte left over in a two-byte run carries no character
+    }
+  }
+  return utf16le_to_utf8(utf16);
+}
+
+std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress) {
+  std::vector<std::uint8_t> plain = utf8_to_utf16le(utf8);
+  if (!compress) return plain;
+
+  // One-byte runs hold characters 0x01 to 0xFF. A two-byte character whose
+  // first byte is 00 would read as a switch, so such characters (U+0000,
+  // U+0100, U+0200, ...) make the whole value stay uncompressed.
+  std::vector<std::uint8_t> packed{0xFF, 0xFE};
+  bool one_byte_run = true;
+  for (std::size_t i = 0; i + 1 < plain.size(); i += 2) {
+    std::uint8_t low = plain[i];
+    std::uint8_t high = plain[i + 1];
+    bool fits_one_byte = high == 0 && low != 0;
+    if (!fits_one_byte && low == 0) return plain;
+    if (fits_one_byte != one_byte_run) {
+      packed.push_back(0);
+      one_byte_run = fits_one_byte;
+    }
+    packed.push_back(low);
+    if (!fits_one_byte) packed.push_back(high);
+  }
+  return packed.size() < plain.size() ? packed : plain;
+}
+
+std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {
+  if (stored.empty()) return {};
+  IconvHandle cd = open_iconv("UTF-8", iconv_name(code_page));
+  std::string out;
+  out.resize(stored.size() * 4 + 4);
+  auto* in_ptr = const_cast<char*>(reinterpret_cast<const char*>(stored.data()));
+  std::size_t in_left = stored.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  while (in_left > 0) {
+    std::size_t r = iconv(static_cast<iconv_t>(cd.get()), &in_ptr, &in_left, &out_ptr, &out_left);
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno == EILSEQ || errno == EINVAL) {
+      // An undefined byte (or a cut-off double-byte character): show it as
+      // U+FFFD and carry on with the next byte.
+      ++in_ptr;
+      --in_left;
+      if (out_left < 3) break;
+      std::string replacement;
+      append_utf8(replacement, kReplacement);
+      for (char c : replacement) *out_ptr++ = c;
+      out_left -= replacement.size();
+    } else {
+      break;
+    }
+  }
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page) {
+  if (utf8.empty()) return {};
+  code_points(utf8);  // refuses malformed UTF-8 with a clear message
+  IconvHandle cd = open_iconv(iconv_name(code_page), "UTF-8");
+  std::vector<std::uint8_t> out(utf8.size() * 2 + 8);
+  auto* in_ptr = const_cast<char*>(utf8.data());
+  std::size_t in_left = utf8.size();
+  auto* out_ptr = reinterpret_cast<char*>(out.data());
+  std::size_t out_left = out.size();
+  if (iconv(static_cast<iconv_t>(cd.get()), &in_ptr, &in_left, &out_ptr, &out_left) ==
+      static_cast<std::size_t>(-1)) {
+    throw Error(ErrorCode::InvalidArgument, "text has characters that code page " +
+                                                std::to_string(code_page) + " cannot hold");
+  }
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+}  // namespace jet
