@@ -1,0 +1,119 @@
+#include "jet/long_value.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint32_t kLengthMask = 0x3FFFFFFF;
+constexpr std::uint32_t kKindMask = 0xC0000000;
+
+std::string where(RowPointer p) {
+  return "row " + std::to_string(p.row) + " of page " + std::to_string(p.page);
+}
+
+}  // namespace
+
+LongValueField decode_long_value_field(Bytes stored, std::uint32_t page, std::string_view column) {
+  std::string structure = "long value of column " + std::string(column);
+  ByteReader r(stored, page, structure);
+  std::uint32_t word = r.u32(0, "length");
+  LongValueField f;
+  f.length = word & kLengthMask;
+  std::uint8_t kind = static_cast<std::uint8_t>((word & kKindMask) >> 24);
+  f.first = RowPointer::from_u32(r.u32(4, "row pointer"));
+  f.unknown = r.u32(8, "unknown");
+  switch (kind) {
+    case 0x80:
+      f.kind = LongValueKind::Inline;
+      f.inline_data = r.bytes(kLongValueFieldSize, f.length, "inline data");
+      break;
+    case 0x40: f.kind = LongValueKind::SingleRow; break;
+    case 0x00: f.kind = LongValueKind::Chain; break;
+    default: r.fail("length", "both kind bits are set (" + std::to_string(kind) + ")");
+  }
+  if (f.kind != LongValueKind::Inline && f.length > 0 && f.first.is_null()) {
+    r.fail("row pointer", "a long value of " + std::to_string(f.length) +
+                              " bytes stored elsewhere points nowhere");
+  }
+  return f;
+}
+
+std::vector<std::uint8_t> encode_long_value_field(const LongValueField& f) {
+  if (f.length > kMaxLongValueLength) {
+    throw Error(ErrorCode::LimitExceeded, "a long value holds at most 1 GiB");
+  }
+  if (f.kind == LongValueKind::Inline && f.inline_data.size() != f.length) {
+    throw Error(ErrorCode::InvalidArgument, "inline long value length disagrees with its data");
+  }
+  std::vector<std::uint8_t> out(kLongValueFieldSize, 0);
+  store_u32(out.data(), f.length | (static_cast<std::uint32_t>(f.kind) << 24));
+  store_row_pointer(out.data() + 4, f.first);
+  store_u32(out.data() + 8, f.unknown);
+  if (f.kind == LongValueKind::Inline) {
+    out.insert(out.end(), f.inline_data.begin(), f.inline_data.end());
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> encode_chain_row(RowPointer next, Bytes piece) {
+  std::vector<std::uint8_t> out(4);
+  store_row_pointer(out.data(), next);
+  out.insert(out.end(), piece.begin(), piece.end());
+  return out;
+}
+
+ChainRow decode_chain_row(Bytes row, std::uint32_t page) {
+  ByteReader r(row, page, "long value chain row");
+  return ChainRow{RowPointer::from_u32(r.u32(0, "next row pointer")), row.subspan(4)};
+}
+
+std::vector<std::uint8_t> read_long_value(const LongValueField& field,
+                                          const LongValueRowFetcher& fetch, std::uint32_t page,
+                                          std::string_view column, std::size_t max_rows) {
+  std::string structure = "long value of column " + std::string(column);
+  auto fail = [&](const std::string& field_name, const std::string& what) -> void {
+    throw_corrupt(page, structure, field_name, what);
+  };
+  switch (field.kind) {
+    case LongValueKind::Inline:
+      return std::vector<std::uint8_t>(field.inline_data.begin(), field.inline_data.end());
+    case LongValueKind::SingleRow: {
+      if (field.length == 0) return {};
+      std::vector<std::uint8_t> row = fetch(field.first);
+      if (row.size() < field.length) {
+        fail("length", "says " + std::to_string(field.length) + " bytes, but " +
+                           where(field.first) + " holds " + std::to_string(row.size()));
+      }
+      row.resize(field.length);
+      return row;
+    }
+    case LongValueKind::Chain: break;
+  }
+
+  std::vector<std::uint8_t> data;
+  std::set<RowPointer> visited;
+  RowPointer at = field.first;
+  while (!at.is_null()) {
+    if (!visited.insert(at).second) fail("row pointer", "the chain loops back to " + where(at));
+    if (visited.size() > max_rows) fail("row pointer", "the chain is longer than the file");
+    std::vector<std::uint8_t> row = fetch(at);
+    ChainRow link = decode_chain_row(row, at.page);
+    if (data.size() + link.piece.size() > field.length) {
+      fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds more by " +
+                         where(at));
+    }
+    data.insert(data.end(), link.piece.begin(), link.piece.end());
+    at = link.next;
+  }
+  if (data.size() != field.length) {
+    fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds " +
+                       std::to_string(data.size()));
+  }
+  return data;
+}
+
+}  // namespace jet

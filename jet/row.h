@@ -1,0 +1,76 @@
+// The layout of one stored row.
+//
+// Jet 4:
+//   0     2  column count the row was written with
+//   2        fixed-length area: each fixed column at its fixed offset
+//            variable-length data, in variable-index order
+//            end-of-data offset (2 bytes)
+//            variable offsets, last column first (2 bytes each)
+//            variable column count (2 bytes)
+//   end      null bitmap, (column count + 7) / 8 bytes: bit n (byte n / 8,
+//            bit n % 8) set means column number n is not null; for a Boolean
+//            column the bit is the value
+// Jet 3 is the same with 1-byte counts and offsets. Offsets then hold only
+// their low byte; a jump table between the offsets and the variable column
+// count restores the high bytes. It has (row length - 1) / 256 entries, the
+// one nearest the count first; entry k names the first variable index (the
+// end-of-data offset counting as the last index) whose offset is at least
+// 256 * (k + 1). When the trailer itself crosses a 256-byte boundary, the
+// last entry is a dummy (FF).
+//
+// A table without variable-length columns has no variable trailer at all,
+// only the null bitmap. Rows written before a column was added have fewer
+// columns than the table: the added columns read as null.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/format.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+struct RowLayout {
+  std::uint16_t column_count = 0;
+  std::size_t fixed_start = 0;             // 1 (Jet 3) or 2 (Jet 4)
+  Bytes null_mask;
+  std::vector<std::uint16_t> var_offsets;  // variable count + 1 (end of data last)
+
+  std::size_t variable_count() const { return var_offsets.empty() ? 0 : var_offsets.size() - 1; }
+  // The null bitmap bit of a column number (false beyond the row's columns).
+  bool bit(std::uint16_t column_number) const;
+};
+
+// Splits a row into its parts, checking every offset against the row.
+RowLayout decode_row_layout(Bytes row, Version version, bool has_variable_columns,
+                            std::uint32_t page);
+
+// The stored bytes of one column: absent when the column is null (for a
+// Boolean, when it is false). Raises Corrupt when the column's bytes leave
+// the row.
+struct ColumnBytes {
+  bool present = false;
+  Bytes bytes;
+};
+ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                         std::uint32_t page);
+
+// What encode_row stores for one column: present false for null (Boolean:
+// false); bytes are the encoded value (for long values, the 12-byte field and
+// any inline data).
+struct StoredColumn {
+  bool present = false;
+  std::vector<std::uint8_t> bytes;
+};
+
+// Encodes a row of `table`; columns[i] is the value of table.columns[i].
+// Raises InvalidArgument when a fixed column's bytes have the wrong size.
+std::vector<std::uint8_t> encode_row(const TableDef& table, std::span<const StoredColumn> columns);
+
+// Bytes a fixed-length column occupies in the fixed area.
+std::size_t fixed_column_size(const ColumnDef& column);
+
+}  // namespace jet
