@@ -10,7 +10,7 @@ using ByteVector = std::vector<std::uint8_t>;
 ColumnDef column(std::uint16_t number, const char* name, ColumnType type, bool fixed,
                  std::uint16_t offset_or_index) {
   ColumnDef c;
-  c.number = c.number_again = number;
+  c.number = number;
   c.name = name;
   c.type = type;
   c.flags = fixed ? column_flags::FixedLength : 0;
