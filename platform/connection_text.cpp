@@ -54,20 +54,18 @@ ConnectionText ParseConnectionText(const std::string& text) {
     position = end + 1;
     if (end == text.size() && Trim(segment).empty()) break;  // a closing ";"
 
+    // A segment that starts no known key continues the value before it: a
+    // path may hold ";" and "=".
     size_t equals = segment.find('=');
-    if (equals == std::string::npos) {
-      if (last != nullptr) {
-        **last += ";" + segment;
-      } else if (!Trim(segment).empty()) {
-        Refuse("No key before '" + segment + "'", text);
-      }
-      continue;
-    }
-    std::string key = Lower(Trim(segment.substr(0, equals)));
+    std::string key = equals == std::string::npos ? "" : Lower(Trim(segment.substr(0, equals)));
     std::optional<std::string>* slot = key == "provider"      ? &provider
                                        : key == "data source" ? &data_source
                                                               : nullptr;
-    if (slot == nullptr) Refuse("Unknown key '" + Trim(segment.substr(0, equals)) + "'", text);
+    if (slot == nullptr) {
+      if (last == nullptr) Refuse("No known key in '" + segment + "'", text);
+      **last += ";" + segment;
+      continue;
+    }
     if (slot->has_value()) Refuse("Repeated key '" + key + "'", text);
     *slot = segment.substr(equals + 1);
     last = slot;

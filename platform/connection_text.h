@@ -17,9 +17,10 @@ struct ConnectionText {
 std::string MakeConnectionText(const std::string& path);
 
 // Splits a connection text into its provider and data source. A segment
-// without "=" belongs to the value before it (a ";" inside a path), and a
-// value may be quoted with " or '. Raises RuntimeError -2147467259 when a key
-// is unknown or repeated, or the provider or data source is missing.
+// that starts with no known key belongs to the value before it (a ";" inside
+// a path), and a value may be quoted with " or '. Raises RuntimeError
+// -2147467259 when the text starts with an unknown key, repeats a key, or
+// lacks the provider or the data source.
 ConnectionText ParseConnectionText(const std::string& text);
 
 }  // namespace dbrepair

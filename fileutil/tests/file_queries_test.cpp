@@ -1,0 +1,84 @@
+// FileExists, FolderExists, GetFileDate and GetSpecialFolderPath.
+#include "fileutil/file_queries.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "temporary_folder.h"
+
+namespace dbrepair::testing {
+namespace {
+
+TEST(FileQueriesTest, ExistenceOfFilesAndFolders) {
+  TemporaryFolder dir;
+  WriteFile(dir / "plain.mdb", "x");
+  WriteFile(dir / ".hidden.mdb", "x");
+  ::chmod((dir / ".hidden.mdb").c_str(), 0444);
+  MakeFolder(dir / "folder");
+  std::filesystem::create_symlink(dir / "plain.mdb", dir / "link.mdb");
+  std::filesystem::create_symlink(dir / "gone.mdb", dir / "dangling.mdb");
+
+  struct Row {
+    std::string path;
+    bool file;
+    bool folder;
+  };
+  const Row rows[] = {
+      {dir / "plain.mdb", true, false},  {dir / ".hidden.mdb", true, false},
+      {dir / "link.mdb", true, false},   {dir / "folder", false, true},
+      {dir / "folder/", false, true},    {dir / "missing.mdb", false, false},
+      {dir / "dangling.mdb", false, false}, {dir / "plain.mdb/x", false, false},
+      {"", false, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(FileExists(row.path), row.file) << row.path;
+    EXPECT_EQ(FolderExists(row.path), row.folder) << row.path;
+  }
+}
+
+TEST(FileQueriesTest, FileDateIsTheLastWriteInUtcToTheSecond) {
+  TemporaryFolder dir;
+  WriteFile(dir / "shop.bak", "x");
+  // 14 March 2009, 08:05:09.500 UTC, whatever the local time zone.
+  timespec times[2] = {{1237017909, 500000000}, {1237017909, 500000000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "shop.bak").c_str(), times, 0), 0);
+  ::setenv("TZ", "Pacific/Auckland", 1);
+  ::tzset();
+  EXPECT_EQ(GetFileDate(dir / "shop.bak"), Date::FromParts(2009, 3, 14, 8, 5, 9));
+  ::unsetenv("TZ");
+  ::tzset();
+}
+
+TEST(FileQueriesTest, FileDateOfWhatCannotBeOpenedIsTheZeroDate) {
+  TemporaryFolder dir;
+  MakeFolder(dir / "folder");
+  for (const std::string& path : {dir / "missing", dir / "folder", std::string()}) {
+    EXPECT_TRUE(GetFileDate(path).isZero()) << path;
+  }
+}
+
+class FixedFolders : public SpecialFolders {
+ public:
+  std::string folderPath(int folder) override {
+    switch (folder) {
+      case kFolderPersonal: return "/home/u/Documents";
+      case kFolderProgramFiles: return "/";
+      default: return "";
+    }
+  }
+  std::string driveC() override { return ""; }
+};
+
+TEST(FileQueriesTest, SpecialFolderGetsOneSeparatorAppended) {
+  FixedFolders folders;
+  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderPersonal), "/home/u/Documents/");
+  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderProgramFiles), "//");
+  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderCommonAppData), "");
+}
+
+}  // namespace
+}  // namespace dbrepair::testing
