@@ -28,18 +28,22 @@
 //   free-space usage map pointer            39      59
 //   end of fixed block                      43      63
 //
+// The definition length counts every byte of the concatenated buffer, the
+// first page's header included. Jet 4 pages keep their free space at bytes
+// 2-3: the page size, less the bytes used, less 8.
+//
 // Then, in this order:
-//   real-index counters  8 / 12 bytes each: Jet 4 starts with 4 reserved
-//                        bytes; both then hold the 4-byte unique-entry count
-//                        at +4 (Jet 4 adds 4 zero bytes)
+//   real-index counters  8 / 12 bytes each: +0 a row count Access does not
+//                        always keep, +4 the unique-entry count (Jet 4 adds
+//                        4 zero bytes)
 //   columns              18 / 25 bytes each (layout in table_def.cpp)
 //   column names         Jet 3: 1-byte length + text in the database code
 //                        page; Jet 4: 2-byte byte length + UTF-16LE
 //   real indexes         39 / 52 bytes each
 //   logical indexes      20 / 28 bytes each
 //   logical index names  as column names
-//   long-value column usage maps (Jet 4): 2-byte column number, owned map
-//                        pointer, free-space map pointer; ends with FF FF
+//   long-value column usage maps: 2-byte column number, owned map pointer,
+//                        free-space map pointer; the list ends with FF FF
 #pragma once
 
 #include <array>
@@ -80,9 +84,9 @@ struct ColumnDef {
   // Position among all columns, deleted ones included; rows store the null
   // bitmap and fixed-column presence by this number.
   std::uint16_t number = 0;
-  // A second column number the definition repeats (Jet 3 +5, Jet 4 +9). Kept
-  // as read; Access usually writes the same value as number.
-  std::uint16_t number_again = 0;
+  // The column's place among the live columns (deleted ones not counted), in
+  // the order Access shows them; Access writes 0 in its own system tables.
+  std::uint16_t display_index = 0;
   // Index into a row's variable-length offset table (variable columns only).
   std::uint16_t variable_index = 0;
   // Offset of the value in a row's fixed-length area (fixed columns only).
@@ -100,9 +104,10 @@ struct ColumnDef {
   std::uint16_t sort_order = 0;
   std::uint8_t sort_order_version = 0;
   std::uint16_t code_page = 0;
-  // The 4 type-dependent bytes as read (Jet 4 +11..+14; Jet 3 +7, +8, +9, +10).
-  // For types other than Text, Memo and Decimal they are written back as they
-  // are; for those three the typed fields above win.
+  // The 4 type-dependent bytes (Jet 3 +7..+10: precision, scale, sort order;
+  // Jet 4 +11..+14: precision and scale for Decimal, else sort order and its
+  // version at +14), less what the typed fields above hold: the bytes no
+  // typed field covers, kept as read.
   std::array<std::uint8_t, 4> misc{};
   std::string name;  // UTF-8
 
@@ -122,8 +127,14 @@ struct ColumnDef {
 
 // One key column of a real index.
 struct IndexColumn {
+  static constexpr std::uint8_t Ascending = 0x01;
+
   std::uint16_t column_number = 0;  // ColumnDef::number
-  bool ascending = true;            // stored as order byte 0x01 ascending, 0x02 descending
+  // The order byte as stored: bit 0x01 set means ascending. Access writes
+  // 0x01 for ascending and 0x00 for descending keys.
+  std::uint8_t order = Ascending;
+
+  bool is_ascending() const { return order & Ascending; }
 
   friend bool operator==(const IndexColumn&, const IndexColumn&) = default;
 };
@@ -138,10 +149,11 @@ constexpr std::uint8_t Required = 0x08;
 // logical indexes may share one.
 //
 //   Jet 3 (39 bytes)                 Jet 4 (52 bytes)
-//   -                                0-3    reserved (1625)
+//   -                                0-3    constant 1923
 //   0-29   ten column/order pairs    4-33   ten column/order pairs:
 //          (2-byte column number,           2-byte column number (FF FF
-//          1-byte order)                    unused), 1-byte order
+//          1-byte order; FF FF          unused), 1-byte order
+//          unused)
 //   30-33  usage map pointer         34-37  usage map pointer
 //   34-37  first (root) page         38-41  first (root) page
 //   -                                42-45  reserved
@@ -155,8 +167,11 @@ struct RealIndexDef {
   RowPointer usage_map;
   std::uint32_t first_page = 0;
   std::uint8_t flags = 0;
-  // From the real-index counter block: entries with a distinct key.
+  // From the real-index counter block: the number of distinct keys at +4,
+  // and at +0 a count Access keeps in some files (the table's row count) and
+  // leaves 0 in others.
   std::uint32_t unique_entry_count = 0;
+  std::uint32_t counter_rows = 0;
 
   bool is_unique() const { return flags & index_flags::Unique; }
   bool ignores_nulls() const { return flags & index_flags::IgnoreNulls; }
@@ -198,7 +213,7 @@ struct LogicalIndexDef {
   friend bool operator==(const LogicalIndexDef&, const LogicalIndexDef&) = default;
 };
 
-// The two usage maps Jet 4 keeps for each Memo or OLE column.
+// The two usage maps kept for each Memo or OLE column.
 struct LongValueColumnMaps {
   std::uint16_t column_number = 0;
   RowPointer owned_pages;
@@ -214,12 +229,15 @@ struct TableDef {
   std::uint32_t next_autonumber = 0;
   TableType type = TableType::User;
   std::uint8_t raw_type = 0x4E;  // the byte as read, for types other than the two known
-  // Max column count as stored: one past the highest column number ever used.
+  // As stored: one past the highest column number ever used, and one past the
+  // highest variable index ever used (deleted columns count in both). The
+  // encoder writes at least what the columns need.
   std::uint16_t max_columns = 0;
   std::uint16_t variable_column_count = 0;
   RowPointer owned_pages;
   RowPointer free_space_pages;
-  // Jet 4 bytes 24-39, kept as read (Access writes 01 then zeros).
+  // Jet 4 bytes 24-39, kept as read (Access writes 01 then zeros); Jet 3 has
+  // none, and equality ignores them there.
   std::array<std::uint8_t, 16> reserved{1};
 
   // In the file's order. Deleted columns leave gaps in the numbers, not here.
@@ -254,8 +272,9 @@ TableDef read_table_def(Version version, std::uint32_t first_page, std::uint32_t
 TableDef decode_table_def(Version version, std::uint32_t first_page, Bytes buffer);
 
 // Encodes the definition as one concatenated buffer, with every count taken
-// from the vectors (column count, variable column count, index counts,
-// definition length); the header's next-page pointer is left 0.
+// from the vectors (column and index counts, definition length; max columns
+// and variable columns at least what the columns use); the header's next-page
+// pointer is left 0.
 std::vector<std::uint8_t> encode_table_def(const TableDef& def);
 
 // How many pages the definition needs.
