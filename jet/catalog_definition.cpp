@@ -60,7 +60,7 @@ TableDef catalog_table_def(Version version, std::uint16_t code_page, std::uint16
     column.name = spec.name;
     column.type = spec.type;
     column.number = spec.number;
-    column.number_again = spec.number;
+    column.display_index = spec.number;
     column.flags = spec.flags;
     bool fixed = spec.flags & column_flags::FixedLength;
     column.fixed_offset = fixed ? spec.fixed_offset : 0;

@@ -15,7 +15,7 @@ ColumnDef column(const char* name, ColumnType type, std::uint16_t number, std::u
   c.name = name;
   c.type = type;
   c.number = number;
-  c.number_again = number;
+  c.display_index = number;
   c.length = length;
   c.sort_order = sort_order;
   if (version == Version::Jet3 && (type == ColumnType::Text || type == ColumnType::Memo)) c.code_page = code_page;
