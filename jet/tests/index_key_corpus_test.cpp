@@ -12,21 +12,15 @@
 #include "jet/data_page.h"
 #include "jet/error.h"
 #include "jet/header.h"
-#include "jet/index_key.h"
+#include "jet/index_row_key.h"
 #include "jet/index_walk.h"
 #include "jet/row.h"
 #include "jet/table_def.h"
-#include "jet/text.h"
+#include "jet/value.h"
 #include "support/corpus_files.h"
 
 namespace jet {
 namespace {
-
-std::u16string to_u16(const std::vector<std::uint8_t>& utf16le) {
-  std::u16string s;
-  for (std::size_t i = 0; i + 1 < utf16le.size(); i += 2) s += static_cast<char16_t>(utf16le[i] | (utf16le[i + 1] << 8));
-  return s;
-}
 
 // The first page of every table definition in the file.
 std::vector<std::uint32_t> table_def_pages(const testing::CorpusFile& file) {
@@ -69,15 +63,6 @@ void prove_index(const testing::CorpusFile& file, std::uint16_t code_page, const
                  const RealIndexDef& index, Tally& tally) {
   std::vector<IndexEntry> entries =
       read_index(file.version, table.page, index.first_page, file.page_count(), file.page_source());
-  std::vector<KeyColumn> key_columns;
-  std::vector<const ColumnDef*> defs;
-  for (const IndexColumn& ic : index.columns) {
-    const ColumnDef* def = table.column_by_number(ic.column_number);
-    ASSERT_NE(def, nullptr) << "index column " << ic.column_number;
-    defs.push_back(def);
-    key_columns.push_back(
-        KeyColumn{def->type, ic.is_ascending(), text_sort_order(file.version, def->sort_order, def->sort_order_version)});
-  }
   const bool has_variable = table.variable_column_count > 0 ||
                             std::any_of(table.columns.begin(), table.columns.end(),
                                         [](const ColumnDef& c) { return c.is_variable_length(); });
@@ -86,32 +71,19 @@ void prove_index(const testing::CorpusFile& file, std::uint16_t code_page, const
     std::uint32_t page = 0;
     Bytes row = row_at(file, entry.row, page);
     RowLayout layout = decode_row_layout(row, file.version, has_variable, page);
-    std::vector<KeyValue> values;
-    std::vector<std::u16string> texts;
-    texts.reserve(defs.size());
-    for (const ColumnDef* def : defs) {
-      ColumnBytes stored = column_bytes(layout, row, *def, page);
-      if (def->type == ColumnType::Boolean) {
-        values.emplace_back(stored.present);
-      } else if (!stored.present) {
-        values.emplace_back(std::monostate{});
-      } else if (def->is_text()) {
-        const std::string utf8 = file.version == Version::Jet4 ? decode_jet4_text(stored.bytes)
-                                                               : codepage_to_utf8(stored.bytes, code_page);
-        texts.push_back(to_u16(utf8_to_utf16le(utf8)));
-        values.emplace_back(std::u16string_view(texts.back()));
-      } else {
-        values.emplace_back(stored.bytes);
-      }
-    }
+    const ColumnValueSource value_of = [&](const ColumnDef& def) {
+      ColumnBytes stored = column_bytes(layout, row, def, page);
+      if (def.type == ColumnType::Boolean) return Value{ColumnType::Boolean, stored.present};
+      if (!stored.present) return Value::null(def.type);
+      ValueFormat format{file.version, code_page, def.scale, def.is_compressed_unicode()};
+      return decode_value(def.type, stored.bytes, format, page, def.name);
+    };
     try {
-      std::vector<std::uint8_t> key = encode_index_key(key_columns, values);
+      std::vector<std::uint8_t> key = index_key_of_row(file.version, table, index, value_of);
       if (key == entry.key) {
         ++tally.matched;
-        for (std::size_t i = 0; i < defs.size(); ++i) {
-          tally.kinds.insert(std::to_string(static_cast<int>(defs[i]->type)) +
-                             (key_columns[i].ascending ? "+" : "-") +
-                             (std::holds_alternative<std::monostate>(values[i]) ? "null" : ""));
+        for (const KeyColumn& c : index_key_columns(file.version, table, index)) {
+          tally.kinds.insert(std::to_string(static_cast<int>(c.type)) + (c.ascending ? "+" : "-"));
         }
       } else {
         ADD_FAILURE() << table.page << "/" << index.number << " row " << int(entry.row.row) << "@" << entry.row.page

@@ -1,0 +1,31 @@
+// The key a row has in one of its table's real indexes, from the row's
+// values: what a writer puts in a new index and what a verifier compares an
+// index entry with.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/index_key.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// The key columns of a real index, in key order, with each text column's
+// sort order. Raises Corrupt when the index names a column the table lacks.
+std::vector<KeyColumn> index_key_columns(Version v, const TableDef& table, const RealIndexDef& index);
+
+// Gives the value of one of the row's columns (Memo assembled; Boolean as a
+// bool; null as a null Value).
+using ColumnValueSource = std::function<Value(const ColumnDef& column)>;
+
+// The row's key in the index. Raises Unsupported when a text value cannot be
+// encoded in its column's sort order (see index_key.h): such an index is
+// kept read-only.
+std::vector<std::uint8_t> index_key_of_row(Version v, const TableDef& table, const RealIndexDef& index,
+                                           const ColumnValueSource& value_of);
+
+}  // namespace jet
