@@ -1,0 +1,115 @@
+// Writing a new Jet 3 or Jet 4 database, streaming, to a jet::File.
+//
+// The writer hands out pages in increasing order and writes each page once it
+// is complete, so memory stays bounded whatever the row count: per open table
+// it holds one data page being filled, one long-value page per Memo/OLE
+// column, the list of pages the table owns, and one index builder per real
+// index (which spills sorted runs to temporary files beyond its budget).
+//
+// Layout of a new file:
+//   page 0   header (jet/header.h)
+//   page 1   global free-page map, row 0 (jet/usage_map.h)
+//   page 2   the catalog's table definition (MSysObjects)
+//   then     pages in the order tables, rows, long values, indexes and
+//            usage maps ask for them
+//
+// A table is written in three steps: begin_table reserves its definition
+// pages (whose first page number is the table's catalog Id), add_row packs
+// rows into data pages (long values inline, in one long-value row, or in a
+// chain of rows by size), and finish_table builds the indexes from each
+// row's key, writes the usage maps (owned pages, free space, one per index,
+// two per long-value column) and finally the definition with every count
+// right. Several tables may be open at once, so catalog rows can be added
+// while the tables they describe are written. finish() writes the free-page
+// map and the header and syncs the file; compaction builds on this writer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "jet/file.h"
+#include "jet/format.h"
+#include "jet/header.h"
+#include "jet/row_pointer.h"
+#include "jet/table_def.h"
+#include "jet/value.h"
+
+namespace jet {
+
+struct WriterOptions {
+  // Bytes of index entries held in memory per table before the index
+  // builders spill sorted runs to temporary files, shared among its indexes.
+  std::size_t index_memory_budget = std::size_t{32} << 20;
+};
+
+class DatabaseWriter;
+
+// Streams the rows of one table. Obtained from DatabaseWriter::begin_table.
+class TableWriter {
+ public:
+  ~TableWriter();
+  TableWriter(const TableWriter&) = delete;
+  TableWriter& operator=(const TableWriter&) = delete;
+
+  // The table's first definition page: its catalog Id.
+  std::uint32_t page() const;
+  const TableDef& definition() const;
+
+  // Adds one row; values[i] is the value of definition().columns[i]. Memo
+  // and OLE values are their whole content. AutoNumber columns given null are
+  // numbered from the table's next value; given a value, the next value moves
+  // past it. Raises InvalidArgument when a value does not match its column
+  // and LimitExceeded when the row cannot fit a page. Returns where the row
+  // was put.
+  RowPointer add_row(std::span<const Value> values);
+
+  std::uint64_t row_count() const;
+
+ private:
+  friend class DatabaseWriter;
+  struct State;
+  explicit TableWriter(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+class DatabaseWriter {
+ public:
+  // Writes to file, which should be empty; header gives the format, code
+  // page, sort order, database key (pages after 0 are encrypted when it is
+  // not zero), password and creation date.
+  DatabaseWriter(File& file, Header header, WriterOptions options = {});
+  ~DatabaseWriter();
+  DatabaseWriter(const DatabaseWriter&) = delete;
+  DatabaseWriter& operator=(const DatabaseWriter&) = delete;
+
+  Version version() const;
+  const Header& header() const;
+
+  // Starts a table. def gives the columns (numbers, offsets and variable
+  // indexes as they should be stored), real and logical indexes, type and
+  // next autonumber value; the writer fills in the definition pages, row
+  // count, usage maps, index roots and counts. first_page 0 lets the writer
+  // choose; the catalog asks for page 2. The returned writer stays valid
+  // until finish_table.
+  TableWriter& begin_table(TableDef def, std::uint32_t first_page = 0);
+
+  // Builds the table's indexes, writes its last pages, usage maps and
+  // definition, and returns the definition as written.
+  TableDef finish_table(TableWriter& table);
+
+  // Writes the free-page map and the header, and syncs the file. Raises
+  // InvalidArgument when a table is still open.
+  void finish();
+
+  // Pages written or reserved so far.
+  std::uint32_t page_count() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace jet
