@@ -1,0 +1,113 @@
+#include "jet/catalog.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace jet {
+
+namespace {
+
+constexpr std::string_view kStructure = "catalog";
+
+// The value of the named column, or nullptr when the catalog has no such
+// column or the row is short.
+const Value* column_value(const TableDef& catalog, std::span<const Value> row, std::string_view name,
+                          std::size_t* index = nullptr) {
+  for (std::size_t i = 0; i < catalog.columns.size() && i < row.size(); ++i) {
+    if (equal_object_names(catalog.columns[i].name, name)) {
+      if (index) *index = i;
+      return &row[i];
+    }
+  }
+  return nullptr;
+}
+
+template <typename T>
+T required(const TableDef& catalog, std::span<const Value> row, std::string_view name) {
+  const Value* value = column_value(catalog, row, name);
+  if (value == nullptr) throw_corrupt(catalog.page, std::string(kStructure), std::string(name), "column is missing");
+  if (value->is_null()) return T{};
+  if (const T* typed = std::get_if<T>(&value->data)) return *typed;
+  throw_corrupt(catalog.page, std::string(kStructure), std::string(name), "column has an unexpected type");
+}
+
+std::string optional_text(const TableDef& catalog, std::span<const Value> row, std::string_view name) {
+  const Value* value = column_value(catalog, row, name);
+  if (value == nullptr) return {};
+  if (const auto* text = std::get_if<std::string>(&value->data)) return *text;
+  return {};
+}
+
+}  // namespace
+
+bool equal_object_names(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+bool CatalogObject::is_system() const {
+  if (flags & (object_flags::System | object_flags::AltSystem)) return true;
+  return (is_local_table() || is_linked_table()) && name.size() >= 4 && equal_object_names(name.substr(0, 4), "MSys");
+}
+
+CatalogObject catalog_object_from_row(const TableDef& catalog, std::span<const Value> row) {
+  CatalogObject object;
+  object.id = required<std::int32_t>(catalog, row, "Id");
+  object.parent_id = required<std::int32_t>(catalog, row, "ParentId");
+  object.name = required<std::string>(catalog, row, "Name");
+  object.type = required<std::int16_t>(catalog, row, "Type");
+  object.flags = static_cast<std::uint32_t>(required<std::int32_t>(catalog, row, "Flags"));
+  object.foreign_name = optional_text(catalog, row, "ForeignName");
+  object.database = optional_text(catalog, row, "Database");
+  object.connect = optional_text(catalog, row, "Connect");
+  return object;
+}
+
+Catalog::Catalog(std::vector<CatalogObject> objects) : objects_(std::move(objects)) {}
+
+const CatalogObject* Catalog::container(std::string_view name) const {
+  for (const CatalogObject& object : objects_) {
+    if (object.is_container() && object.parent_id == kTopLevelParentId && equal_object_names(object.name, name)) {
+      return &object;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<const CatalogObject*> Catalog::tables(bool include_system) const {
+  const CatalogObject* tables = container("Tables");
+  std::vector<const CatalogObject*> out;
+  for (const CatalogObject& object : objects_) {
+    if (!object.is_local_table() && !object.is_linked_table()) continue;
+    if (tables != nullptr && object.parent_id != tables->id) continue;
+    if (!include_system && object.is_system()) continue;
+    out.push_back(&object);
+  }
+  return out;
+}
+
+const CatalogObject* Catalog::find_table(std::string_view name) const {
+  for (const CatalogObject* table : tables(true)) {
+    if (equal_object_names(table->name, name)) return table;
+  }
+  return nullptr;
+}
+
+const CatalogObject* Catalog::table_at_page(std::uint32_t page) const {
+  for (const CatalogObject* table : tables(true)) {
+    if (table->is_local_table() && table->table_page() == page) return table;
+  }
+  return nullptr;
+}
+
+void remap_catalog_row(const TableDef& catalog, std::vector<Value>& row, const ObjectIdMap& map) {
+  std::size_t index = 0;
+  const Value* id = column_value(catalog, row, "Id", &index);
+  if (id == nullptr) throw_corrupt(catalog.page, std::string(kStructure), "Id", "column is missing");
+  const auto* old_id = std::get_if<std::int32_t>(&id->data);
+  if (old_id == nullptr) return;
+  if (const std::optional<std::int32_t> new_id = map(*old_id)) row[index].data = *new_id;
+}
+
+}  // namespace jet
