@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFile>
+#include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +24,29 @@ constexpr int kTwipsPerPixel = 15;
 void placeInTwips(QWidget* widget, int left, int top, int width, int height) {
   widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
                       height / kTwipsPerPixel);
+}
+
+// The layout is fixed in twips, drawn for a small system font. Where the
+// platform's default font is larger, it is made smaller, in half points,
+// until every caption fits its control; a caption must keep a few pixels of
+// the button's frame free.
+constexpr int kCaptionMargin = 6;
+constexpr qreal kSmallestPointSize = 6.0;
+
+bool captionsFit(const QFont& font, const QList<QWidget*>& controls) {
+  const QFontMetrics metrics(font);
+  for (QWidget* control : controls) {
+    QString caption;
+    int margin = 0;
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      caption = label->text();
+    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+      caption = button->text();
+      margin = kCaptionMargin;
+    }
+    if (!caption.isEmpty() && metrics.horizontalAdvance(caption) + margin > control->width()) return false;
+  }
+  return true;
 }
 
 constexpr int kClientWidth = 11490;
@@ -92,6 +117,13 @@ MainWindow::MainWindow()
   QWidget::setTabOrder(cmdRestore_, cmdRestoreOld_);
   QWidget::setTabOrder(cmdRestoreOld_, cmdDelete_);
   command1_->setFocus();
+
+  QFont captionFont = font();
+  const QList<QWidget*> controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  while (!captionsFit(captionFont, controls) && captionFont.pointSizeF() > kSmallestPointSize) {
+    captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
+  }
+  setFont(captionFont);
 
   for (QWidget* child : findChildren<QWidget*>()) {
     if (child->testAttribute(Qt::WA_SetCursor)) ownPointers_.emplace_back(child, child->cursor());

@@ -1,5 +1,7 @@
 #include "platform/widgets/message_box.h"
 
+#include <QAbstractButton>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -52,6 +54,8 @@ std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, const std::strin
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
   }
+  // Some styles put pictures on Yes and No; the box shows words alone.
+  for (QAbstractButton* button : box->buttons()) button->setIcon(QIcon());
   return box;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -77,6 +78,17 @@ TEST_F(MainWindowTest, ControlsStandAtTheirPlacesWithTheirTexts) {
     EXPECT_EQ(widget->toolTip(), QString::fromUtf8(row.tooltip));
     EXPECT_TRUE(widget->isVisible());
     EXPECT_TRUE(widget->isEnabled());
+  }
+}
+
+TEST_F(MainWindowTest, EveryCaptionFitsItsControl) {
+  for (const ControlRow& row : kControls) {
+    auto* widget = control(row.name);
+    ASSERT_NE(widget, nullptr);
+    if (qobject_cast<QComboBox*>(widget)) continue;
+    const int width = QFontMetrics(widget->font()).horizontalAdvance(captionOf(widget));
+    EXPECT_LE(width, widget->width()) << row.name << " shows \"" << row.caption << "\" " << width
+                                      << " pixels wide in " << widget->width();
   }
 }
 

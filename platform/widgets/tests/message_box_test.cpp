@@ -27,6 +27,7 @@ TEST_F(MessageBoxTest, YesNoBoxHasNoIconAndYesAsDefault) {
   EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
   ASSERT_NE(box->defaultButton(), nullptr);
   EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::Yes);
+  for (QAbstractButton* button : box->buttons()) EXPECT_TRUE(button->icon().isNull());
 }
 
 TEST_F(MessageBoxTest, OkBoxHasOneButtonAndNoIcon) {
