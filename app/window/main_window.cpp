@@ -211,9 +211,12 @@ void MainWindow::appendItem(const std::string& item) {
 int MainWindow::itemCount() { return combo1_->count(); }
 
 void MainWindow::selectItem(int index) {
+  // Past the end of the list there is nothing to select; Qt would clear the
+  // text instead.
+  if (index >= combo1_->count()) return;
   combo1_->setCurrentIndex(index);
   // Selecting the current item again still copies it into the text.
-  if (index >= 0 && index < combo1_->count()) combo1_->setEditText(combo1_->itemText(index));
+  if (index >= 0) combo1_->setEditText(combo1_->itemText(index));
 }
 
 int MainWindow::messageBox(const std::string& text, int buttons, const std::string& title) {

@@ -273,6 +273,10 @@ TEST_F(MainWindowTest, AppendingItemsLeavesTheTextAndKeepsDuplicates) {
   // Picking the item that is current already copies it into the text again.
   window_->selectItem(2);
   EXPECT_EQ(window_->currentPath(), "/b/pw.mdb");
+  // There is no item 3: the text stays.
+  window_->setCurrentPath("/typed.mdb");
+  window_->selectItem(3);
+  EXPECT_EQ(window_->currentPath(), "/typed.mdb");
 }
 
 TEST_F(MainWindowTest, TypedTextIsNeitherCompletedNorAddedToTheList) {
@@ -286,17 +290,6 @@ TEST_F(MainWindowTest, TypedTextIsNeitherCompletedNorAddedToTheList) {
   QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
   EXPECT_EQ(window_->itemCount(), 1);
   EXPECT_EQ(window_->currentPath(), "/home");
-}
-
-TEST_F(MainWindowTest, MessageBoxesGoThroughTheScriptedBox) {
-  MessageBox::setNextAnswer(kAnswerNo);
-  EXPECT_EQ(window_->messageBox("Go on?", kButtonsYesNo, "Error Handler"), kAnswerNo);
-  ASSERT_EQ(MessageBox::scriptedBoxes().size(), 1u);
-  EXPECT_EQ(MessageBox::scriptedBoxes()[0].title, "Error Handler");
-}
-
-TEST_F(MainWindowTest, ProgramFolderIsTheExecutablesFolder) {
-  EXPECT_EQ(window_->programFolder(), QCoreApplication::applicationDirPath().toStdString() + "/");
 }
 
 }  // namespace
