@@ -28,6 +28,8 @@ cleanup() {
   if [ "${keep_work:-0}" = 1 ]; then echo "Left for inspection: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
+# A timeout (CTest sends TERM) must not leave Xvfb or the program behind.
+trap "exit 1" TERM INT
 fail() {
   echo "FAILED: $*"
   command -v import >/dev/null 2>&1 && DISPLAY=$display import -window root "$work/screen.png" 2>/dev/null &&
