@@ -1,0 +1,163 @@
+// The verifier names what a specific damage breaks: each row damages one
+// structure of a sample database and expects a finding of at least the given
+// severity whose text names the broken thing.
+#include "jet/verify.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "jet/table_def.h"
+#include "support/damage.h"
+
+namespace jet {
+namespace {
+
+using testing::Image;
+
+struct Sample {
+  Image image;
+  Version version;
+  std::uint32_t data_page;  // a data page of a user table with rows
+  TableDef def;             // that table's definition
+  bool jet3() const { return version == Version::Jet3; }
+  std::size_t page_size() const { return jet::page_size(version); }
+  std::size_t at(std::uint32_t page) const { return page * page_size(); }
+  std::size_t row_count_offset() const { return jet3() ? 8 : 12; }
+};
+
+std::optional<Sample> load_sample(const std::string& name) {
+  std::string path = std::string(JET_CORPUS_DIR) + "/" + name;
+  if (!std::filesystem::exists(path)) return std::nullopt;
+  Sample sample;
+  sample.image = testing::load_image(path);
+  sample.version = sample.image[0x14] == 0 ? Version::Jet3 : Version::Jet4;
+  PageSource source = [&sample](std::uint32_t page) {
+    auto begin = sample.image.begin() + static_cast<std::ptrdiff_t>(sample.at(page));
+    return std::vector<std::uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(sample.page_size()));
+  };
+  // The first data page, with rows, of a user table with an index.
+  for (std::size_t page : testing::pages_of_type(sample.image, 0x01)) {
+    const std::uint8_t* bytes = sample.image.data() + sample.at(static_cast<std::uint32_t>(page));
+    std::uint32_t owner = load_u32(bytes + 4);
+    if (owner <= 2 || owner >= testing::page_count(sample.image) || load_u16(bytes + sample.row_count_offset()) == 0 ||
+        sample.image[sample.at(owner)] != 0x02) {
+      continue;
+    }
+    TableDef def = read_table_def(sample.version, owner, testing::page_count(sample.image), source);
+    if (def.is_system() || def.real_indexes.empty()) continue;
+    sample.data_page = static_cast<std::uint32_t>(page);
+    sample.def = def;
+    return sample;
+  }
+  return std::nullopt;
+}
+
+// Sets the bit of `page` in the global free-page map (row 0 of page 1, an
+// inline map in every sample).
+Image with_page_marked_free(const Sample& s, std::uint32_t page) {
+  Image image = s.image;
+  std::size_t slot = s.at(1) + s.row_count_offset() + 2;
+  std::size_t row = s.at(1) + (load_u16(image.data() + slot) & 0x1FFF);
+  std::uint32_t first = load_u32(image.data() + row + 1);
+  std::size_t bit = page - first;
+  image[row + 5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+  return image;
+}
+
+struct Case {
+  const char* name;
+  std::function<Image(const Sample&)> damage;
+  Severity severity;
+  const char* names;  // text the finding must contain
+};
+
+const Case kCases[] = {
+    {"row offset past the page",
+     [](const Sample& s) { return testing::with_u16(s.image, s.at(s.data_page) + s.row_count_offset() + 2, 0x1FFF); },
+     Severity::Error, "row 0"},
+    {"data page names another table",
+     [](const Sample& s) { return testing::with_u32(s.image, s.at(s.data_page) + 4, 2); },
+     Severity::Error, "owner"},
+    {"row deleted under its index entries",
+     [](const Sample& s) {
+       std::size_t slot = s.at(s.data_page) + s.row_count_offset() + 2;
+       return testing::with_u16(s.image, slot, load_u16(s.image.data() + slot) | 0x8000);
+     },
+     Severity::Error, "is deleted"},
+    {"variable column count too small",
+     [](const Sample& s) { return testing::with_u16(s.image, s.at(s.def.page) + (s.jet3() ? 23 : 43), 0); },
+     Severity::Error, "variable"},
+    {"used page marked free", [](const Sample& s) { return with_page_marked_free(s, s.data_page); },
+     Severity::Error, "marked free"},
+    {"last page cut short",
+     [](const Sample& s) { return testing::truncated(s.image, s.image.size() - s.page_size() / 2); },
+     Severity::Error, "incomplete"},
+    {"header constant changed", [](const Sample& s) { return testing::with_byte(s.image, 0x18, s.image[0x18] ^ 1); },
+     Severity::Warning, "constants"},
+    {"index root links to itself",
+     [](const Sample& s) {
+       std::uint32_t root = s.def.real_indexes.at(0).first_page;
+       return testing::with_index_next(s.image, root, root);
+     },
+     Severity::Error, "index"},
+    {"row count disagrees",
+     [](const Sample& s) { return testing::with_u32(s.image, s.at(s.def.page) + (s.jet3() ? 12 : 16), s.def.row_count + 1); },
+     Severity::Warning, "row count"},
+};
+
+bool names(const Finding& finding, const std::string& text) {
+  return (finding.structure + " " + finding.field + " " + finding.message).find(text) != std::string::npos;
+}
+
+class VerifyDamage : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(VerifyDamage, NamesWhatEachDamageBreaks) {
+  std::optional<Sample> sample = load_sample(GetParam());
+  if (!sample) GTEST_SKIP() << "sample database " << GetParam() << " is absent or has no indexed user table";
+  ASSERT_TRUE(verify(MemoryFile(sample->image)).clean());
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    FindingList findings = verify(MemoryFile(c.damage(*sample)));
+    bool found = false;
+    for (const Finding& finding : findings.items()) {
+      if (finding.severity >= c.severity && names(finding, c.names)) found = true;
+    }
+    EXPECT_TRUE(found) << "no " << to_string(c.severity) << " naming \"" << c.names << "\" in:\n"
+                       << format_report(findings);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, VerifyDamage,
+                         ::testing::Values("jet3/v1997-indexTest.mdb", "jet4/v2000-indexTest.mdb"),
+                         [](const auto& info) { return std::string(info.param).substr(0, 4); });
+
+TEST(Verify, RefusesWhatIsNoJetDatabase) {
+  struct Row {
+    const char* name;
+    Image bytes;
+  };
+  Image jet4_start(3 * 4096, 0);
+  const char signature[] = "\x00\x01\x00\x00Standard Jet DB";
+  std::copy(signature, signature + 19, jet4_start.begin());
+  jet4_start[0x14] = 1;
+  const Row rows[] = {
+      {"empty", {}},
+      {"text", Image(5000, 'x')},
+      {"ACE version", testing::with_byte(jet4_start, 0x14, 3)},
+      {"two pages", testing::truncated(jet4_start, 2 * 4096)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    try {
+      verify(MemoryFile(row.bytes));
+      ADD_FAILURE() << "accepted";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), ErrorCode::UnrecognisedFormat) << error.what();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace jet

@@ -1,0 +1,100 @@
+// The state one verification shares between its check families
+// (verify_*.cpp): the file's pages, the findings, the page ledger and what
+// the table walks learnt that later checks need (which rows exist).
+//
+// Internal to the verifier.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/finding.h"
+#include "jet/header.h"
+#include "jet/page_ledger.h"
+#include "jet/pager.h"
+#include "jet/table_def.h"
+#include "jet/usage_map.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// What a row slot of a table's data page held when the rows were walked.
+enum class RowState : std::uint8_t { Live, Deleted, Moved, Broken };
+
+// A table as the verifier met it.
+struct VerifiedTable {
+  std::string name;  // from the catalog
+  std::uint32_t definition_page = 0;
+  std::optional<TableDef> def;  // empty when the definition did not decode
+  // Row slots of the table's data pages, by page: what an index entry may
+  // point at.
+  std::unordered_map<std::uint32_t, std::vector<RowState>> rows;
+  std::uint64_t live_rows = 0;
+
+  // The state of one row, or nothing when the table has no such row.
+  std::optional<RowState> row_state(RowPointer pointer) const;
+};
+
+class VerifyContext {
+ public:
+  VerifyContext(const File& file, Header header, FindingList& findings);
+
+  Version version() const { return header_.version; }
+  const Header& header() const { return header_; }
+  std::uint32_t page_count() const { return pager_.page_count(); }
+  const Pager& pager() const { return pager_; }
+  FindingList& findings() { return findings_; }
+  PageLedger& ledger() { return ledger_; }
+
+  // Page n, or nothing (and a finding) when it cannot be read.
+  Page page(std::uint32_t n, const std::string& structure, const std::string& field);
+  // A page source for the decoders that take one: raises on a bad page.
+  PageSource page_source() const;
+
+  // The first byte of page n, or nothing when it cannot be read.
+  std::optional<std::uint8_t> page_type(std::uint32_t n) const;
+
+  void add(Severity severity, std::optional<std::uint32_t> page, std::string structure,
+           std::string field, std::string message) {
+    findings_.add(severity, page, std::move(structure), std::move(field), std::move(message));
+  }
+
+  // Stable: tables are only ever added at the end.
+  std::deque<VerifiedTable>& tables() { return tables_; }
+  const VerifiedTable* table_at(std::uint32_t definition_page) const;
+
+ private:
+  Header header_;
+  Pager pager_;
+  FindingList& findings_;
+  PageLedger ledger_;
+  std::deque<VerifiedTable> tables_;
+};
+
+// Whether an error met while walking the file is damage to report (every
+// decode failure) rather than a failure to read the file at all (Io).
+inline bool is_damage(const Error& error) { return error.code() != ErrorCode::Io; }
+
+// The usage map `map` points at, or nothing (with a finding) when it does not
+// decode. Claims the pages that hold the map itself. `what` names the map in
+// findings ("owned pages map"); table_page is 0 for the global free-page map.
+std::optional<UsageMap> usage_map(VerifyContext& context, RowPointer map, std::uint32_t table_page,
+                                  const std::string& what);
+
+// Receives each row of a table that decodes, with its values in column order.
+using RowVisitor = std::function<void(const TableDef& def, const std::vector<Value>& values)>;
+
+// The check families, in the order verify() runs them.
+void check_header(VerifyContext& context, Bytes page0);
+void check_table_definition(VerifyContext& context, VerifiedTable& table);
+void check_table_rows(VerifyContext& context, VerifiedTable& table,
+                      const RowVisitor& visitor = nullptr);
+void check_table_indexes(VerifyContext& context, VerifiedTable& table);
+void check_page_usage(VerifyContext& context);
+
+}  // namespace jet

@@ -1,0 +1,270 @@
+// Row checks: the data pages a table's usage map names, the row offsets on
+// each, every row decoded against the table definition, overflow rows and
+// long values, and the stored row count.
+#include <algorithm>
+#include <unordered_set>
+
+#include "jet/data_page.h"
+#include "jet/long_value.h"
+#include "jet/row.h"
+#include "jet/verify_context.h"
+
+namespace jet {
+
+namespace {
+
+constexpr const char* kDataPage = "data page";
+constexpr const char* kLongValue = "long value";
+
+std::string row_label(std::size_t row) { return "row " + std::to_string(row); }
+
+std::string page_kind(std::uint8_t type) {
+  switch (type) {
+    case 0x00: return "a blank or header page";
+    case 0x01: return "a data page";
+    case 0x02: return "a table definition";
+    case 0x03: return "an index page";
+    case 0x04: return "an index leaf";
+    case 0x05: return "a usage map page";
+    case 0x08: return "a discarded table definition";
+    case 0x09: return "a discarded long-value page";
+    default: return "a page of unknown type " + std::to_string(type);
+  }
+}
+
+// Walks the rows of one table.
+class RowWalker {
+ public:
+  RowWalker(VerifyContext& context, VerifiedTable& table, const RowVisitor& visitor)
+      : context_(context), table_(table), def_(*table.def), visitor_(visitor) {}
+
+  void walk_page(std::uint32_t page_number);
+  // Each long-value page any row of the table reached.
+  const std::unordered_set<std::uint32_t>& long_value_pages() const { return long_value_pages_; }
+
+ private:
+  // The data page's header, or nothing (with a finding).
+  std::optional<DataPage> data_page(std::uint32_t page_number, Bytes page);
+  // Decodes one row's values; false (with a finding) when it does not decode.
+  bool decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number);
+  // Follows an overflow row to the row it moved to.
+  bool follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number);
+  std::vector<std::uint8_t> fetch_long_value_row(RowPointer pointer, const std::string& column);
+  Value decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                      std::uint32_t page_number);
+
+  VerifyContext& context_;
+  VerifiedTable& table_;
+  const TableDef& def_;
+  const RowVisitor& visitor_;
+  std::unordered_set<std::uint32_t> long_value_pages_;
+};
+
+std::optional<DataPage> RowWalker::data_page(std::uint32_t page_number, Bytes page) {
+  try {
+    return decode_data_page(page, context_.version(), page_number);
+  } catch (const Error& error) {
+    if (!is_damage(error)) throw;
+    context_.findings().add_error(error);
+    return std::nullopt;
+  }
+}
+
+void RowWalker::walk_page(std::uint32_t page_number) {
+  Page page = context_.page(page_number, kDataPage, "page");
+  if (!page) return;
+  std::uint8_t type = (*page)[0];
+  if (type != static_cast<std::uint8_t>(PageType::Data)) {
+    context_.add(Severity::Error, page_number, kDataPage, "page type",
+                 "the table's usage map lists " + page_kind(type) + " as one of its data pages");
+    return;
+  }
+  std::optional<DataPage> header = data_page(page_number, *page);
+  if (!header) return;
+  if (header->holds_long_values()) {
+    // Jet 3 keeps long-value pages in the table's own map.
+    context_.ledger().claim(page_number, {PageRole::LongValue, def_.page}, context_.findings());
+    long_value_pages_.insert(page_number);
+    return;
+  }
+  context_.ledger().claim(page_number, {PageRole::Data, def_.page}, context_.findings());
+  if (header->owner != def_.page) {
+    context_.add(Severity::Error, page_number, kDataPage, "owner",
+                 "the page names the table defined on page " + std::to_string(header->owner) +
+                     ", but the usage map of the table on page " + std::to_string(def_.page) +
+                     " lists it");
+  }
+
+  std::vector<RowState>& states = table_.rows[page_number];
+  states.assign(header->slots.size(), RowState::Broken);
+  for (std::size_t row = 0; row < header->slots.size(); ++row) {
+    const RowSlot& slot = header->slots[row];
+    if (slot.deleted()) {
+      states[row] = RowState::Deleted;
+      continue;
+    }
+    Bytes bytes;
+    try {
+      bytes = row_bytes(*page, *header, row, context_.version(), page_number);
+    } catch (const Error& error) {
+      if (!is_damage(error)) throw;
+      context_.findings().add_error(error);
+      continue;
+    }
+    bool good = slot.overflow() ? follow_overflow(bytes, page_number, row)
+                                : decode_row(bytes, page_number, row);
+    if (good) {
+      states[row] = slot.overflow() ? RowState::Moved : RowState::Live;
+      ++table_.live_rows;
+    }
+  }
+}
+
+bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number) {
+  std::string field = row_label(row_number) + " overflow pointer";
+  try {
+    RowPointer target = decode_overflow_pointer(slot_row, page_number);
+    // A moved row is not moved again: one step, never a chain to follow.
+    Page page = context_.page(target.page, kDataPage, field);
+    if (!page) return false;
+    if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data)) {
+      context_.add(Severity::Error, page_number, kDataPage, field,
+                   "leads to page " + std::to_string(target.page) + ", " + page_kind((*page)[0]));
+      return false;
+    }
+    DataPage header = decode_data_page(*page, context_.version(), target.page);
+    if (header.owner != def_.page) {
+      context_.add(Severity::Error, page_number, kDataPage, field,
+                   "leads to page " + std::to_string(target.page) + ", which belongs to another table");
+      return false;
+    }
+    // Access flags the row a pointer leads to as deleted, so that a walk
+    // over the pages meets each row once, at its home slot.
+    if (target.row >= header.slots.size()) {
+      context_.add(Severity::Error, page_number, kDataPage, field,
+                   "leads to row " + std::to_string(target.row) + " of page " +
+                       std::to_string(target.page) + ", which does not exist");
+      return false;
+    }
+    return decode_row(row_bytes(*page, header, target.row, context_.version(), target.page),
+                      target.page, target.row);
+  } catch (const Error& error) {
+    if (!is_damage(error)) throw;
+    context_.findings().add_error(error);
+    return false;
+  }
+}
+
+std::vector<std::uint8_t> RowWalker::fetch_long_value_row(RowPointer pointer,
+                                                         const std::string& column) {
+  std::string field = column + " long-value pointer";
+  if (pointer.page == 0 || pointer.page >= context_.page_count()) {
+    throw_corrupt(pointer.page, kLongValue, field,
+                  "points at page " + std::to_string(pointer.page) + ", outside the file");
+  }
+  Page page = context_.pager().page(pointer.page);
+  DataPage header = decode_data_page(*page, context_.version(), pointer.page);
+  if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !header.holds_long_values()) {
+    throw_corrupt(pointer.page, kLongValue, field,
+                  "points at " + page_kind((*page)[0]) + " that holds no long values");
+  }
+  if (pointer.row >= header.slots.size() || header.slots[pointer.row].deleted()) {
+    throw_corrupt(pointer.page, kLongValue, field,
+                  "points at row " + std::to_string(pointer.row) + ", which " +
+                      (pointer.row >= header.slots.size() ? "does not exist" : "is deleted"));
+  }
+  if (long_value_pages_.insert(pointer.page).second) {
+    context_.ledger().claim(pointer.page, {PageRole::LongValue, def_.page}, context_.findings());
+  }
+  Bytes row = row_bytes(*page, header, pointer.row, context_.version(), pointer.page);
+  return std::vector<std::uint8_t>(row.begin(), row.end());
+}
+
+Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                               std::uint32_t page_number) {
+  ColumnBytes stored = column_bytes(layout, row, column, page_number);
+  if (column.type == ColumnType::Boolean) return Value{column.type, stored.present};
+  if (!stored.present) return Value::null(column.type);
+  ValueFormat format{context_.version(), context_.header().code_page, column.scale,
+                     column.is_compressed_unicode()};
+  if (!column.is_long_value()) {
+    return decode_value(column.type, stored.bytes, format, page_number, column.name);
+  }
+  LongValueField field = decode_long_value_field(stored.bytes, page_number, column.name);
+  if (field.kind == LongValueKind::Inline) {
+    return decode_value(column.type, field.inline_data, format, page_number, column.name);
+  }
+  // Every row of a chain sits on some page: more steps than rows the file
+  // can hold means a loop the reader did not catch.
+  std::size_t max_rows = static_cast<std::size_t>(context_.page_count()) * kMaxRowsPerPage;
+  std::vector<std::uint8_t> data = read_long_value(
+      field, [&](RowPointer pointer) { return fetch_long_value_row(pointer, column.name); },
+      page_number, column.name, max_rows);
+  return decode_value(column.type, data, format, page_number, column.name);
+}
+
+bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number) {
+  try {
+    bool has_variable = def_.variable_column_count > 0;
+    RowLayout layout = decode_row_layout(row, context_.version(), has_variable, page_number);
+    std::vector<Value> values;
+    values.reserve(def_.columns.size());
+    for (const ColumnDef& column : def_.columns) {
+      values.push_back(decode_column(layout, row, column, page_number));
+    }
+    if (visitor_) visitor_(def_, values);
+    return true;
+  } catch (const Error& error) {
+    if (!is_damage(error)) throw;
+    Finding finding = finding_from_error(error);
+    finding.message = row_label(row_number) + " of page " + std::to_string(page_number) +
+                      " does not decode: " + finding.message;
+    context_.findings().add(std::move(finding));
+    return false;
+  }
+}
+
+}  // namespace
+
+void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVisitor& visitor) {
+  if (!table.def) return;
+  const TableDef& def = *table.def;
+  auto owned = usage_map(context, def.owned_pages, def.page, "owned pages map");
+  if (!owned) return;
+
+  RowWalker walker(context, table, visitor);
+  for (std::uint32_t page : owned->pages) walker.walk_page(page);
+
+  // Access lets the stored count of its own system tables lag behind their
+  // rows (MSysACEs in healthy files); for user tables it is kept exact.
+  if (table.live_rows != def.row_count) {
+    context.add(def.is_system() ? Severity::Info : Severity::Warning, def.page, "table definition",
+                "row count",
+                "says " + std::to_string(def.row_count) + " rows, the pages of " + table.name +
+                    " hold " + std::to_string(table.live_rows));
+  }
+
+  // The free-space map names pages of the table with room left: each must
+  // be one of the table's own.
+  if (auto with_space = usage_map(context, def.free_space_pages, def.page, "free space map")) {
+    for (std::uint32_t page : with_space->pages) {
+      if (!owned->contains(page)) {
+        context.add(Severity::Warning, page, "usage map", "free space map",
+                    "the table on page " + std::to_string(def.page) +
+                        " lists this page as having room, but does not own it");
+      }
+    }
+  }
+
+  // Jet 4 keeps a map of the long-value pages of each Memo and OLE column.
+  for (const LongValueColumnMaps& maps : def.long_value_maps) {
+    auto pages = usage_map(context, maps.owned_pages, def.page,
+                           "long-value map of column " + std::to_string(maps.column_number));
+    if (!pages) continue;
+    for (std::uint32_t page : pages->pages) {
+      context.ledger().claim(page, {PageRole::LongValue, def.page}, context.findings());
+    }
+  }
+}
+
+}  // namespace jet
