@@ -1,0 +1,13 @@
+// Puts Form1's handlers behind the main window's events.
+#pragma once
+
+namespace dbrepair {
+
+class Form1;
+class MainWindow;
+
+// Every event of the window runs its handler of form; errors that escape a
+// handler go to form's report. form must outlive the window's event loop.
+void connectForm(MainWindow& window, Form1& form);
+
+}  // namespace dbrepair
