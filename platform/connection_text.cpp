@@ -23,10 +23,14 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// A quoted value loses its quotes and the blanks around them; any other
+// value is kept whole, blanks included, since a path may begin or end with
+// one.
 std::string Unquote(const std::string& value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
+  std::string trimmed = Trim(value);
+  if (trimmed.size() >= 2 && (trimmed.front() == '"' || trimmed.front() == '\'') &&
+      trimmed.back() == trimmed.front()) {
+    return trimmed.substr(1, trimmed.size() - 2);
   }
   return value;
 }
@@ -72,7 +76,7 @@ ConnectionText ParseConnectionText(const std::string& text) {
   }
   if (!provider) Refuse("No provider", text);
   if (!data_source) Refuse("No data source", text);
-  return ConnectionText{Trim(*provider), Unquote(Trim(*data_source))};
+  return ConnectionText{Trim(*provider), Unquote(*data_source)};
 }
 
 }  // namespace dbrepair

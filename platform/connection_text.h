@@ -18,7 +18,8 @@ std::string MakeConnectionText(const std::string& path);
 
 // Splits a connection text into its provider and data source. A segment
 // that starts with no known key belongs to the value before it (a ";" inside
-// a path), and a value may be quoted with " or '. Raises RuntimeError
+// a path), and a value may be quoted with " or '; an unquoted data source
+// is kept whole, blanks included. Raises RuntimeError
 // -2147467259 when the text starts with an unknown key, repeats a key, or
 // lacks the provider or the data source.
 ConnectionText ParseConnectionText(const std::string& text);

@@ -13,7 +13,7 @@ TEST(ConnectionTextTest, MadeTextsParseBack) {
   for (const std::string path : {"/data/shop.mdb", "/odd;name/sh=op.mdb", "relative.mdb", " spaced .mdb"}) {
     ConnectionText parsed = ParseConnectionText(MakeConnectionText(path));
     EXPECT_EQ(parsed.provider, "Microsoft.Jet.OLEDB.4.0") << path;
-    EXPECT_EQ(parsed.dataSource, path == " spaced .mdb" ? "spaced .mdb" : path);
+    EXPECT_EQ(parsed.dataSource, path);
   }
   EXPECT_EQ(MakeConnectionText("/d/temp.mdb"), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/temp.mdb");
 }
