@@ -211,6 +211,17 @@ struct IndexBuilder::Run {
   ~Run() {
     if (file) std::fclose(file);
   }
+  // An unnamed temporary file: the system removes it when it is closed, or
+  // when the process ends however it ends.
+  void open() {
+    file = std::tmpfile();
+    if (!file) throw Error(ErrorCode::Io, "cannot create a temporary file for sorting index entries");
+  }
+  void rewind() {
+    if (std::fflush(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+      throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
+    }
+  }
   // The next entry of the run, or nothing at its end.
   std::optional<IndexEntry> next() {
     std::uint8_t head[2];
@@ -228,6 +239,26 @@ struct IndexBuilder::Run {
   }
 };
 
+// Merges sorted runs into one sorted stream, smallest entry first.
+void IndexBuilder::merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(IndexEntry)>& out) {
+  struct Head {
+    IndexEntry entry;
+    std::size_t run;
+  };
+  auto later = [](const Head& a, const Head& b) { return b.entry < a.entry; };
+  std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
+  auto refill = [&](std::size_t run) {
+    if (auto e = runs[run]->next()) heads.push(Head{std::move(*e), run});
+  };
+  for (std::size_t r = 0; r < runs.size(); ++r) refill(r);
+  while (!heads.empty()) {
+    Head head = heads.top();
+    heads.pop();
+    refill(head.run);
+    out(std::move(head.entry));
+  }
+}
+
 IndexBuilder::IndexBuilder(IndexBuildOptions options) : options_(options) {}
 IndexBuilder::~IndexBuilder() = default;
 
@@ -244,12 +275,9 @@ void IndexBuilder::add(std::vector<std::uint8_t> key, RowPointer row) {
 void IndexBuilder::spill() {
   std::sort(buffer_.begin(), buffer_.end());
   auto run = std::make_unique<Run>();
-  run->file = std::tmpfile();
-  if (!run->file) throw Error(ErrorCode::Io, "cannot create a temporary file for sorting index entries");
+  run->open();
   for (const IndexEntry& e : buffer_) write_record(run->file, e);
-  if (std::fflush(run->file) != 0 || std::fseek(run->file, 0, SEEK_SET) != 0) {
-    throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
-  }
+  run->rewind();
   runs_.push_back(std::move(run));
   buffer_.clear();
   buffer_.shrink_to_fit();
@@ -277,32 +305,24 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
     stream.add_leaf_entry(e);
   };
 
-  std::sort(buffer_.begin(), buffer_.end());
   if (runs_.empty()) {
+    std::sort(buffer_.begin(), buffer_.end());
     for (IndexEntry& e : buffer_) emit(std::move(e));
   } else {
-    // Merge the runs and what is still in memory, smallest entry first.
-    struct Head {
-      IndexEntry entry;
-      std::size_t source;  // runs_.size() for the memory buffer
-    };
-    auto later = [](const Head& a, const Head& b) { return b.entry < a.entry; };
-    std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
-    std::size_t memory_pos = 0;
-    auto refill = [&](std::size_t source) {
-      if (source == runs_.size()) {
-        if (memory_pos < buffer_.size()) heads.push(Head{std::move(buffer_[memory_pos++]), source});
-      } else if (auto e = runs_[source]->next()) {
-        heads.push(Head{std::move(*e), source});
-      }
-    };
-    for (std::size_t s = 0; s <= runs_.size(); ++s) refill(s);
-    while (!heads.empty()) {
-      Head head = heads.top();
-      heads.pop();
-      refill(head.source);
-      emit(std::move(head.entry));
+    if (!buffer_.empty()) spill();
+    // Merge at most kMaxFanIn runs at a time, so that open files stay few
+    // however small the budget was for the index.
+    while (runs_.size() > kMaxFanIn) {
+      std::vector<std::unique_ptr<Run>> group;
+      for (std::size_t i = 0; i < kMaxFanIn; ++i) group.push_back(std::move(runs_[i]));
+      runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(kMaxFanIn));
+      auto merged = std::make_unique<Run>();
+      merged->open();
+      merge_runs(group, [&](IndexEntry e) { write_record(merged->file, e); });
+      merged->rewind();
+      runs_.push_back(std::move(merged));
     }
+    merge_runs(runs_, emit);
   }
   stream.finish();
   buffer_.clear();

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,7 +70,9 @@ class IndexBuilder {
 
  private:
   struct Run;
+  static constexpr std::size_t kMaxFanIn = 64;
   void spill();
+  static void merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(IndexEntry)>& out);
 
   IndexBuildOptions options_;
   std::vector<IndexEntry> buffer_;
