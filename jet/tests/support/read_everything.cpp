@@ -21,7 +21,7 @@ ReadOutcome read_everything(const std::vector<std::uint8_t>& image) {
   // turned into text. A table that fails does not stop the others.
   try {
     Database db(file);
-    for (const CatalogEntry& entry : db.tables(true)) {
+    for (const CatalogObject& entry : db.tables(true)) {
       try {
         db.table(entry).scan([&](RowPointer, std::vector<Value>& values) {
           for (const Value& value : values) canonical_text(value);
