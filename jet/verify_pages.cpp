@@ -71,9 +71,24 @@ void check_page_usage(VerifyContext& context) {
   std::vector<std::uint32_t> unaccounted = ledger.compare_with_free_map(
       [&](std::uint32_t page) { return free_map->contains(page) || !free_map->covers(page, version); },
       findings);
-  for (std::uint32_t page : unaccounted) {
-    Judgement judgement = judge_unclaimed(context, page);
-    context.add(judgement.severity, page, kStructure, "owner", judgement.message);
+  // A run of neighbouring pages judged alike is one finding, so that a
+  // freed multi-page long value reads as one note rather than hundreds.
+  for (std::size_t i = 0; i < unaccounted.size();) {
+    Judgement judgement = judge_unclaimed(context, unaccounted[i]);
+    std::size_t end = i + 1;
+    while (end < unaccounted.size() && unaccounted[end] == unaccounted[end - 1] + 1) {
+      Judgement next = judge_unclaimed(context, unaccounted[end]);
+      if (next.severity != judgement.severity || next.message != judgement.message) break;
+      ++end;
+    }
+    std::size_t run = end - i;
+    std::string message = judgement.message;
+    if (run > 1) {
+      message += " (pages " + std::to_string(unaccounted[i]) + " to " + std::to_string(unaccounted[end - 1]) +
+                 ", " + std::to_string(run) + " pages)";
+    }
+    context.add(judgement.severity, unaccounted[i], kStructure, "owner", message);
+    i = end;
   }
 }
 
