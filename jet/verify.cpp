@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "jet/catalog.h"
+#include "jet/catalog_definition.h"
 #include "jet/header.h"
 #include "jet/verify_context.h"
 
@@ -41,36 +43,18 @@ Header header_of(Bytes page0, FindingList& findings) {
   }
 }
 
-// The catalog, MSysObjects, is the table defined on page 2; each of its rows
-// of type 1 is a local table whose Id (the low 24 bits) is its definition
-// page.
-constexpr std::uint32_t kCatalogPage = 2;
-constexpr std::int16_t kLocalTableObject = 1;
-constexpr std::uint32_t kObjectIdPageMask = 0x00FFFFFF;
-
-struct CatalogTable {
-  std::string name;
-  std::uint32_t definition_page;
-};
-
-// Collects the local tables from the catalog's rows.
-RowVisitor catalog_collector(std::vector<CatalogTable>& out) {
-  return [&out](const TableDef& def, const std::vector<Value>& values) {
-    const Value* id = nullptr;
-    const Value* name = nullptr;
-    const Value* type = nullptr;
-    for (std::size_t i = 0; i < def.columns.size() && i < values.size(); ++i) {
-      const std::string& column = def.columns[i].name;
-      if (column == "Id") id = &values[i];
-      if (column == "Name") name = &values[i];
-      if (column == "Type") type = &values[i];
+// Collects the catalog's objects from its rows. A row that does not say
+// what it is is noted once: the catalog's definition lacks a column every
+// row needs, so each row would say the same.
+RowVisitor catalog_collector(std::vector<CatalogObject>& out, FindingList& findings) {
+  return [&out, &findings, noted = false](const TableDef& def, const std::vector<Value>& values) mutable {
+    try {
+      out.push_back(catalog_object_from_row(def, values));
+    } catch (const Error& error) {
+      if (!is_damage(error)) throw;
+      if (!noted) findings.add_error(error);
+      noted = true;
     }
-    if (!id || !name || !type) return;
-    auto* type_value = std::get_if<std::int16_t>(&type->data);
-    auto* id_value = std::get_if<std::int32_t>(&id->data);
-    auto* name_value = std::get_if<std::string>(&name->data);
-    if (!type_value || !id_value || !name_value || *type_value != kLocalTableObject) return;
-    out.push_back({*name_value, static_cast<std::uint32_t>(*id_value) & kObjectIdPageMask});
   };
 }
 
@@ -96,28 +80,26 @@ FindingList verify(const File& file, const VerifyOptions& options) {
   guarded(findings, [&] { check_header(context, page0); });
 
   // The catalog first: its rows name the other tables.
-  std::vector<CatalogTable> listed;
-  VerifiedTable& catalog = context.tables().emplace_back();
-  catalog.name = "MSysObjects";
-  catalog.definition_page = kCatalogPage;
+  std::vector<CatalogObject> listed;
+  VerifiedTable& catalog = *context.add_table("MSysObjects", kCatalogPage);
+  catalog.system = true;
   guarded(findings, [&] { check_table_definition(context, catalog); });
-  guarded(findings, [&] { check_table_rows(context, catalog, catalog_collector(listed)); });
+  guarded(findings, [&] { check_table_rows(context, catalog, catalog_collector(listed, findings)); });
   guarded(findings, [&] { check_table_indexes(context, catalog); });
 
-  for (const CatalogTable& entry : listed) {
-    if (entry.definition_page == kCatalogPage) continue;  // the catalog lists itself
-    if (context.table_at(entry.definition_page)) {
+  for (const CatalogObject& entry : listed) {
+    if (!entry.is_local_table() || entry.table_page() == kCatalogPage) continue;
+    VerifiedTable* table = context.add_table(entry.name, entry.table_page());
+    if (!table) {
       context.add(Severity::Error, kCatalogPage, "catalog", "table " + entry.name,
-                  "shares its definition page " + std::to_string(entry.definition_page) +
+                  "shares its definition page " + std::to_string(entry.table_page()) +
                       " with another table");
       continue;
     }
-    VerifiedTable& table = context.tables().emplace_back();
-    table.name = entry.name;
-    table.definition_page = entry.definition_page;
-    guarded(findings, [&] { check_table_definition(context, table); });
-    guarded(findings, [&] { check_table_rows(context, table); });
-    guarded(findings, [&] { check_table_indexes(context, table); });
+    table->system = entry.is_system();
+    guarded(findings, [&] { check_table_definition(context, *table); });
+    guarded(findings, [&] { check_table_rows(context, *table); });
+    guarded(findings, [&] { check_table_indexes(context, *table); });
   }
   guarded(findings, [&] { check_page_usage(context); });
   return findings;

@@ -33,11 +33,17 @@ std::optional<std::uint8_t> VerifyContext::page_type(std::uint32_t n) const {
   return (*pager_.page(n))[0];
 }
 
+VerifiedTable* VerifyContext::add_table(std::string name, std::uint32_t definition_page) {
+  if (!table_by_page_.emplace(definition_page, tables_.size()).second) return nullptr;
+  VerifiedTable& table = tables_.emplace_back();
+  table.name = std::move(name);
+  table.definition_page = definition_page;
+  return &table;
+}
+
 const VerifiedTable* VerifyContext::table_at(std::uint32_t definition_page) const {
-  for (const VerifiedTable& table : tables_) {
-    if (table.definition_page == definition_page) return &table;
-  }
-  return nullptr;
+  auto it = table_by_page_.find(definition_page);
+  return it == table_by_page_.end() ? nullptr : &tables_[it->second];
 }
 
 }  // namespace jet

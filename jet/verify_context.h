@@ -29,6 +29,7 @@ enum class RowState : std::uint8_t { Live, Deleted, Moved, Broken };
 // A table as the verifier met it.
 struct VerifiedTable {
   std::string name;  // from the catalog
+  bool system = false;  // a system table by the catalog's flags or name
   std::uint32_t definition_page = 0;
   std::optional<TableDef> def;  // empty when the definition did not decode
   // Row slots of the table's data pages, by page: what an index entry may
@@ -64,8 +65,9 @@ class VerifyContext {
     findings_.add(severity, page, std::move(structure), std::move(field), std::move(message));
   }
 
-  // Stable: tables are only ever added at the end.
-  std::deque<VerifiedTable>& tables() { return tables_; }
+  // A new table defined on `definition_page`, or nullptr when one is known
+  // there already. References stay valid: tables are only ever added.
+  VerifiedTable* add_table(std::string name, std::uint32_t definition_page);
   const VerifiedTable* table_at(std::uint32_t definition_page) const;
 
  private:
@@ -74,6 +76,7 @@ class VerifyContext {
   FindingList& findings_;
   PageLedger ledger_;
   std::deque<VerifiedTable> tables_;
+  std::unordered_map<std::uint32_t, std::size_t> table_by_page_;
 };
 
 // Whether an error met while walking the file is damage to report (every

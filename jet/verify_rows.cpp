@@ -238,7 +238,7 @@ void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVis
   // Access lets the stored count of its own system tables lag behind their
   // rows (MSysACEs in healthy files); for user tables it is kept exact.
   if (table.live_rows != def.row_count) {
-    context.add(def.is_system() ? Severity::Info : Severity::Warning, def.page, "table definition",
+    context.add(table.system ? Severity::Info : Severity::Warning, def.page, "table definition",
                 "row count",
                 "says " + std::to_string(def.row_count) + " rows, the pages of " + table.name +
                     " hold " + std::to_string(table.live_rows));

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "jet/table_def.h"
+#include "jet/database.h"
 #include "support/damage.h"
 
 namespace jet {
@@ -33,23 +33,18 @@ std::optional<Sample> load_sample(const std::string& name) {
   Sample sample;
   sample.image = testing::load_image(path);
   sample.version = sample.image[0x14] == 0 ? Version::Jet3 : Version::Jet4;
-  PageSource source = [&sample](std::uint32_t page) {
-    auto begin = sample.image.begin() + static_cast<std::ptrdiff_t>(sample.at(page));
-    return std::vector<std::uint8_t>(begin, begin + static_cast<std::ptrdiff_t>(sample.page_size()));
-  };
   // The first data page, with rows, of a user table with an index.
-  for (std::size_t page : testing::pages_of_type(sample.image, 0x01)) {
-    const std::uint8_t* bytes = sample.image.data() + sample.at(static_cast<std::uint32_t>(page));
-    std::uint32_t owner = load_u32(bytes + 4);
-    if (owner <= 2 || owner >= testing::page_count(sample.image) || load_u16(bytes + sample.row_count_offset()) == 0 ||
-        sample.image[sample.at(owner)] != 0x02) {
-      continue;
+  MemoryFile file(sample.image);
+  Database db(file);
+  for (const CatalogObject& object : db.tables(false)) {
+    Table table = db.table(object);
+    if (table.def().real_indexes.empty()) continue;
+    for (std::uint32_t page : table.data_pages()) {
+      if (load_u16(sample.image.data() + sample.at(page) + sample.row_count_offset()) == 0) continue;
+      sample.data_page = page;
+      sample.def = table.def();
+      return sample;
     }
-    TableDef def = read_table_def(sample.version, owner, testing::page_count(sample.image), source);
-    if (def.is_system() || def.real_indexes.empty()) continue;
-    sample.data_page = static_cast<std::uint32_t>(page);
-    sample.def = def;
-    return sample;
   }
   return std::nullopt;
 }
