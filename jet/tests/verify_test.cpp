@@ -49,15 +49,15 @@ std::optional<Sample> load_sample(const std::string& name) {
   return std::nullopt;
 }
 
-// Sets the bit of `page` in the global free-page map (row 0 of page 1, an
-// inline map in every sample).
-Image with_page_marked_free(const Sample& s, std::uint32_t page) {
+// Sets the bit of `page` in the inline usage map held by row `map` (the
+// global free-page map and the samples' table maps are all inline).
+Image with_page_in_map(const Sample& s, RowPointer map, std::uint32_t page) {
   Image image = s.image;
-  std::size_t slot = s.at(1) + s.row_count_offset() + 2;
-  std::size_t row = s.at(1) + (load_u16(image.data() + slot) & 0x1FFF);
+  std::size_t slot = s.at(map.page) + s.row_count_offset() + 2 + 2 * map.row;
+  std::size_t row = s.at(map.page) + (load_u16(image.data() + slot) & 0x1FFF);
   std::uint32_t first = load_u32(image.data() + row + 1);
   std::size_t bit = page - first;
-  image[row + 5 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+  image.at(row + 5 + bit / 8) |= static_cast<std::uint8_t>(1u << (bit % 8));
   return image;
 }
 
@@ -84,8 +84,11 @@ const Case kCases[] = {
     {"variable column count too small",
      [](const Sample& s) { return testing::with_u16(s.image, s.at(s.def.page) + (s.jet3() ? 23 : 43), 0); },
      Severity::Error, "variable"},
-    {"used page marked free", [](const Sample& s) { return with_page_marked_free(s, s.data_page); },
+    {"used page marked free", [](const Sample& s) { return with_page_in_map(s, RowPointer{1, 0}, s.data_page); },
      Severity::Error, "marked free"},
+    {"table map lists an index page",
+     [](const Sample& s) { return with_page_in_map(s, s.def.owned_pages, s.def.real_indexes.at(0).first_page); },
+     Severity::Error, "lists an index"},
     {"last page cut short",
      [](const Sample& s) { return testing::truncated(s.image, s.image.size() - s.page_size() / 2); },
      Severity::Error, "incomplete"},

@@ -27,10 +27,14 @@ AllocationLimit::~AllocationLimit() { g_limit.store(previous_); }
 
 // The replaceable global allocation functions of this test program. The
 // aligned and nothrow forms keep their library definitions, which end in
-// these or in malloc.
+// these or in malloc. Under AddressSanitizer, whose runtime brings its own
+// operator new, replacing them would mix two allocators; the sanitized
+// variant relies on the plain one for this check.
+#ifndef __SANITIZE_ADDRESS__
 void* operator new(std::size_t size) { return jet::testing::allocate(size); }
 void* operator new[](std::size_t size) { return jet::testing::allocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#endif

@@ -4,7 +4,8 @@
 // without a bound. While an AllocationLimit is alive, operator new refuses
 // (std::bad_alloc) any one request above the limit; since the engine reports
 // damage only as jet::Error, a bad_alloc escaping it fails the test that
-// provoked it. Outside a guard there is no limit.
+// provoked it. Outside a guard there is no limit; under AddressSanitizer
+// (whose runtime owns operator new) there is none either.
 #pragma once
 
 #include <cstddef>
