@@ -64,6 +64,9 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
   for (std::size_t i = 0; i < count; ++i) {
     std::size_t start = raw_slot(i) & kOffsetMask;
     if (start < table_end || start >= size) {
+      // Access leaves deleted rows with an empty offset (the page end); only
+      // a live row without a usable offset is a loss.
+      if (raw_slot(i) & kDeletedFlag) continue;
       result.lost_slots.push_back(static_cast<std::uint8_t>(i));
       result.offsets_rebuilt = true;
       continue;

@@ -48,6 +48,8 @@ TEST(RecoverDataPage, BoundsRowsByTheNextStartAndReportsSlotsThatCannotBeRows) {
        {{0, 4000}, {0, 96}, {2, 3800}, {2, 200}}, {1}, true},
       {"a row count that runs into the rows", {4000, 3900}, 60000,
        {{0, 4000}, {0, 96}, {1, 3900}, {1, 100}}, {}, true},
+      {"deleted rows left with the page end as offset", {4000, 0xC000 | 4096, 0x8000 | 4096, 3800}, 4,
+       {{0, 4000}, {0, 96}, {3, 3800}, {3, 200}}, {}, false},
       {"rows out of slot order", {3800, 4000, 3900}, 3,
        {{0, 3800}, {0, 100}, {1, 4000}, {1, 96}, {2, 3900}, {2, 100}}, {}, false},
   };
