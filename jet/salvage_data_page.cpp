@@ -14,6 +14,35 @@ constexpr std::size_t kMostRowsPerPage = 255;
 std::size_t header_size(Version version) { return version == Version::Jet3 ? 10 : 14; }
 std::size_t row_count_offset(Version version) { return version == Version::Jet3 ? 8 : 12; }
 
+// The row count of a page whose count field is damaged. The free-space field
+// usually survives and pins it down: with n rows, the space between the
+// offset table and the lowest row is exactly the free space. Failing that,
+// the rows are the leading slots that can be row starts, each below the one
+// before as Jet packs them.
+std::size_t recount_rows(Bytes page, std::size_t header, std::size_t fits) {
+  const std::size_t size = page.size();
+  const std::size_t free_space = load_u16(page.data() + 2);
+  auto start_of = [&](std::size_t i) -> std::size_t { return load_u16(page.data() + header + 2 * i) & kOffsetMask; };
+  std::size_t lowest = size;
+  std::size_t by_free_space = 0;
+  for (std::size_t n = 1; n <= fits; ++n) {
+    std::size_t start = start_of(n - 1);
+    if (start >= size) continue;
+    lowest = std::min(lowest, start);
+    if (lowest >= header + 2 * n && lowest - (header + 2 * n) == free_space) by_free_space = n;
+  }
+  if (by_free_space != 0) return by_free_space;
+  std::size_t plausible = 0;
+  std::size_t previous = size + 1;
+  while (plausible < fits) {
+    std::size_t start = start_of(plausible);
+    if (start < header + 2 * (plausible + 1) || start >= size || start >= previous) break;
+    previous = start;
+    ++plausible;
+  }
+  return plausible;
+}
+
 }  // namespace
 
 RecoveredDataPage recover_data_page(Bytes page, Version version) {
@@ -28,15 +57,7 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
   std::size_t fits = std::min(kMostRowsPerPage, (size - header) / 2);
   auto raw_slot = [&](std::size_t i) { return load_u16(page.data() + header + 2 * i); };
   if (count > fits) {
-    // The count itself is damaged: the rows are the leading slots that can
-    // be row starts.
-    std::size_t plausible = 0;
-    while (plausible < fits) {
-      std::size_t start = raw_slot(plausible) & kOffsetMask;
-      if (start < header + 2 * (plausible + 1) || start >= size) break;
-      ++plausible;
-    }
-    count = plausible;
+    count = recount_rows(page, header, fits);
     result.offsets_rebuilt = true;
   }
   // Shrink the table until no slot it keeps points into the table itself.
@@ -60,9 +81,19 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     std::uint8_t number;
   };
   std::vector<Start> starts;
+  std::vector<std::size_t> live_starts;
   const std::size_t table_end = header + 2 * count;
   for (std::size_t i = 0; i < count; ++i) {
     std::size_t start = raw_slot(i) & kOffsetMask;
+    // Two live rows cannot start at one offset: the later slot is damaged.
+    if (!(raw_slot(i) & kDeletedFlag)) {
+      if (std::find(live_starts.begin(), live_starts.end(), start) != live_starts.end()) {
+        result.lost_slots.push_back(static_cast<std::uint8_t>(i));
+        result.offsets_rebuilt = true;
+        continue;
+      }
+      live_starts.push_back(start);
+    }
     if (start < table_end || start >= size) {
       // Access leaves deleted rows with an empty offset (the page end); only
       // a live row without a usable offset is a loss.
