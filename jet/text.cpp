@@ -40,8 +40,8 @@ std::vector<std::uint32_t> code_points(std::string_view utf8) {
   };
   while (i < utf8.size()) {
     auto lead = static_cast<std::uint8_t>(utf8[i]);
-    std::size_t extra;
-    std::uint32_t cp;
+    std::size_t extra = 0;
+    std::uint32_t cp = 0;
     if (lead < 0x80) {
       extra = 0;
       cp = lead;
