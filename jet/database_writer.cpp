@@ -1,0 +1,365 @@
+#include "jet/database_writer.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "jet/catalog_definition.h"
+#include "jet/data_page_packer.h"
+#include "jet/error.h"
+#include "jet/index_builder.h"
+#include "jet/index_row_key.h"
+#include "jet/long_value.h"
+#include "jet/long_value_writer.h"
+#include "jet/page_store.h"
+#include "jet/pager.h"
+#include "jet/row.h"
+#include "jet/text.h"
+#include "jet/usage_map_writer.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint32_t kFirstFreePage = 3;  // after the header, the free-page map and the catalog
+
+// The page allocator and page output every part of the writer shares.
+class PageOutput : public PageStore, public IndexPageSink {
+ public:
+  PageOutput(File& file, Version version, std::uint32_t database_key)
+      : file_(file), version_(version), database_key_(database_key) {}
+
+  std::uint32_t allocate_page() override { return next_page_++; }
+  void write_page(std::uint32_t number, Bytes page) override {
+    if (page.size() != page_size(version_)) {
+      throw Error(ErrorCode::InvalidArgument, "page " + std::to_string(number) + " has the wrong size");
+    }
+    const std::uint64_t offset = std::uint64_t{number} * page_size(version_);
+    if (database_key_ == 0 || number == 0) {
+      file_.write_at(offset, page);
+      return;
+    }
+    scratch_.assign(page.begin(), page.end());
+    crypt_page(database_key_, number, scratch_);
+    file_.write_at(offset, scratch_);
+  }
+
+  std::uint32_t page_count() const { return next_page_; }
+  void set_page_count(std::uint32_t count) { next_page_ = count; }
+
+ private:
+  File& file_;
+  Version version_;
+  std::uint32_t database_key_;
+  std::uint32_t next_page_ = kFirstFreePage;
+  std::vector<std::uint8_t> scratch_;
+};
+
+bool is_autonumber_long(const ColumnDef& column) {
+  return column.is_autonumber() && column.type == ColumnType::Long;
+}
+
+}  // namespace
+
+struct DatabaseWriter::State {
+  State(File& f, Header h, WriterOptions o)
+      : file(f), header(std::move(h)), options(o), output(f, header.version, header.database_key) {}
+
+  File& file;
+  Header header;
+  WriterOptions options;
+  PageOutput output;
+  std::vector<std::unique_ptr<TableWriter>> open_tables;
+  bool catalog_begun = false;
+  bool finished = false;
+};
+
+struct TableWriter::State {
+  State(Version v, PageStore& store) : version(v), store(store), rows(v, 0) {}
+
+  Version version;
+  PageStore& store;
+  std::uint16_t code_page = 1252;
+  TableDef def;
+  std::vector<std::uint32_t> def_pages;
+  DataPagePacker rows;
+  std::vector<std::uint32_t> data_pages;
+  // Per column of def.columns: its long-value writer (Memo and OLE only).
+  std::vector<std::unique_ptr<LongValueWriter>> long_values;
+  std::map<std::uint16_t, std::size_t> column_by_number;
+  std::vector<std::unique_ptr<IndexBuilder>> indexes;
+  std::uint64_t row_count = 0;
+  std::int64_t next_autonumber = 0;
+
+  ValueFormat value_format(const ColumnDef& column) const {
+    ValueFormat format;
+    format.version = version;
+    format.code_page = code_page;
+    format.scale = column.scale;
+    format.compress_text = column.is_compressed_unicode();
+    return format;
+  }
+
+  std::vector<StoredColumn> store_values(std::span<const Value> values);
+  void add_index_entries(std::span<const Value> values, RowPointer at);
+  RowPointer put_row(std::vector<std::uint8_t> row);
+};
+
+// Encodes each value for the row; long values are placed here, inline only
+// while the row keeps room for them.
+std::vector<StoredColumn> TableWriter::State::store_values(std::span<const Value> values) {
+  std::vector<StoredColumn> stored(def.columns.size());
+  std::vector<std::vector<std::uint8_t>> long_data(def.columns.size());
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef& column = def.columns[i];
+    const Value& value = values[i];
+    if (value.is_null()) continue;
+    if (value.type != column.type) {
+      throw Error(ErrorCode::InvalidArgument, "column " + column.name + " of table " + std::to_string(def.page) +
+                                                  " was given a value of another type");
+    }
+    if (column.type == ColumnType::Boolean) {
+      stored[i].present = std::get<bool>(value.data);
+      continue;
+    }
+    stored[i].present = true;
+    if (column.is_long_value()) {
+      long_data[i] = encode_value(value, value_format(column));
+      stored[i].bytes.assign(kLongValueFieldSize, 0);  // a stand-in until placed
+    } else {
+      stored[i].bytes = encode_value(value, value_format(column));
+      if (column.is_variable_length() && stored[i].bytes.size() > column.length && column.length != 0) {
+        throw Error(ErrorCode::InvalidArgument, "the value of column " + column.name + " is " +
+                                                    std::to_string(stored[i].bytes.size()) +
+                                                    " bytes, longer than its " + std::to_string(column.length));
+      }
+    }
+  }
+  // What room the row leaves for inline long values.
+  const std::size_t limit = DataPagePacker::max_row_size(version);
+  std::size_t size = encode_row(def, stored).size();
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    if (!long_values[i] || !stored[i].present) continue;
+    const std::vector<std::uint8_t>& data = long_data[i];
+    const bool fits_inline = size <= limit && data.size() <= limit - size;
+    stored[i].bytes = long_values[i]->place(data, fits_inline);
+    if (stored[i].bytes.size() > kLongValueFieldSize) size += data.size();
+  }
+  return stored;
+}
+
+void TableWriter::State::add_index_entries(std::span<const Value> values, RowPointer at) {
+  auto value_of = [&](const ColumnDef& column) -> Value {
+    auto found = column_by_number.find(column.number);
+    if (found == column_by_number.end()) return Value::null(column.type);
+    return values[found->second];
+  };
+  for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
+    const RealIndexDef& index = def.real_indexes[i];
+    if (index.ignores_nulls()) {
+      const bool all_null = std::all_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& c) {
+        auto found = column_by_number.find(c.column_number);
+        return found == column_by_number.end() || values[found->second].is_null();
+      });
+      if (all_null) continue;
+    }
+    indexes[i]->add(index_key_of_row(version, def, index, value_of), at);
+  }
+}
+
+RowPointer TableWriter::State::put_row(std::vector<std::uint8_t> row) {
+  if (row.size() > DataPagePacker::max_row_size(version)) {
+    throw Error(ErrorCode::LimitExceeded, "a row of table " + std::to_string(def.page) + " needs " +
+                                              std::to_string(row.size()) + " bytes, more than a page holds");
+  }
+  if (rows.room() < row.size()) {
+    if (rows.is_open()) {
+      const std::uint32_t number = rows.page();
+      store.write_page(number, rows.close());
+    }
+    const std::uint32_t number = store.allocate_page();
+    rows.open(number);
+    data_pages.push_back(number);
+  }
+  return rows.add(std::move(row));
+}
+
+TableWriter::TableWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TableWriter::~TableWriter() = default;
+
+std::uint32_t TableWriter::page() const { return state_->def.page; }
+const TableDef& TableWriter::definition() const { return state_->def; }
+std::uint64_t TableWriter::row_count() const { return state_->row_count; }
+
+RowPointer TableWriter::add_row(std::span<const Value> values) {
+  State& s = *state_;
+  if (values.size() != s.def.columns.size()) {
+    throw Error(ErrorCode::InvalidArgument, "a row of table " + std::to_string(s.def.page) + " needs " +
+                                                std::to_string(s.def.columns.size()) + " values, not " +
+                                                std::to_string(values.size()));
+  }
+  if (s.row_count >= 0xFFFFFFFFu) throw Error(ErrorCode::LimitExceeded, "a table holds at most 2^32 - 1 rows");
+
+  // AutoNumber columns: number a null, follow a given value.
+  std::optional<std::vector<Value>> numbered;
+  for (std::size_t i = 0; i < s.def.columns.size(); ++i) {
+    if (!is_autonumber_long(s.def.columns[i])) continue;
+    if (values[i].is_null()) {
+      if (!numbered) numbered.emplace(values.begin(), values.end());
+      if (s.next_autonumber > 0x7FFFFFFF) throw Error(ErrorCode::LimitExceeded, "the AutoNumber is exhausted");
+      (*numbered)[i] = Value{ColumnType::Long, static_cast<std::int32_t>(s.next_autonumber++)};
+    } else if (const auto* given = std::get_if<std::int32_t>(&values[i].data)) {
+      s.next_autonumber = std::max<std::int64_t>(s.next_autonumber, std::int64_t{*given} + 1);
+    }
+  }
+  std::span<const Value> row_values = numbered ? std::span<const Value>(*numbered) : values;
+
+  std::vector<StoredColumn> stored = s.store_values(row_values);
+  RowPointer at = s.put_row(encode_row(s.def, stored));
+  s.add_index_entries(row_values, at);
+  ++s.row_count;
+  return at;
+}
+
+DatabaseWriter::DatabaseWriter(File& file, Header header, WriterOptions options)
+    : state_(std::make_unique<State>(file, std::move(header), options)) {
+  if (file.size() != 0) file.truncate(0);
+}
+
+DatabaseWriter::~DatabaseWriter() = default;
+
+Version DatabaseWriter::version() const { return state_->header.version; }
+const Header& DatabaseWriter::header() const { return state_->header; }
+std::uint32_t DatabaseWriter::page_count() const { return state_->output.page_count(); }
+
+TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page) {
+  State& s = *state_;
+  if (s.finished) throw Error(ErrorCode::InvalidArgument, "the database is already finished");
+  const Version v = s.header.version;
+  def.version = v;
+
+  // One long-value map entry per Memo/OLE column; the pointers come later.
+  std::vector<LongValueColumnMaps> lv_maps;
+  for (const ColumnDef& column : def.columns) {
+    if (column.is_long_value()) lv_maps.push_back(LongValueColumnMaps{column.number, {}, {}});
+  }
+  def.long_value_maps = std::move(lv_maps);
+
+  auto state = std::make_unique<TableWriter::State>(v, s.output);
+  state->code_page = s.header.code_page;
+  const std::size_t def_page_count = table_def_page_count(def);
+  if (first_page == kCatalogPage) {
+    if (s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "the catalog was already begun");
+    s.catalog_begun = true;
+  } else if (first_page != 0) {
+    throw Error(ErrorCode::InvalidArgument, "only the catalog chooses its page (2), not page " + std::to_string(first_page));
+  } else {
+    first_page = s.output.allocate_page();
+  }
+  state->def_pages.push_back(first_page);
+  while (state->def_pages.size() < def_page_count) state->def_pages.push_back(s.output.allocate_page());
+  def.page = first_page;
+  state->rows = DataPagePacker(v, first_page);
+
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef& column = def.columns[i];
+    if (!state->column_by_number.emplace(column.number, i).second) {
+      throw Error(ErrorCode::InvalidArgument, "two columns share number " + std::to_string(column.number));
+    }
+    state->long_values.push_back(column.is_long_value() ? std::make_unique<LongValueWriter>(v, s.output) : nullptr);
+  }
+  const bool has_autonumber = std::any_of(def.columns.begin(), def.columns.end(), is_autonumber_long);
+  state->next_autonumber = has_autonumber ? std::max<std::int64_t>(def.next_autonumber, 1) : def.next_autonumber;
+
+  const std::size_t budget = s.options.index_memory_budget / std::max<std::size_t>(1, def.real_indexes.size());
+  for (const RealIndexDef& index : def.real_indexes) {
+    index_key_columns(v, def, index);  // refuses an index over a missing column now, not at the first row
+    state->indexes.push_back(std::make_unique<IndexBuilder>(IndexBuildOptions{v, first_page, budget}));
+  }
+  state->def = std::move(def);
+
+  s.open_tables.push_back(std::unique_ptr<TableWriter>(new TableWriter(std::move(state))));
+  return *s.open_tables.back();
+}
+
+TableDef DatabaseWriter::finish_table(TableWriter& table) {
+  State& s = *state_;
+  auto it = std::find_if(s.open_tables.begin(), s.open_tables.end(),
+                         [&](const auto& open) { return open.get() == &table; });
+  if (it == s.open_tables.end()) throw Error(ErrorCode::InvalidArgument, "the table is not open in this writer");
+  TableWriter::State& t = *table.state_;
+  const Version v = s.header.version;
+
+  if (t.rows.is_open()) {
+    const std::uint32_t number = t.rows.page();
+    s.output.write_page(number, t.rows.close());
+  }
+  for (auto& lv : t.long_values) {
+    if (lv) lv->finish();
+  }
+
+  std::vector<IndexBuildResult> built;
+  for (auto& builder : t.indexes) built.push_back(builder->finish(s.output));
+
+  // The maps, in the order they are stored: owned pages, free space, one per
+  // real index, then owned and free-space pages per long-value column.
+  std::vector<std::vector<std::uint32_t>> maps;
+  maps.push_back(t.data_pages);
+  maps.push_back(t.data_pages.empty() ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{t.data_pages.back()});
+  for (IndexBuildResult& result : built) {
+    std::sort(result.pages.begin(), result.pages.end());
+    maps.push_back(result.pages);
+  }
+  TableDef& def = t.def;
+  for (LongValueColumnMaps& lv_map : def.long_value_maps) {
+    const LongValueWriter& lv = *t.long_values[t.column_by_number.at(lv_map.column_number)];
+    maps.push_back(lv.pages());
+    maps.push_back(lv.last_page() == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{lv.last_page()});
+  }
+  const std::vector<RowPointer> pointers = write_usage_maps(v, def.page, maps, s.output);
+
+  std::size_t next = 0;
+  def.owned_pages = pointers[next++];
+  def.free_space_pages = pointers[next++];
+  for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
+    RealIndexDef& index = def.real_indexes[i];
+    index.usage_map = pointers[next++];
+    index.first_page = built[i].root_page;
+    index.unique_entry_count = built[i].unique_entry_count;
+  }
+  for (LongValueColumnMaps& lv_map : def.long_value_maps) {
+    lv_map.owned_pages = pointers[next++];
+    lv_map.free_space_pages = pointers[next++];
+  }
+  def.row_count = static_cast<std::uint32_t>(t.row_count);
+  def.next_autonumber = static_cast<std::uint32_t>(t.next_autonumber);
+
+  const std::vector<std::uint8_t> encoded = encode_table_def(def);
+  while (t.def_pages.size() < table_def_page_count(def)) t.def_pages.push_back(s.output.allocate_page());
+  t.def_pages.resize(table_def_page_count(def));
+  const auto pages = paginate_table_def(v, encoded, t.def_pages);
+  for (std::size_t i = 0; i < pages.size(); ++i) s.output.write_page(t.def_pages[i], pages[i]);
+  def.pages = t.def_pages;
+
+  TableDef result = def;
+  s.open_tables.erase(it);
+  return result;
+}
+
+void DatabaseWriter::finish() {
+  State& s = *state_;
+  if (s.finished) throw Error(ErrorCode::InvalidArgument, "the database is already finished");
+  if (!s.open_tables.empty()) {
+    throw Error(ErrorCode::InvalidArgument,
+                std::to_string(s.open_tables.size()) + " table(s) are still open; finish them first");
+  }
+  if (!s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "a database needs its catalog on page 2");
+  const std::uint32_t count = write_free_page_map(s.header.version, {}, s.output.page_count(), s.output);
+  s.output.set_page_count(count);
+  s.output.write_page(0, encode_header(s.header));
+  s.file.truncate(std::uint64_t{count} * page_size(s.header.version));
+  s.file.sync();
+  s.finished = true;
+}
+
+}  // namespace jet

@@ -1,0 +1,158 @@
+#include "jet/system_tables.h"
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+
+#include "jet/value.h"
+
+namespace jet {
+
+namespace {
+
+// 0x13 fixed and updatable, 0x12 variable and updatable; Access sets one
+// more bit (0x20) on the SID column.
+constexpr std::uint8_t kFixed = 0x13;
+constexpr std::uint8_t kVariable = 0x12;
+constexpr std::uint8_t kSid = 0x32;
+// Jet 4 sets this bit on every system index; no document names it.
+constexpr std::uint8_t kJet4SystemIndexFlag = 0x80;
+
+struct SystemColumn {
+  const char* name;
+  ColumnType type;
+  std::uint16_t number;
+  std::uint16_t variable_index;
+  std::uint16_t fixed_offset;
+  std::uint8_t flags;
+};
+
+struct SystemIndex {
+  std::uint32_t number;
+  std::initializer_list<std::uint16_t> columns;
+  std::uint8_t flags;
+  LogicalIndexType type;
+  const char* name;
+};
+
+std::uint16_t stored_length(Version v, ColumnType type) {
+  switch (type) {
+    case ColumnType::Text:
+    case ColumnType::Binary:
+      return is_jet4(v) ? 510 : 255;
+    case ColumnType::Memo:
+    case ColumnType::Ole:
+    case ColumnType::Boolean:
+      return type == ColumnType::Boolean ? 1 : 0;
+    default:
+      return static_cast<std::uint16_t>(fixed_size(type));
+  }
+}
+
+TableDef build(Version v, std::uint16_t code_page, std::uint16_t sort_order,
+               std::initializer_list<SystemColumn> columns, std::initializer_list<SystemIndex> indexes) {
+  TableDef def;
+  def.version = v;
+  def.type = TableType::System;
+  def.raw_type = static_cast<std::uint8_t>(TableType::System);
+  for (const SystemColumn& spec : columns) {
+    ColumnDef column;
+    column.name = spec.name;
+    column.type = spec.type;
+    column.number = spec.number;
+    column.variable_index = spec.variable_index;
+    column.fixed_offset = spec.fixed_offset;
+    column.flags = spec.flags;
+    column.length = stored_length(v, spec.type);
+    column.sort_order = sort_order;
+    if (!is_jet4(v)) column.code_page = code_page;
+    def.columns.push_back(column);
+    def.max_columns = std::max<std::uint16_t>(def.max_columns, spec.number + 1);
+    if (!(spec.flags & column_flags::FixedLength)) {
+      def.variable_column_count = std::max<std::uint16_t>(def.variable_column_count, spec.variable_index + 1);
+    }
+  }
+  for (const SystemIndex& spec : indexes) {
+    RealIndexDef real;
+    real.number = spec.number;
+    for (std::uint16_t column : spec.columns) real.columns.push_back({column, IndexColumn::Ascending});
+    real.flags = is_jet4(v) ? spec.flags | kJet4SystemIndexFlag : spec.flags;
+    def.real_indexes.push_back(real);
+    LogicalIndexDef logical;
+    logical.number = spec.number;
+    logical.real_index = spec.number;
+    logical.type = spec.type;
+    logical.name = spec.name;
+    def.logical_indexes.push_back(logical);
+  }
+  order_columns_for_storage(def);
+  return def;
+}
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+void order_columns_for_storage(TableDef& def) {
+  if (is_jet4(def.version)) {
+    std::stable_sort(def.columns.begin(), def.columns.end(),
+                     [](const ColumnDef& a, const ColumnDef& b) { return lower(a.name) < lower(b.name); });
+  } else {
+    std::stable_sort(def.columns.begin(), def.columns.end(),
+                     [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
+  }
+}
+
+TableDef access_entries_table_def(Version v, std::uint16_t code_page, std::uint16_t sort_order) {
+  return build(v, code_page, sort_order,
+               {{"ObjectId", ColumnType::Long, 0, 0, 0, kFixed},
+                {"SID", ColumnType::Binary, 1, 0, 0, kSid},
+                {"ACM", ColumnType::Long, 2, 1, 4, kFixed},
+                {"FInheritable", ColumnType::Boolean, 3, 1, 0, kFixed}},
+               {{0, {0}, index_flags::Required, LogicalIndexType::Normal, "ObjectId"}});
+}
+
+TableDef queries_table_def(Version v, std::uint16_t code_page, std::uint16_t sort_order) {
+  if (!is_jet4(v)) {
+    return build(v, code_page, sort_order,
+                 {{"ObjectId", ColumnType::Long, 0, 0, 0, kFixed},
+                  {"Attribute", ColumnType::Byte, 1, 0, 4, kFixed},
+                  {"Order", ColumnType::Binary, 2, 0, 0, kVariable},
+                  {"Name1", ColumnType::Text, 3, 1, 0, kVariable},
+                  {"Name2", ColumnType::Text, 4, 2, 0, kVariable},
+                  {"Expression", ColumnType::Memo, 5, 3, 0, kVariable},
+                  {"Flag", ColumnType::Integer, 6, 4, 5, kFixed}},
+                 {{0, {0, 1, 2}, index_flags::Unique, LogicalIndexType::Primary, "ObjectIdAttribute"}});
+  }
+  return build(v, code_page, sort_order,
+               {{"ObjectId", ColumnType::Long, 0, 0, 0, kFixed},
+                {"Attribute", ColumnType::Byte, 1, 0, 4, kFixed},
+                {"Order", ColumnType::Binary, 2, 0, 0, kVariable},
+                {"Name1", ColumnType::Text, 3, 1, 0, kVariable},
+                {"Name2", ColumnType::Text, 4, 2, 0, kVariable},
+                {"Expression", ColumnType::Memo, 5, 3, 0, kVariable},
+                {"Flag", ColumnType::Integer, 6, 4, 5, kFixed},
+                {"LvExtra", ColumnType::Long, 7, 4, 7, kFixed}},
+               {{0, {0, 1, 2}, index_flags::Unique, LogicalIndexType::Primary, "ObjectIdAttribute"}});
+}
+
+TableDef relationships_table_def(Version v, std::uint16_t code_page, std::uint16_t sort_order) {
+  return build(v, code_page, sort_order,
+               {{"szRelationship", ColumnType::Text, 0, 0, 0, kVariable},
+                {"grbit", ColumnType::Long, 1, 1, 0, kFixed},
+                {"ccolumn", ColumnType::Long, 2, 1, 4, kFixed},
+                {"icolumn", ColumnType::Long, 3, 1, 8, kFixed},
+                {"szObject", ColumnType::Text, 4, 1, 0, kVariable},
+                {"szColumn", ColumnType::Text, 5, 2, 0, kVariable},
+                {"szReferencedObject", ColumnType::Text, 6, 3, 0, kVariable},
+                {"szReferencedColumn", ColumnType::Text, 7, 4, 0, kVariable}},
+               {{0, {0}, index_flags::IgnoreNulls, LogicalIndexType::Normal, "szRelationship"},
+                {1, {4}, index_flags::IgnoreNulls, LogicalIndexType::Normal, "szObject"},
+                {2, {6}, index_flags::IgnoreNulls, LogicalIndexType::Normal, "szReferencedObject"}});
+}
+
+}  // namespace jet

@@ -1,0 +1,27 @@
+// Writing a table's usage maps: each map's row (jet/usage_map.h) packed onto
+// data pages owned by the table, and a reference map's bitmap pages.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/page_store.h"
+#include "jet/row_pointer.h"
+
+namespace jet {
+
+// Writes one map per entry of `maps` (each ascending page numbers) and
+// returns where each map's row is, in the same order.
+std::vector<RowPointer> write_usage_maps(Version version, std::uint32_t owner,
+                                         std::span<const std::vector<std::uint32_t>> maps, PageStore& store);
+
+// Writes page 1: the global free-page map in row 0 (covering every page up to
+// page_count, and the map's own bitmap pages) and the all-zero row 1 Access
+// keeps after it. `free_pages` ascending. Returns the page count once the
+// bitmap pages are added.
+std::uint32_t write_free_page_map(Version version, std::span<const std::uint32_t> free_pages,
+                                  std::uint32_t page_count, PageStore& store);
+
+}  // namespace jet
