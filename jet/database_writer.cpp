@@ -87,6 +87,9 @@ struct TableWriter::State {
   // Per column of def.columns: its long-value writer (Memo and OLE only).
   std::vector<std::unique_ptr<LongValueWriter>> long_values;
   std::map<std::uint16_t, std::size_t> column_by_number;
+  // def.columns sorted by number, and where each sits in def.columns.
+  std::vector<ColumnDef> columns;
+  std::vector<std::size_t> storage_index;
   std::vector<std::unique_ptr<IndexBuilder>> indexes;
   std::uint64_t row_count = 0;
   std::int64_t next_autonumber = 0;
@@ -128,10 +131,14 @@ std::vector<StoredColumn> TableWriter::State::store_values(std::span<const Value
       stored[i].bytes.assign(kLongValueFieldSize, 0);  // a stand-in until placed
     } else {
       stored[i].bytes = encode_value(value, value_format(column));
-      if (column.is_variable_length() && stored[i].bytes.size() > column.length && column.length != 0) {
-        throw Error(ErrorCode::InvalidArgument, "the value of column " + column.name + " is " +
-                                                    std::to_string(stored[i].bytes.size()) +
-                                                    " bytes, longer than its " + std::to_string(column.length));
+      // Jet 4 text is measured in UTF-16 units whether or not it is compressed.
+      const std::size_t size = column.type == ColumnType::Text && is_jet4(version)
+                                   ? utf8_to_utf16le(std::get<std::string>(value.data)).size()
+                                   : stored[i].bytes.size();
+      if (column.is_variable_length() && column.length != 0 && size > column.length) {
+        throw Error(ErrorCode::InvalidArgument, "the value of column " + column.name + " takes " +
+                                                    std::to_string(size) + " bytes, more than its " +
+                                                    std::to_string(column.length));
       }
     }
   }
@@ -189,34 +196,33 @@ TableWriter::~TableWriter() = default;
 
 std::uint32_t TableWriter::page() const { return state_->def.page; }
 const TableDef& TableWriter::definition() const { return state_->def; }
+const std::vector<ColumnDef>& TableWriter::columns() const { return state_->columns; }
 std::uint64_t TableWriter::row_count() const { return state_->row_count; }
 
-RowPointer TableWriter::add_row(std::span<const Value> values) {
+RowPointer TableWriter::add_row(std::span<const Value> by_number) {
   State& s = *state_;
-  if (values.size() != s.def.columns.size()) {
+  if (by_number.size() != s.def.columns.size()) {
     throw Error(ErrorCode::InvalidArgument, "a row of table " + std::to_string(s.def.page) + " needs " +
                                                 std::to_string(s.def.columns.size()) + " values, not " +
-                                                std::to_string(values.size()));
+                                                std::to_string(by_number.size()));
   }
+  std::vector<Value> values(by_number.size());
+  for (std::size_t i = 0; i < by_number.size(); ++i) values[s.storage_index[i]] = by_number[i];
   if (s.row_count >= 0xFFFFFFFFu) throw Error(ErrorCode::LimitExceeded, "a table holds at most 2^32 - 1 rows");
 
   // AutoNumber columns: number a null, follow a given value.
-  std::optional<std::vector<Value>> numbered;
   for (std::size_t i = 0; i < s.def.columns.size(); ++i) {
     if (!is_autonumber_long(s.def.columns[i])) continue;
     if (values[i].is_null()) {
-      if (!numbered) numbered.emplace(values.begin(), values.end());
       if (s.next_autonumber > 0x7FFFFFFF) throw Error(ErrorCode::LimitExceeded, "the AutoNumber is exhausted");
-      (*numbered)[i] = Value{ColumnType::Long, static_cast<std::int32_t>(s.next_autonumber++)};
+      values[i] = Value{ColumnType::Long, static_cast<std::int32_t>(s.next_autonumber++)};
     } else if (const auto* given = std::get_if<std::int32_t>(&values[i].data)) {
       s.next_autonumber = std::max<std::int64_t>(s.next_autonumber, std::int64_t{*given} + 1);
     }
   }
-  std::span<const Value> row_values = numbered ? std::span<const Value>(*numbered) : values;
-
-  std::vector<StoredColumn> stored = s.store_values(row_values);
+  std::vector<StoredColumn> stored = s.store_values(values);
   RowPointer at = s.put_row(encode_row(s.def, stored));
-  s.add_index_entries(row_values, at);
+  s.add_index_entries(values, at);
   ++s.row_count;
   return at;
 }
@@ -268,6 +274,10 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page)
     }
     state->long_values.push_back(column.is_long_value() ? std::make_unique<LongValueWriter>(v, s.output) : nullptr);
   }
+  for (std::size_t i = 0; i < def.columns.size(); ++i) state->storage_index.push_back(i);
+  std::sort(state->storage_index.begin(), state->storage_index.end(),
+            [&](std::size_t a, std::size_t b) { return def.columns[a].number < def.columns[b].number; });
+  for (std::size_t i : state->storage_index) state->columns.push_back(def.columns[i]);
   const bool has_autonumber = std::any_of(def.columns.begin(), def.columns.end(), is_autonumber_long);
   state->next_autonumber = has_autonumber ? std::max<std::int64_t>(def.next_autonumber, 1) : def.next_autonumber;
 

@@ -58,7 +58,11 @@ class TableWriter {
   std::uint32_t page() const;
   const TableDef& definition() const;
 
-  // Adds one row; values[i] is the value of definition().columns[i]. Memo
+  // The columns in column-number order: the order of add_row's values, as
+  // of the rows a jet::Table reads.
+  const std::vector<ColumnDef>& columns() const;
+
+  // Adds one row; values[i] is the value of columns()[i]. Memo
   // and OLE values are their whole content. AutoNumber columns given null are
   // numbered from the table's next value; given a value, the next value moves
   // past it. Raises InvalidArgument when a value does not match its column

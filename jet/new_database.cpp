@@ -34,19 +34,22 @@ struct AccessEntry {
 // A row of a table by column name, starting with every column null.
 class RowValues {
  public:
-  explicit RowValues(const TableDef& def) : def_(def) {
-    for (const ColumnDef& column : def.columns) values_.push_back(Value::null(column.type));
+  explicit RowValues(const TableWriter& table) : columns_(table.columns()) {
+    for (const ColumnDef& column : columns_) values_.push_back(Value::null(column.type));
   }
   RowValues& set(std::string_view name, Value::Data data) {
-    const ColumnDef* column = def_.find_column(name);
-    if (column == nullptr) throw Error(ErrorCode::InvalidArgument, "no column " + std::string(name));
-    values_[static_cast<std::size_t>(column - def_.columns.data())] = Value{column->type, std::move(data)};
-    return *this;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      if (columns_[i].name == name) {
+        values_[i] = Value{columns_[i].type, std::move(data)};
+        return *this;
+      }
+    }
+    throw Error(ErrorCode::InvalidArgument, "no column " + std::string(name));
   }
   const std::vector<Value>& values() const { return values_; }
 
  private:
-  const TableDef& def_;
+  const std::vector<ColumnDef>& columns_;
   std::vector<Value> values_;
 };
 
@@ -78,7 +81,7 @@ struct NewDatabase::State {
 
   void add_object(std::int32_t id, std::int32_t parent, const std::string& name, std::int16_t type,
                   std::int32_t flags, const std::vector<std::uint8_t>& owner) {
-    RowValues row(catalog->definition());
+    RowValues row(*catalog);
     row.set("Id", id).set("ParentId", parent).set("Name", name).set("Type", type);
     row.set("DateCreate", DateTime{now}).set("DateUpdate", DateTime{now}).set("Flags", flags);
     if (!is_jet4(header.version)) row.set("Owner", owner);
@@ -89,7 +92,7 @@ struct NewDatabase::State {
   void add_access_entries(std::int32_t object, std::initializer_list<AccessEntry> entries) {
     if (is_jet4(header.version)) return;  // see new_database.h
     for (const AccessEntry& entry : entries) {
-      RowValues row(access_entries->definition());
+      RowValues row(*access_entries);
       row.set("ObjectId", object).set("SID", *entry.sid).set("ACM", entry.rights);
       row.set("FInheritable", entry.inheritable);
       access_entries->add_row(row.values());

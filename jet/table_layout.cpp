@@ -1,0 +1,120 @@
+#include "jet/table_layout.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "jet/error.h"
+#include "jet/system_tables.h"
+#include "jet/value.h"
+
+namespace jet {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& what) { throw Error(ErrorCode::InvalidArgument, what); }
+
+std::string folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::uint16_t stored_length(Version v, const NewColumn& spec) {
+  switch (spec.type) {
+    case ColumnType::Text:
+      if (spec.size < 1 || spec.size > 255) refuse("column " + spec.name + ": a text size is 1 to 255 characters");
+      return is_jet4(v) ? static_cast<std::uint16_t>(spec.size * 2) : spec.size;
+    case ColumnType::Binary:
+      if (spec.size < 1 || spec.size > 255) refuse("column " + spec.name + ": a binary size is 1 to 255 bytes");
+      return spec.size;
+    case ColumnType::Boolean:
+      return 1;
+    case ColumnType::Memo:
+    case ColumnType::Ole:
+      return 0;
+    default:
+      return static_cast<std::uint16_t>(fixed_size(spec.type));
+  }
+}
+
+}  // namespace
+
+TableDef lay_out_table(Version v, std::uint16_t code_page, std::uint16_t sort_order,
+                       const std::vector<NewColumn>& columns, const std::vector<NewIndex>& indexes) {
+  TableDef def;
+  def.version = v;
+  std::uint16_t fixed_offset = 0;
+  std::uint16_t variable_index = 0;
+  for (const NewColumn& spec : columns) {
+    if (spec.name.empty()) refuse("a column needs a name");
+    if (def.find_column(spec.name) != nullptr) refuse("two columns are named " + spec.name);
+    if (spec.autonumber && spec.type != ColumnType::Long) refuse("column " + spec.name + ": only Long is AutoNumber");
+    ColumnDef column;
+    column.name = spec.name;
+    column.type = spec.type;
+    column.number = static_cast<std::uint16_t>(def.columns.size());
+    column.display_index = column.number;
+    column.length = stored_length(v, spec);
+    column.flags = column_flags::Updatable;
+    if (spec.autonumber) column.flags |= column_flags::AutoNumber;
+    const bool fixed = !is_variable_length(spec.type);
+    if (fixed) {
+      column.flags |= column_flags::FixedLength;
+      column.fixed_offset = fixed_offset;
+      fixed_offset = static_cast<std::uint16_t>(fixed_offset + fixed_size(spec.type));
+    } else {
+      column.variable_index = variable_index++;
+    }
+    if (spec.type == ColumnType::Numeric) {
+      column.precision = spec.precision;
+      column.scale = spec.scale;
+    }
+    if (column.is_text()) {
+      column.sort_order = sort_order;
+      if (is_jet4(v)) {
+        column.ext_flags = column_ext_flags::CompressedUnicode;
+      } else {
+        column.code_page = code_page;
+      }
+    }
+    def.columns.push_back(column);
+  }
+  def.max_columns = static_cast<std::uint16_t>(def.columns.size());
+  def.variable_column_count = variable_index;
+
+  bool has_primary = false;
+  for (const NewIndex& spec : indexes) {
+    if (spec.columns.empty() || spec.columns.size() > RealIndexDef::max_columns) {
+      refuse("index " + spec.name + " needs 1 to 10 columns");
+    }
+    RealIndexDef real;
+    real.number = static_cast<std::uint32_t>(def.real_indexes.size());
+    for (const NewIndexColumn& key : spec.columns) {
+      const ColumnDef* column = def.find_column(key.column);
+      if (column == nullptr) refuse("index " + spec.name + " names no column " + key.column);
+      real.columns.push_back({column->number, key.ascending ? IndexColumn::Ascending : std::uint8_t{0}});
+    }
+    if (spec.primary) {
+      if (has_primary) refuse("a table has one primary key");
+      has_primary = true;
+      real.flags = index_flags::Unique | index_flags::Required;
+    } else {
+      real.flags = static_cast<std::uint8_t>((spec.unique ? index_flags::Unique : 0) |
+                                             (spec.ignore_nulls ? index_flags::IgnoreNulls : 0));
+    }
+    LogicalIndexDef logical;
+    logical.number = real.number;
+    logical.real_index = real.number;
+    logical.type = spec.primary ? LogicalIndexType::Primary : LogicalIndexType::Normal;
+    logical.name = spec.name;
+    for (const LogicalIndexDef& other : def.logical_indexes) {
+      if (folded(other.name) == folded(spec.name)) refuse("two indexes are named " + spec.name);
+    }
+    def.real_indexes.push_back(real);
+    def.logical_indexes.push_back(logical);
+  }
+  order_columns_for_storage(def);
+  return def;
+}
+
+}  // namespace jet
