@@ -196,7 +196,9 @@ TEST_P(WrittenDatabase, CreatedDatabaseHoldsTheEnginesCatalog) {
   EXPECT_EQ(objects, expected);
   EXPECT_EQ(db.table("MSysQueries").def().columns.size(), is_jet4(v) ? 8u : 7u);
   EXPECT_EQ(db.table("MSysRelationships").def().real_indexes.size(), 3u);
-  if (is_jet4(v)) EXPECT_NEAR(db.header().creation_date, current_date_time(), 1.0);  // Jet 3 keeps none
+  if (is_jet4(v)) {  // Jet 3 keeps no creation date
+    EXPECT_NEAR(db.header().creation_date, current_date_time(), 1.0);
+  }
 }
 
 TEST_P(WrittenDatabase, EncryptedDatabaseReadsBackThroughItsKey) {
