@@ -90,8 +90,6 @@ std::vector<std::uint8_t> expand_compressed(Bytes stored) {
   return utf16;
 }
 
-}  // namespace
-
 std::string utf16le_to_utf8(Bytes utf16, bool* ok) {
   *ok = utf16.size() % 2 == 0;
   std::string out;
@@ -170,6 +168,8 @@ std::vector<std::uint8_t> utf8_to_cp1252(std::string_view utf8, bool* ok) {
   }
   return out;
 }
+
+}  // namespace
 
 std::string decode_name(Version version, Bytes stored, const ByteReader& where, std::string_view field) {
   if (!is_jet4(version)) return cp1252_to_utf8(stored);

@@ -24,10 +24,4 @@ std::string decode_name(Version version, Bytes stored, const ByteReader& where, 
 // is not valid UTF-8.
 std::vector<std::uint8_t> encode_name(Version version, std::string_view utf8);
 
-// UTF-16LE and Windows-1252 conversions shared with other text fields.
-std::string utf16le_to_utf8(Bytes utf16, bool* ok);
-std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8, bool* ok);
-std::string cp1252_to_utf8(Bytes text);
-std::vector<std::uint8_t> utf8_to_cp1252(std::string_view utf8, bool* ok);
-
 }  // namespace jet

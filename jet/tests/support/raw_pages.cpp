@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <set>
 
+#include "jet/data_page.h"
 #include "jet/file.h"
+#include "jet/long_value.h"
+#include "jet/row.h"
+#include "jet/usage_map.h"
 
 namespace jet::testing {
 
@@ -34,6 +38,45 @@ std::vector<TableDef> RawDatabase::table_defs() const {
     }
   }
   return defs;
+}
+
+std::vector<std::vector<Value>> RawDatabase::catalog_rows() const {
+  const TableDef def = read_table_def(version, 2, page_count(), source());
+  const UsageMap owned = read_usage_map(version, def.owned_pages, page_count(), source());
+  const auto fetch = [this](RowPointer pointer) {
+    const auto bytes = page(pointer.page);
+    const DataPage header = decode_data_page(bytes, version, pointer.page);
+    const Bytes row = row_bytes(bytes, header, pointer.row, version, pointer.page);
+    return std::vector<std::uint8_t>(row.begin(), row.end());
+  };
+  std::vector<std::vector<Value>> rows;
+  for (std::uint32_t number : owned.pages) {
+    const auto bytes = page(number);
+    const DataPage header = decode_data_page(bytes, version, number);
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+      if (header.slots[i].deleted() || header.slots[i].overflow()) continue;
+      const Bytes row = row_bytes(bytes, header, i, version, number);
+      const RowLayout layout = decode_row_layout(row, version, def.variable_column_count > 0, number);
+      std::vector<Value> values;
+      for (const ColumnDef& column : def.columns) {
+        const ColumnBytes stored = column_bytes(layout, row, column, number);
+        if (!stored.present) {
+          values.push_back(Value::null(column.type));
+          continue;
+        }
+        const ValueFormat format{version, 1252, column.scale, column.is_compressed_unicode()};
+        if (column.is_long_value()) {
+          const LongValueField field = decode_long_value_field(stored.bytes, number, column.name);
+          const auto data = read_long_value(field, fetch, number, column.name, page_count());
+          values.push_back(decode_value(column.type, data, format, number));
+        } else {
+          values.push_back(decode_value(column.type, stored.bytes, format, number));
+        }
+      }
+      rows.push_back(std::move(values));
+    }
+  }
+  return rows;
 }
 
 std::filesystem::path corpus_dir() {

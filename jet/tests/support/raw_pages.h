@@ -9,6 +9,7 @@
 
 #include "jet/format.h"
 #include "jet/table_def.h"
+#include "jet/value.h"
 
 namespace jet::testing {
 
@@ -25,6 +26,9 @@ struct RawDatabase {
   // other definition continues onto, that decode with a known table type.
   // Stale pages of dropped tables may be among them.
   std::vector<TableDef> table_defs() const;
+  // The rows of the catalog (page 2), long values included, one value per
+  // column of its definition.
+  std::vector<std::vector<Value>> catalog_rows() const;
 };
 
 // The corpus folder, or empty when it is absent.
