@@ -118,6 +118,7 @@ PropertyBlob decode_properties(Version version, Bytes blob, std::uint32_t page) 
     if (type == kNamePool) {
       pool = decode_pool(version, in, at + kChunkHeader, end, chunk);
       have_pool = true;
+      if (out.names.empty()) out.names = pool;
     } else if (type <= 0x02) {
       if (!have_pool) in.fail(chunk + " type", "holds values before any name pool");
       out.blocks.push_back(decode_block(version, in, at + kChunkHeader, end, type, pool, chunk));
@@ -132,6 +133,11 @@ PropertyBlob decode_properties(Version version, Bytes blob, std::uint32_t page) 
 std::vector<std::uint8_t> encode_properties(Version version, const PropertyBlob& blob) {
   std::vector<std::string> pool;
   std::map<std::string, std::uint16_t> index;
+  for (const std::string& name : blob.names) {
+    if (index.count(name)) continue;
+    index[name] = static_cast<std::uint16_t>(pool.size());
+    pool.push_back(name);
+  }
   for (const PropertyBlock& block : blob.blocks) {
     for (const Property& property : block.properties) {
       if (index.count(property.name)) continue;

@@ -23,7 +23,8 @@
 //       8-      the value, stored as a column of that type stores it
 //
 // A blob names its pool before its value blocks; the encoder writes the
-// pool first, with every name the blocks use, in order of first use.
+// pool first: the blob's names, then any other name a value uses, in order of
+// first use.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +55,9 @@ struct PropertyBlock {
 };
 
 struct PropertyBlob {
+  // The name pool as stored: Access keeps names no value uses any more, in
+  // the order they were first defined.
+  std::vector<std::string> names;
   std::vector<PropertyBlock> blocks;
 
   friend bool operator==(const PropertyBlob&, const PropertyBlob&) = default;
