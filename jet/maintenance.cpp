@@ -5,6 +5,8 @@
 #include <array>
 #include <cstring>
 
+#include "jet/atomic_replace.h"
+#include "jet/compactor.h"
 #include "jet/error.h"
 #include "jet/file.h"
 
@@ -23,8 +25,11 @@ Version read_version(const std::string& path) {
   throw Error(ErrorCode::UnrecognisedFormat, "unknown version byte");
 }
 
-MaintenanceReport compact(const std::string&, const std::string&) {
-  throw Error(ErrorCode::Unsupported, "compaction is not built yet");
+MaintenanceReport compact(const std::string& source, const std::string& destination) {
+  const auto input = PosixFile::open(source, PosixFile::Mode::ReadOnly);
+  MaintenanceReport report;
+  create_atomically(destination, [&](File& out) { report = compact_database(*input, out); });
+  return report;
 }
 
 MaintenanceReport repair(const std::string&) {

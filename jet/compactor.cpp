@@ -1,0 +1,443 @@
+#include "jet/compactor.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "jet/catalog.h"
+#include "jet/data_page.h"
+#include "jet/header.h"
+#include "jet/index_builder.h"
+#include "jet/index_key.h"
+#include "jet/index_walk.h"
+#include "jet/long_value.h"
+#include "jet/page_writer.h"
+#include "jet/pager.h"
+#include "jet/row.h"
+#include "jet/table_def.h"
+#include "jet/usage_map.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::uint32_t kFreeMapPage = 1;
+constexpr std::size_t kMaxOverflowHops = 8;
+
+// One row of a source table: where the table's slot for it is (the pointer
+// indexes hold), and its bytes (followed through overflow slots).
+struct SourceRow {
+  RowPointer where;
+  std::vector<std::uint8_t> bytes;
+};
+
+struct Table {
+  std::string name;
+  TableDef def;                          // as read from the source
+  std::vector<std::uint32_t> new_pages;  // where its definition goes
+};
+
+class Compactor {
+ public:
+  Compactor(const File& source, File& destination);
+  MaintenanceReport run();
+
+ private:
+  std::vector<std::uint8_t> page(std::uint32_t n) const { return *pager_->page(n); }
+  PageSource source() const {
+    return [this](std::uint32_t n) { return page(n); };
+  }
+  void report(std::int32_t code, const std::string& table, const std::string& what);
+
+  std::vector<SourceRow> read_rows(const TableDef& def);
+  std::vector<SourceRow> in_primary_key_order(const TableDef& def, std::vector<SourceRow> rows);
+  void plan_tables();
+  void copy_table(Table& table);
+  std::vector<std::uint8_t> rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
+                                                std::map<std::uint16_t, DataPageStream>& streams);
+  bool rewrite_ids(const Table& table, std::vector<std::uint8_t>& row);
+  std::int32_t read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const;
+  void write_free_map();
+
+  const File& source_file_;
+  File& destination_;
+  Header header_;
+  Version version_ = Version::Jet4;
+  std::unique_ptr<Pager> pager_;
+  std::unique_ptr<PageWriter> writer_;
+  std::unique_ptr<DataPageStream> map_rows_;
+  MaintenanceReport report_;
+  std::vector<Table> tables_;
+  std::map<std::uint32_t, std::uint32_t> moved_;  // old definition page -> new
+};
+
+Compactor::Compactor(const File& source, File& destination) : source_file_(source), destination_(destination) {}
+
+void Compactor::report(std::int32_t code, const std::string& table, const std::string& what) {
+  report_.errors.push_back(CompactErrorEntry{code, what, 0, table});
+}
+
+std::optional<std::int32_t> remapped_id(const std::map<std::uint32_t, std::uint32_t>& moved, std::int32_t id) {
+  const auto it = moved.find(static_cast<std::uint32_t>(id) & kObjectIdPageMask);
+  if (it == moved.end()) return std::nullopt;
+  return static_cast<std::int32_t>((static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) | it->second);
+}
+
+std::vector<SourceRow> Compactor::read_rows(const TableDef& def) {
+  const std::uint32_t count = pager_->page_count();
+  const UsageMap owned = read_usage_map(version_, def.owned_pages, count, source());
+  std::vector<SourceRow> rows;
+  std::set<RowPointer> overflow_targets;
+  for (std::uint32_t number : owned.pages) {
+    const std::vector<std::uint8_t> bytes = page(number);
+    const DataPage header = decode_data_page(bytes, version_, number);
+    if (header.owner != def.page) continue;  // a freed page another table took
+    for (std::size_t i = 0; i < header.slots.size(); ++i) {
+      if (header.slots[i].deleted()) continue;
+      const RowPointer where{number, static_cast<std::uint8_t>(i)};
+      Bytes row = row_bytes(bytes, header, i, version_, number);
+      std::vector<std::uint8_t> target_page;
+      bool overflow = header.slots[i].overflow();
+      for (std::size_t hop = 0; overflow; ++hop) {
+        if (hop == kMaxOverflowHops) throw_corrupt(number, "data page", "overflow row", "chain too long");
+        const RowPointer target = decode_overflow_pointer(row, where.page);
+        overflow_targets.insert(target);
+        if (target.page >= count) throw_corrupt(number, "data page", "overflow row", "points past the file");
+        target_page = page(target.page);
+        const DataPage target_header = decode_data_page(target_page, version_, target.page);
+        row = row_bytes(target_page, target_header, target.row, version_, target.page);
+        overflow = target.row < target_header.slots.size() && target_header.slots[target.row].overflow();
+      }
+      rows.push_back(SourceRow{where, std::vector<std::uint8_t>(row.begin(), row.end())});
+    }
+  }
+  // Rows that are only the far end of an overflow slot were read through it.
+  std::erase_if(rows, [&](const SourceRow& r) { return overflow_targets.count(r.where) != 0; });
+  return rows;
+}
+
+std::vector<SourceRow> Compactor::in_primary_key_order(const TableDef& def, std::vector<SourceRow> rows) {
+  const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                    [](const LogicalIndexDef& i) { return i.is_primary_key(); });
+  if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return rows;
+  const RealIndexDef& real = def.real_indexes[primary->real_index];
+  std::vector<IndexEntry> entries;
+  try {
+    entries = read_index(version_, def.page, real.first_page, pager_->page_count(), source());
+  } catch (const Error&) {
+    return rows;  // the index is rebuilt later, or reported there
+  }
+  std::map<RowPointer, std::size_t> rank;
+  for (const IndexEntry& entry : entries) rank.emplace(entry.row, rank.size());
+  std::stable_sort(rows.begin(), rows.end(), [&](const SourceRow& a, const SourceRow& b) {
+    const auto ra = rank.find(a.where), rb = rank.find(b.where);
+    const std::size_t ka = ra == rank.end() ? rank.size() : ra->second;
+    const std::size_t kb = rb == rank.end() ? rank.size() : rb->second;
+    return ka < kb;
+  });
+  return rows;
+}
+
+void Compactor::plan_tables() {
+  const TableDef catalog = read_table_def(version_, kCatalogPage, pager_->page_count(), source());
+  std::map<std::uint32_t, std::string> names;  // definition page -> name
+  for (const SourceRow& row : read_rows(catalog)) {
+    const RowLayout layout = decode_row_layout(row.bytes, version_, catalog.variable_column_count > 0, row.where.page);
+    const auto value_of = [&](std::string_view name) -> Value {
+      const ColumnDef* column = catalog.find_column(name);
+      if (column == nullptr) throw_corrupt(kCatalogPage, "catalog", std::string(name), "column is missing");
+      const ColumnBytes stored = column_bytes(layout, row.bytes, *column, row.where.page);
+      if (!stored.present) return Value::null(column->type);
+      return decode_value(column->type, stored.bytes, ValueFormat{version_, header_.code_page, 0, false},
+                          row.where.page, name);
+    };
+    const Value type = value_of("Type");
+    const Value id = value_of("Id");
+    const auto* t = std::get_if<std::int16_t>(&type.data);
+    const auto* i = std::get_if<std::int32_t>(&id.data);
+    if (t == nullptr || i == nullptr || *t != static_cast<std::int16_t>(ObjectType::Table)) continue;
+    const Value name = value_of("Name");
+    const auto* n = std::get_if<std::string>(&name.data);
+    names[static_cast<std::uint32_t>(*i) & kObjectIdPageMask] = n ? *n : std::string();
+  }
+  names.erase(kCatalogPage);
+  tables_.push_back(Table{"MSysObjects", catalog, {}});
+  for (const auto& [page_number, name] : names) {
+    try {
+      tables_.push_back(Table{name, read_table_def(version_, page_number, pager_->page_count(), source()), {}});
+    } catch (const Error& e) {
+      report(-1, name, std::string("table definition unreadable: ") + e.what());
+    }
+  }
+  for (Table& table : tables_) {
+    const std::size_t count = table_def_page_count(table.def);
+    for (std::size_t k = 0; k < count; ++k) table.new_pages.push_back(writer_->allocate_page());
+    moved_[table.def.page] = table.new_pages.front();
+  }
+}
+
+std::int32_t Compactor::read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const {
+  const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, page);
+  const ColumnBytes stored = column_bytes(layout, row, column, page);
+  if (!stored.present || stored.bytes.size() != 4) return 0;
+  return static_cast<std::int32_t>(load_u32(stored.bytes.data()));
+}
+
+// Ids of moved tables stored in the catalog (Id) and in MSysACEs (ObjectId).
+bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) {
+  const char* column_name = nullptr;
+  if (table.def.page == kCatalogPage) column_name = "Id";
+  if (equal_object_names(table.name, "MSysACEs")) column_name = "ObjectId";
+  if (column_name == nullptr) return false;
+  const ColumnDef* column = table.def.find_column(column_name);
+  if (column == nullptr || column->type != ColumnType::Long) return false;
+  if (table.def.page == kCatalogPage) {
+    const ColumnDef* type = table.def.find_column("Type");
+    const RowLayout layout = decode_row_layout(row, version_, table.def.variable_column_count > 0, 0);
+    const ColumnBytes stored = type ? column_bytes(layout, row, *type, 0) : ColumnBytes{};
+    if (!stored.present || stored.bytes.size() != 2 ||
+        static_cast<std::int16_t>(load_u16(stored.bytes.data())) != static_cast<std::int16_t>(ObjectType::Table)) {
+      return false;
+    }
+  }
+  const RowLayout layout = decode_row_layout(row, version_, table.def.variable_column_count > 0, 0);
+  const ColumnBytes stored = column_bytes(layout, row, *column, 0);
+  if (!stored.present || stored.bytes.size() != 4) return false;
+  const auto id = static_cast<std::int32_t>(load_u32(stored.bytes.data()));
+  const std::optional<std::int32_t> moved = remapped_id(moved_, id);
+  if (!moved || *moved == id) return false;
+  store_u32(row.data() + (stored.bytes.data() - row.data()), static_cast<std::uint32_t>(*moved));
+  return true;
+}
+
+std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
+                                                         std::map<std::uint16_t, DataPageStream>& streams) {
+  const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, 0);
+  const LongValueRowFetcher fetch = [this](RowPointer pointer) {
+    if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
+      throw_corrupt(pointer.page, "long value", "row pointer", "points outside the file");
+    }
+    const std::vector<std::uint8_t> bytes = page(pointer.page);
+    const DataPage header = decode_data_page(bytes, version_, pointer.page);
+    const Bytes r = row_bytes(bytes, header, pointer.row, version_, pointer.page);
+    return std::vector<std::uint8_t>(r.begin(), r.end());
+  };
+  for (const ColumnDef& column : def.columns) {
+    if (!column.is_long_value()) continue;
+    const ColumnBytes stored = column_bytes(layout, row, column, 0);
+    if (!stored.present || stored.bytes.size() < 12) continue;
+    const std::size_t at = static_cast<std::size_t>(stored.bytes.data() - row.data());
+    const LongValueField field = decode_long_value_field(stored.bytes, 0, column.name);
+    if (field.kind == LongValueKind::Inline) continue;
+    const std::vector<std::uint8_t> data = read_long_value(field, fetch, 0, column.name, pager_->page_count());
+    DataPageStream& stream = streams.try_emplace(column.number, *writer_, kLongValueOwner).first->second;
+    const std::size_t single_limit = DataPageStream::max_row_size(version_);
+    LongValueField out;
+    out.length = field.length;
+    if (data.size() <= single_limit) {
+      out.kind = LongValueKind::SingleRow;
+      out.first = stream.add(data);
+    } else {
+      // Chain rows hold a next pointer before their piece; written last
+      // piece first so that each row knows where the next one went.
+      const std::size_t piece = single_limit - 4;
+      std::vector<std::size_t> starts;
+      for (std::size_t s = 0; s < data.size(); s += piece) starts.push_back(s);
+      RowPointer next;
+      for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+        const std::size_t end = std::min(data.size(), *it + piece);
+        next = stream.add(encode_chain_row(next, Bytes(data.data() + *it, end - *it)));
+      }
+      out.kind = LongValueKind::Chain;
+      out.first = next;
+    }
+    const std::vector<std::uint8_t> encoded = encode_long_value_field(out);
+    std::copy(encoded.begin(), encoded.begin() + 12, row.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  return row;
+}
+
+// The keys of an index whose key columns include a rewritten id column,
+// encoded from the new row when the row's id changed.
+std::optional<std::vector<std::uint8_t>> fresh_key(Version version, const TableDef& def, const RealIndexDef& index,
+                                                   Bytes row) {
+  const RowLayout layout = decode_row_layout(row, version, def.variable_column_count > 0, 0);
+  std::vector<KeyColumn> columns;
+  std::vector<ColumnBytes> stored;
+  std::vector<ColumnType> types;
+  for (const IndexColumn& key : index.columns) {
+    const ColumnDef* column = def.column_by_number(key.column_number);
+    if (column == nullptr) return std::nullopt;
+    if (!column->is_fixed_length() && column->type != ColumnType::Binary) return std::nullopt;
+    columns.push_back(KeyColumn{column->type, key.is_ascending(), TextSortOrder::Unknown});
+    stored.push_back(column_bytes(layout, row, *column, 0));
+    types.push_back(column->type);
+  }
+  std::vector<KeyValue> values;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    if (types[i] == ColumnType::Boolean) {
+      values.emplace_back(stored[i].present);
+    } else if (!stored[i].present) {
+      values.emplace_back(std::monostate{});
+    } else {
+      values.emplace_back(stored[i].bytes);
+    }
+  }
+  return encode_index_key(columns, values);
+}
+
+void Compactor::copy_table(Table& table) {
+  TableDef out = table.def;
+  const std::uint32_t new_page = table.new_pages.front();
+  out.page = new_page;
+
+  std::vector<SourceRow> rows;
+  try {
+    rows = in_primary_key_order(table.def, read_rows(table.def));
+  } catch (const Error& e) {
+    report(-1, table.name, std::string("rows unreadable: ") + e.what());
+  }
+
+  DataPageStream data(*writer_, new_page);
+  std::map<std::uint16_t, DataPageStream> long_values;
+  std::map<RowPointer, RowPointer> row_moved;
+  std::map<RowPointer, std::vector<std::uint8_t>> rewritten;  // new rows whose ids changed
+  std::int32_t highest_autonumber = 0;
+  const auto autonumber = std::find_if(table.def.columns.begin(), table.def.columns.end(), [](const ColumnDef& c) {
+    return c.is_autonumber() && c.type == ColumnType::Long;
+  });
+  for (SourceRow& row : rows) {
+    try {
+      std::vector<std::uint8_t> bytes = rewrite_long_values(table.def, std::move(row.bytes), long_values);
+      const bool ids_changed = rewrite_ids(table, bytes);
+      if (autonumber != table.def.columns.end()) {
+        highest_autonumber = std::max(highest_autonumber, read_long(table.def, bytes, *autonumber, 0));
+      }
+      const RowPointer where = data.add(bytes);
+      row_moved[row.where] = where;
+      if (ids_changed) rewritten[where] = std::move(bytes);
+    } catch (const Error& e) {
+      report(-1, table.name, std::string("row dropped: ") + e.what());
+    }
+  }
+  data.finish();
+  for (auto& [column, stream] : long_values) stream.finish();
+
+  out.row_count = static_cast<std::uint32_t>(row_moved.size());
+  if (autonumber != table.def.columns.end()) out.next_autonumber = static_cast<std::uint32_t>(highest_autonumber);
+
+  // Indexes from the source's entries, row pointers remapped.
+  std::vector<std::vector<std::uint32_t>> index_pages;
+  for (RealIndexDef& index : out.real_indexes) {
+    IndexBuilder builder(IndexBuildOptions{version_, new_page});
+    try {
+      for (const IndexEntry& entry : read_index(version_, table.def.page, index.first_page, pager_->page_count(), source())) {
+        const auto moved = row_moved.find(entry.row);
+        if (moved == row_moved.end()) continue;
+        const auto fresh = rewritten.find(moved->second);
+        std::optional<std::vector<std::uint8_t>> key;
+        if (fresh != rewritten.end()) key = fresh_key(version_, table.def, index, fresh->second);
+        builder.add(key ? *key : entry.key, moved->second);
+      }
+    } catch (const Error& e) {
+      report(-1, table.name, std::string("index ") + std::to_string(index.number) + " unreadable: " + e.what());
+    }
+    const IndexBuildResult built = builder.finish(*writer_);
+    index.first_page = built.root_page;
+    index.unique_entry_count = built.unique_entry_count;
+    index.counter_rows = 0;
+    index_pages.push_back(built.pages);
+  }
+
+  // Usage maps: rows on the shared map pages.
+  const auto place_map = [&](std::span<const std::uint32_t> pages) {
+    const EncodedUsageMap map = encode_usage_map(version_, pages, [&] { return writer_->allocate_page(); });
+    for (const auto& [number, bytes] : map.bitmap_pages) writer_->write_page(number, bytes);
+    return map_rows_->add(map.row);
+  };
+  const std::vector<std::uint32_t>& data_pages = data.pages();
+  out.owned_pages = place_map(data_pages);
+  const std::vector<std::uint32_t> last_data(data_pages.empty() ? data_pages.end() : data_pages.end() - 1,
+                                             data_pages.end());
+  out.free_space_pages = place_map(last_data);
+  for (std::size_t i = 0; i < out.real_indexes.size(); ++i) out.real_indexes[i].usage_map = place_map(index_pages[i]);
+  for (LongValueColumnMaps& maps : out.long_value_maps) {
+    const auto stream = long_values.find(maps.column_number);
+    const std::vector<std::uint32_t> pages = stream == long_values.end() ? std::vector<std::uint32_t>{}
+                                                                          : stream->second.pages();
+    maps.owned_pages = place_map(pages);
+    const std::vector<std::uint32_t> last(pages.empty() ? pages.end() : pages.end() - 1, pages.end());
+    maps.free_space_pages = place_map(last);
+  }
+  for (LogicalIndexDef& index : out.logical_indexes) {
+    if (index.related_table_page == 0) continue;
+    const auto it = moved_.find(index.related_table_page);
+    index.related_table_page = it == moved_.end() ? 0 : it->second;
+  }
+  table.def = std::move(out);
+}
+
+void Compactor::write_free_map() {
+  // Every page is in use; Access also marks the pages past the end of the
+  // file that the map covers as free, and so does this writer.
+  const std::uint32_t count = writer_->page_count();
+  const std::size_t span_bytes =
+      std::max<std::size_t>(usage_map_row_size(version_) - 5, (static_cast<std::size_t>(count) + 7) / 8);
+  const std::size_t row_size = 5 + span_bytes;
+  if (2 * (row_size + 2) + data_page_header_size(version_) > page_size(version_)) {
+    throw Error(ErrorCode::LimitExceeded, "the database is too large for this writer's free-page map");
+  }
+  std::vector<std::uint8_t> map(row_size, 0);
+  for (std::size_t p = count; p < span_bytes * 8; ++p) map[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
+  const std::vector<PackedRow> rows{PackedRow{map, 0}, PackedRow{std::vector<std::uint8_t>(row_size, 0), 0}};
+  writer_->write_page(kFreeMapPage, encode_data_page(version_, 1, rows));
+}
+
+MaintenanceReport Compactor::run() {
+  std::vector<std::uint8_t> head(std::min<std::uint64_t>(source_file_.size(), kHeaderBytes));
+  source_file_.read_at(0, head);
+  version_ = detect_version(head);
+  header_ = decode_header(head);
+  pager_ = std::make_unique<Pager>(source_file_, version_, header_.database_key);
+  if (pager_->page_count() < 3) throw Error(ErrorCode::UnrecognisedFormat, "the database has fewer than three pages");
+  report_.version = version_;
+  report_.source_bytes = source_file_.size();
+
+  writer_ = std::make_unique<PageWriter>(destination_, version_, kCatalogPage);
+  map_rows_ = std::make_unique<DataPageStream>(*writer_, 0);
+  plan_tables();
+  for (Table& table : tables_) copy_table(table);
+  map_rows_->finish();
+  for (const Table& table : tables_) {
+    const std::vector<std::uint8_t> encoded = encode_table_def(table.def);
+    const auto pages = paginate_table_def(version_, encoded, table.new_pages);
+    for (std::size_t i = 0; i < pages.size(); ++i) writer_->write_page(table.new_pages[i], pages[i]);
+  }
+  write_free_map();
+
+  // The source's page 0 keeps every byte Access wrote there, but for the
+  // database key (the copy is written unencrypted) and the commit and lock
+  // bytes at the end of the page, which belong to no open session now.
+  Header header = header_;
+  header.database_key = 0;
+  std::vector<std::uint8_t> page0(page_size(version_), 0);
+  source_file_.read_at(0, page0);
+  const std::size_t lock_bytes = is_jet4(version_) ? 0xE00 : 0x600;
+  std::fill(page0.begin() + static_cast<std::ptrdiff_t>(lock_bytes), page0.end(), 0);
+  write_header(header, page0);
+  destination_.write_at(0, page0);
+  destination_.truncate(static_cast<std::uint64_t>(writer_->page_count()) * page_size(version_));
+  destination_.sync();
+  report_.result_bytes = destination_.size();
+  return report_;
+}
+
+}  // namespace
+
+MaintenanceReport compact_database(const File& source, File& destination) {
+  return Compactor(source, destination).run();
+}
+
+}  // namespace jet

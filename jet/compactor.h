@@ -1,0 +1,30 @@
+// Compaction: a database copied object by object into a new file, with no
+// free pages, every table's rows packed in primary-key order, long values
+// rewritten by size and every index rebuilt.
+//
+// Layout of the result: page 0 the header (the source's, unencrypted), page 1
+// the free-page map, then the table definitions (the catalog's first, at
+// page 2; then every other table in the order of its old definition page, so
+// that ids keep their order), then per table its data pages, its long-value
+// pages and its index pages, and last the pages holding the usage maps.
+//
+// Table definitions move, so each local table's catalog Id (its definition
+// page, under any high flag bits) is rewritten, together with the stored
+// copies of it: MSysACEs' ObjectId and the related-table page of foreign
+// keys. Index entries are taken from the source's indexes as encoded there,
+// with their row pointers remapped; entries whose key holds a rewritten id are
+// encoded afresh. Each table's AutoNumber continues after the highest value
+// that remains.
+#pragma once
+
+#include "jet/file.h"
+#include "jet/maintenance.h"
+
+namespace jet {
+
+// Reads the database in source and writes its compacted copy into
+// destination (an empty file). Objects that cannot be read are left out and
+// listed in the report's errors.
+MaintenanceReport compact_database(const File& source, File& destination);
+
+}  // namespace jet
