@@ -11,6 +11,7 @@
 #include "jet/index_walk.h"
 #include "jet/maintenance.h"
 #include "jet/usage_map.h"
+#include "jet/verify.h"
 #include "support/raw_pages.h"
 #include "support/temp_folder.h"
 
@@ -124,6 +125,8 @@ TEST_P(CompactCorpus, EveryTableReadsAsInTheSourceAndCompactingAgainChangesNothi
   EXPECT_TRUE(report.errors.empty()) << report.errors.front().description;
   EXPECT_LE(report.result_bytes, report.source_bytes);
   expect_consistent(once);
+  const FindingList findings = verify(once);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
 
   compact(once, twice);
   EXPECT_TRUE(testing::read_file_bytes(once) == testing::read_file_bytes(twice)) << "compacting again changed bytes";
