@@ -55,20 +55,20 @@ TableDef catalog_table_def(Version version, std::uint16_t code_page, std::uint16
   def.max_columns = std::size(kColumns);
   def.variable_column_count = 11;
 
-  for (const auto& spec : kColumns) {
+  for (const auto& declared : kColumns) {
     ColumnDef column;
-    column.name = spec.name;
-    column.type = spec.type;
-    column.number = spec.number;
-    column.display_index = spec.number;
-    column.flags = spec.flags;
-    bool fixed = spec.flags & column_flags::FixedLength;
-    column.fixed_offset = fixed ? spec.fixed_offset : 0;
-    column.variable_index = spec.variable_index;
-    bool doubled = version == Version::Jet4 && (spec.type == ColumnType::Text || spec.type == ColumnType::Binary);
-    column.length = doubled ? static_cast<std::uint16_t>(spec.length * 2) : spec.length;
+    column.name = declared.name;
+    column.type = declared.type;
+    column.number = declared.number;
+    column.display_index = declared.number;
+    column.flags = declared.flags;
+    bool fixed = declared.flags & column_flags::FixedLength;
+    column.fixed_offset = fixed ? declared.fixed_offset : 0;
+    column.variable_index = declared.variable_index;
+    bool doubled = version == Version::Jet4 && (declared.type == ColumnType::Text || declared.type == ColumnType::Binary);
+    column.length = doubled ? static_cast<std::uint16_t>(declared.length * 2) : declared.length;
     column.sort_order = sort_order;
-    if (version == Version::Jet3 && is_text_like(spec.type)) column.code_page = code_page;
+    if (version == Version::Jet3 && is_text_like(declared.type)) column.code_page = code_page;
     def.columns.push_back(column);
   }
   // Jet 4 keeps a table's columns in name order, Jet 3 in number order.
@@ -101,12 +101,12 @@ TableDef catalog_table_def(Version version, std::uint16_t code_page, std::uint16
 }
 
 bool has_catalog_shape(const TableDef& def) {
-  for (const auto& spec : kColumns) {
-    const ColumnDef* column = def.column_by_number(spec.number);
-    if (column == nullptr || column->name != spec.name || column->type != spec.type) return false;
-    if (column->is_fixed_length() != static_cast<bool>(spec.flags & column_flags::FixedLength)) return false;
-    if (column->is_fixed_length() ? column->fixed_offset != spec.fixed_offset
-                                  : column->variable_index != spec.variable_index) {
+  for (const auto& declared : kColumns) {
+    const ColumnDef* column = def.column_by_number(declared.number);
+    if (column == nullptr || column->name != declared.name || column->type != declared.type) return false;
+    if (column->is_fixed_length() != static_cast<bool>(declared.flags & column_flags::FixedLength)) return false;
+    if (column->is_fixed_length() ? column->fixed_offset != declared.fixed_offset
+                                  : column->variable_index != declared.variable_index) {
       return false;
     }
   }

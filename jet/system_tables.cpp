@@ -55,34 +55,34 @@ TableDef build(Version v, std::uint16_t code_page, std::uint16_t sort_order,
   def.version = v;
   def.type = TableType::System;
   def.raw_type = static_cast<std::uint8_t>(TableType::System);
-  for (const SystemColumn& spec : columns) {
+  for (const SystemColumn& declared : columns) {
     ColumnDef column;
-    column.name = spec.name;
-    column.type = spec.type;
-    column.number = spec.number;
-    column.variable_index = spec.variable_index;
-    column.fixed_offset = spec.fixed_offset;
-    column.flags = spec.flags;
-    column.length = stored_length(v, spec.type);
+    column.name = declared.name;
+    column.type = declared.type;
+    column.number = declared.number;
+    column.variable_index = declared.variable_index;
+    column.fixed_offset = declared.fixed_offset;
+    column.flags = declared.flags;
+    column.length = stored_length(v, declared.type);
     column.sort_order = sort_order;
     if (!is_jet4(v)) column.code_page = code_page;
     def.columns.push_back(column);
-    def.max_columns = std::max<std::uint16_t>(def.max_columns, spec.number + 1);
-    if (!(spec.flags & column_flags::FixedLength)) {
-      def.variable_column_count = std::max<std::uint16_t>(def.variable_column_count, spec.variable_index + 1);
+    def.max_columns = std::max<std::uint16_t>(def.max_columns, declared.number + 1);
+    if (!(declared.flags & column_flags::FixedLength)) {
+      def.variable_column_count = std::max<std::uint16_t>(def.variable_column_count, declared.variable_index + 1);
     }
   }
-  for (const SystemIndex& spec : indexes) {
+  for (const SystemIndex& declared : indexes) {
     RealIndexDef real;
-    real.number = spec.number;
-    for (std::uint16_t column : spec.columns) real.columns.push_back({column, IndexColumn::Ascending});
-    real.flags = is_jet4(v) ? spec.flags | kJet4SystemIndexFlag : spec.flags;
+    real.number = declared.number;
+    for (std::uint16_t column : declared.columns) real.columns.push_back({column, IndexColumn::Ascending});
+    real.flags = is_jet4(v) ? declared.flags | kJet4SystemIndexFlag : declared.flags;
     def.real_indexes.push_back(real);
     LogicalIndexDef logical;
-    logical.number = spec.number;
-    logical.real_index = spec.number;
-    logical.type = spec.type;
-    logical.name = spec.name;
+    logical.number = declared.number;
+    logical.real_index = declared.number;
+    logical.type = declared.type;
+    logical.name = declared.name;
     def.logical_indexes.push_back(logical);
   }
   order_columns_for_storage(def);

@@ -19,21 +19,21 @@ std::string folded(std::string_view name) {
   return out;
 }
 
-std::uint16_t stored_length(Version v, const NewColumn& spec) {
-  switch (spec.type) {
+std::uint16_t stored_length(Version v, const NewColumn& declared) {
+  switch (declared.type) {
     case ColumnType::Text:
-      if (spec.size < 1 || spec.size > 255) refuse("column " + spec.name + ": a text size is 1 to 255 characters");
-      return is_jet4(v) ? static_cast<std::uint16_t>(spec.size * 2) : spec.size;
+      if (declared.size < 1 || declared.size > 255) refuse("column " + declared.name + ": a text size is 1 to 255 characters");
+      return is_jet4(v) ? static_cast<std::uint16_t>(declared.size * 2) : declared.size;
     case ColumnType::Binary:
-      if (spec.size < 1 || spec.size > 255) refuse("column " + spec.name + ": a binary size is 1 to 255 bytes");
-      return spec.size;
+      if (declared.size < 1 || declared.size > 255) refuse("column " + declared.name + ": a binary size is 1 to 255 bytes");
+      return declared.size;
     case ColumnType::Boolean:
       return 1;
     case ColumnType::Memo:
     case ColumnType::Ole:
       return 0;
     default:
-      return static_cast<std::uint16_t>(fixed_size(spec.type));
+      return static_cast<std::uint16_t>(fixed_size(declared.type));
   }
 }
 
@@ -45,29 +45,29 @@ TableDef lay_out_table(Version v, std::uint16_t code_page, std::uint16_t sort_or
   def.version = v;
   std::uint16_t fixed_offset = 0;
   std::uint16_t variable_index = 0;
-  for (const NewColumn& spec : columns) {
-    if (spec.name.empty()) refuse("a column needs a name");
-    if (def.find_column(spec.name) != nullptr) refuse("two columns are named " + spec.name);
-    if (spec.autonumber && spec.type != ColumnType::Long) refuse("column " + spec.name + ": only Long is AutoNumber");
+  for (const NewColumn& declared : columns) {
+    if (declared.name.empty()) refuse("a column needs a name");
+    if (def.find_column(declared.name) != nullptr) refuse("two columns are named " + declared.name);
+    if (declared.autonumber && declared.type != ColumnType::Long) refuse("column " + declared.name + ": only Long is AutoNumber");
     ColumnDef column;
-    column.name = spec.name;
-    column.type = spec.type;
+    column.name = declared.name;
+    column.type = declared.type;
     column.number = static_cast<std::uint16_t>(def.columns.size());
     column.display_index = column.number;
-    column.length = stored_length(v, spec);
+    column.length = stored_length(v, declared);
     column.flags = column_flags::Updatable;
-    if (spec.autonumber) column.flags |= column_flags::AutoNumber;
-    const bool fixed = !is_variable_length(spec.type);
+    if (declared.autonumber) column.flags |= column_flags::AutoNumber;
+    const bool fixed = !is_variable_length(declared.type);
     if (fixed) {
       column.flags |= column_flags::FixedLength;
       column.fixed_offset = fixed_offset;
-      fixed_offset = static_cast<std::uint16_t>(fixed_offset + fixed_size(spec.type));
+      fixed_offset = static_cast<std::uint16_t>(fixed_offset + fixed_size(declared.type));
     } else {
       column.variable_index = variable_index++;
     }
-    if (spec.type == ColumnType::Numeric) {
-      column.precision = spec.precision;
-      column.scale = spec.scale;
+    if (declared.type == ColumnType::Numeric) {
+      column.precision = declared.precision;
+      column.scale = declared.scale;
     }
     if (column.is_text()) {
       column.sort_order = sort_order;
@@ -83,32 +83,32 @@ TableDef lay_out_table(Version v, std::uint16_t code_page, std::uint16_t sort_or
   def.variable_column_count = variable_index;
 
   bool has_primary = false;
-  for (const NewIndex& spec : indexes) {
-    if (spec.columns.empty() || spec.columns.size() > RealIndexDef::max_columns) {
-      refuse("index " + spec.name + " needs 1 to 10 columns");
+  for (const NewIndex& declared : indexes) {
+    if (declared.columns.empty() || declared.columns.size() > RealIndexDef::max_columns) {
+      refuse("index " + declared.name + " needs 1 to 10 columns");
     }
     RealIndexDef real;
     real.number = static_cast<std::uint32_t>(def.real_indexes.size());
-    for (const NewIndexColumn& key : spec.columns) {
+    for (const NewIndexColumn& key : declared.columns) {
       const ColumnDef* column = def.find_column(key.column);
-      if (column == nullptr) refuse("index " + spec.name + " names no column " + key.column);
+      if (column == nullptr) refuse("index " + declared.name + " names no column " + key.column);
       real.columns.push_back({column->number, key.ascending ? IndexColumn::Ascending : std::uint8_t{0}});
     }
-    if (spec.primary) {
+    if (declared.primary) {
       if (has_primary) refuse("a table has one primary key");
       has_primary = true;
       real.flags = index_flags::Unique | index_flags::Required;
     } else {
-      real.flags = static_cast<std::uint8_t>((spec.unique ? index_flags::Unique : 0) |
-                                             (spec.ignore_nulls ? index_flags::IgnoreNulls : 0));
+      real.flags = static_cast<std::uint8_t>((declared.unique ? index_flags::Unique : 0) |
+                                             (declared.ignore_nulls ? index_flags::IgnoreNulls : 0));
     }
     LogicalIndexDef logical;
     logical.number = real.number;
     logical.real_index = real.number;
-    logical.type = spec.primary ? LogicalIndexType::Primary : LogicalIndexType::Normal;
-    logical.name = spec.name;
+    logical.type = declared.primary ? LogicalIndexType::Primary : LogicalIndexType::Normal;
+    logical.name = declared.name;
     for (const LogicalIndexDef& other : def.logical_indexes) {
-      if (folded(other.name) == folded(spec.name)) refuse("two indexes are named " + spec.name);
+      if (folded(other.name) == folded(declared.name)) refuse("two indexes are named " + declared.name);
     }
     def.real_indexes.push_back(real);
     def.logical_indexes.push_back(logical);
