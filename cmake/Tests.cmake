@@ -1,0 +1,21 @@
+# dbrepair_discover_tests(TARGET [gtest_discover_tests options...]): register
+# TARGET's GoogleTest cases with CTest. Parameterized rows keep their row
+# names (or index) rather than a dump of the parameter's bytes, so that test
+# names are the same from one build to the next.
+function(dbrepair_discover_tests target)
+  gtest_discover_tests(${target} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 ${ARGN})
+endfunction()
+
+# dbrepair_add_folder_tests(TARGET LIBRARIES...): the tests/*.cpp of the
+# calling folder as one test program TARGET, linked with LIBRARIES and
+# GoogleTest's main, finding the sample databases through JET_CORPUS_DIR.
+function(dbrepair_add_folder_tests target)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARGN} GTest::gtest_main)
+  target_compile_definitions(${target} PRIVATE JET_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
+  dbrepair_discover_tests(${target})
+endfunction()
