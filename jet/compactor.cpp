@@ -12,6 +12,7 @@
 #include "jet/index_key.h"
 #include "jet/index_walk.h"
 #include "jet/long_value.h"
+#include "jet/long_value_writer.h"
 #include "jet/page_writer.h"
 #include "jet/pager.h"
 #include "jet/row.h"
@@ -31,6 +32,17 @@ constexpr std::size_t kMaxOverflowHops = 8;
 struct SourceRow {
   RowPointer where;
   std::vector<std::uint8_t> bytes;
+};
+
+// The long-value writer places its pages through the compactor's writer.
+class PageWriterStore : public PageStore {
+ public:
+  explicit PageWriterStore(PageWriter& writer) : writer_(writer) {}
+  std::uint32_t allocate_page() override { return writer_.allocate_page(); }
+  void write_page(std::uint32_t number, Bytes page) override { writer_.write_page(number, page); }
+
+ private:
+  PageWriter& writer_;
 };
 
 struct Table {
@@ -56,7 +68,7 @@ class Compactor {
   void plan_tables();
   void copy_table(Table& table);
   std::vector<std::uint8_t> rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                std::map<std::uint16_t, DataPageStream>& streams);
+                                                std::map<std::uint16_t, LongValueWriter>& long_values);
   bool rewrite_ids(const Table& table, std::vector<std::uint8_t>& row);
   std::int32_t read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const;
   void write_free_map();
@@ -67,6 +79,7 @@ class Compactor {
   Version version_ = Version::Jet4;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<PageWriter> writer_;
+  std::unique_ptr<PageWriterStore> long_value_pages_;
   std::unique_ptr<DataPageStream> map_rows_;
   MaintenanceReport report_;
   std::vector<Table> tables_;
@@ -213,7 +226,7 @@ bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) 
 }
 
 std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                         std::map<std::uint16_t, DataPageStream>& streams) {
+                                                         std::map<std::uint16_t, LongValueWriter>& long_values) {
   const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, 0);
   const LongValueRowFetcher fetch = [this](RowPointer pointer) {
     if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
@@ -232,28 +245,8 @@ std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, st
     const LongValueField field = decode_long_value_field(stored.bytes, 0, column.name);
     if (field.kind == LongValueKind::Inline) continue;
     const std::vector<std::uint8_t> data = read_long_value(field, fetch, 0, column.name, pager_->page_count());
-    DataPageStream& stream = streams.try_emplace(column.number, *writer_, kLongValueOwner).first->second;
-    const std::size_t single_limit = DataPageStream::max_row_size(version_);
-    LongValueField out;
-    out.length = field.length;
-    if (data.size() <= single_limit) {
-      out.kind = LongValueKind::SingleRow;
-      out.first = stream.add(data);
-    } else {
-      // Chain rows hold a next pointer before their piece; written last
-      // piece first so that each row knows where the next one went.
-      const std::size_t piece = single_limit - 4;
-      std::vector<std::size_t> starts;
-      for (std::size_t s = 0; s < data.size(); s += piece) starts.push_back(s);
-      RowPointer next;
-      for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-        const std::size_t end = std::min(data.size(), *it + piece);
-        next = stream.add(encode_chain_row(next, Bytes(data.data() + *it, end - *it)));
-      }
-      out.kind = LongValueKind::Chain;
-      out.first = next;
-    }
-    const std::vector<std::uint8_t> encoded = encode_long_value_field(out);
+    LongValueWriter& writer = long_values.try_emplace(column.number, version_, *long_value_pages_).first->second;
+    const std::vector<std::uint8_t> encoded = writer.place(data, false);
     std::copy(encoded.begin(), encoded.begin() + 12, row.begin() + static_cast<std::ptrdiff_t>(at));
   }
   return row;
@@ -301,7 +294,7 @@ void Compactor::copy_table(Table& table) {
   }
 
   DataPageStream data(*writer_, new_page);
-  std::map<std::uint16_t, DataPageStream> long_values;
+  std::map<std::uint16_t, LongValueWriter> long_values;
   std::map<RowPointer, RowPointer> row_moved;
   std::map<RowPointer, std::vector<std::uint8_t>> rewritten;  // new rows whose ids changed
   std::int32_t highest_autonumber = 0;
@@ -323,7 +316,7 @@ void Compactor::copy_table(Table& table) {
     }
   }
   data.finish();
-  for (auto& [column, stream] : long_values) stream.finish();
+  for (auto& [column, writer] : long_values) writer.finish();
 
   out.row_count = static_cast<std::uint32_t>(row_moved.size());
   if (autonumber != table.def.columns.end()) out.next_autonumber = static_cast<std::uint32_t>(highest_autonumber);
@@ -364,9 +357,9 @@ void Compactor::copy_table(Table& table) {
   out.free_space_pages = place_map(last_data);
   for (std::size_t i = 0; i < out.real_indexes.size(); ++i) out.real_indexes[i].usage_map = place_map(index_pages[i]);
   for (LongValueColumnMaps& maps : out.long_value_maps) {
-    const auto stream = long_values.find(maps.column_number);
-    const std::vector<std::uint32_t> pages = stream == long_values.end() ? std::vector<std::uint32_t>{}
-                                                                          : stream->second.pages();
+    const auto writer = long_values.find(maps.column_number);
+    const std::vector<std::uint32_t> pages = writer == long_values.end() ? std::vector<std::uint32_t>{}
+                                                                          : writer->second.pages();
     maps.owned_pages = place_map(pages);
     const std::vector<std::uint32_t> last(pages.empty() ? pages.end() : pages.end() - 1, pages.end());
     maps.free_space_pages = place_map(last);
@@ -406,6 +399,7 @@ MaintenanceReport Compactor::run() {
   report_.source_bytes = source_file_.size();
 
   writer_ = std::make_unique<PageWriter>(destination_, version_, kCatalogPage);
+  long_value_pages_ = std::make_unique<PageWriterStore>(*writer_);
   map_rows_ = std::make_unique<DataPageStream>(*writer_, 0);
   plan_tables();
   for (Table& table : tables_) copy_table(table);

@@ -5,14 +5,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "jet/data_page.h"
+#include "jet/generate.h"
 #include "jet/index_walk.h"
 #include "jet/maintenance.h"
 #include "jet/usage_map.h"
 #include "jet/verify.h"
 #include "support/raw_pages.h"
+#include "support/snapshot.h"
 #include "support/temp_folder.h"
 
 namespace jet {
@@ -106,6 +109,9 @@ void expect_consistent(const std::string& path) {
       const IndexWalk walk = check_index(db.version, def.page, index.first_page, IndexWalkOptions{count}, db.source());
       EXPECT_TRUE(walk.problems.empty()) << "index " << index.number << " of table at " << def.page << ": "
                                          << (walk.problems.empty() ? "" : walk.problems.front().what);
+      std::set<std::vector<std::uint8_t>> keys;
+      for (const IndexEntry& entry : walk.entries) keys.insert(entry.key);
+      EXPECT_EQ(index.unique_entry_count, keys.size()) << "index " << index.number << " of table at " << def.page;
       if (!index.ignores_nulls()) {
         EXPECT_EQ(walk.entries.size(), def.row_count) << "index " << index.number << " of table at " << def.page;
       }
@@ -113,46 +119,129 @@ void expect_consistent(const std::string& path) {
   }
 }
 
-class CompactCorpus : public ::testing::TestWithParam<std::string> {};
+std::string shape_text(const TableDef& def) {
+  std::string out = "rows " + std::to_string(def.row_count) + " max_columns " + std::to_string(def.max_columns) +
+                    " variable " + std::to_string(def.variable_column_count) + " columns " + std::to_string(def.columns.size());
+  for (const RealIndexDef& index : def.real_indexes) {
+    out += " [index " + std::to_string(index.number) + " flags " + std::to_string(index.flags) + " unique " +
+           std::to_string(index.unique_entry_count) + "]";
+  }
+  for (const LogicalIndexDef& index : def.logical_indexes) out += " {" + index.name + "}";
+  return out;
+}
 
-TEST_P(CompactCorpus, EveryTableReadsAsInTheSourceAndCompactingAgainChangesNothing) {
-  const std::filesystem::path source = testing::corpus_dir() / GetParam();
-  if (testing::corpus_dir().empty()) GTEST_SKIP() << "sample databases not found at " << JET_CORPUS_DIR;
+// The compacted copy holds what the source holds: every catalog object with
+// its columns and properties, every table's shape and rows, and every index's
+// entries, each leading to the same row.
+void expect_same_content(const testing::DatabaseSnapshot& source, const testing::DatabaseSnapshot& copy) {
+  EXPECT_EQ(copy.header.version, source.header.version);
+  EXPECT_EQ(copy.header.code_page, source.header.code_page);
+  EXPECT_EQ(copy.header.sort_order, source.header.sort_order);
+  EXPECT_EQ(copy.header.creation_date, source.header.creation_date);
+  EXPECT_EQ(copy.free_pages, 0u);
+
+  std::vector<std::string> source_objects, copy_objects;
+  for (const auto& [path, object] : source.objects) source_objects.push_back(path);
+  for (const auto& [path, object] : copy.objects) copy_objects.push_back(path);
+  EXPECT_EQ(copy_objects, source_objects);
+  for (const auto& [path, object] : source.objects) {
+    const auto it = copy.objects.find(path);
+    if (it == copy.objects.end()) continue;
+    const testing::ObjectSnapshot& other = it->second;
+    EXPECT_EQ(other.id, object.id) << path;
+    EXPECT_EQ(other.type, object.type) << path;
+    EXPECT_EQ(other.flags, object.flags) << path;
+    EXPECT_EQ(other.columns, object.columns) << path;
+    EXPECT_EQ(other.properties_error, object.properties_error) << path;
+    EXPECT_TRUE(other.properties == object.properties) << path << ": properties differ";
+  }
+
+  ASSERT_EQ(copy.tables.size(), source.tables.size());
+  for (const auto& [name, table] : source.tables) {
+    const auto it = copy.tables.find(name);
+    ASSERT_NE(it, copy.tables.end()) << name;
+    const testing::TableSnapshot& other = it->second;
+    EXPECT_EQ(other.error, "") << name;
+    if (!table.error.empty()) continue;  // nothing to compare with
+    EXPECT_TRUE(other.shape == table.shape) << name << ": definitions differ\n" << shape_text(other.shape) << "\n" << shape_text(table.shape);
+    EXPECT_EQ(other.related, table.related) << name;
+    EXPECT_LE(other.next_autonumber, table.next_autonumber) << name;
+    EXPECT_EQ(other.rows, table.rows) << name;
+    EXPECT_EQ(other.indexes, table.indexes) << name;
+  }
+}
+
+// A database to compact: a corpus file, or one generated here in either
+// format, so that the proof runs without the corpus too.
+struct Subject {
+  std::string name;
+  std::optional<Version> generated;  // unset: a corpus file
+  friend void PrintTo(const Subject& subject, std::ostream* out) { *out << subject.name; }
+};
+
+constexpr std::uint64_t kGeneratedRows = 2000;
+
+std::string source_of(const Subject& subject, const testing::TempFolder& folder) {
+  if (!subject.generated) return (testing::corpus_dir() / subject.name).string();
+  const std::string path = folder.file("generated.mdb");
+  const auto file = PosixFile::open(path, PosixFile::Mode::CreateNew);
+  generate_database(*file, GenerateOptions{*subject.generated, kGeneratedRows, 11, {}});
+  return path;
+}
+
+class CompactEach : public ::testing::TestWithParam<Subject> {};
+
+TEST_P(CompactEach, TheCopyHoldsWhatTheSourceHoldsAndCompactingAgainChangesNothing) {
+  if (!GetParam().generated && testing::corpus_dir().empty()) {
+    GTEST_SKIP() << "sample databases not found at " << JET_CORPUS_DIR;
+  }
   testing::TempFolder folder;
+  const std::string source = source_of(GetParam(), folder);
   const std::string once = folder.file("once.mdb");
   const std::string twice = folder.file("twice.mdb");
-  const MaintenanceReport report = compact(source.string(), once);
+  const MaintenanceReport report = compact(source, once);
   EXPECT_TRUE(report.errors.empty()) << report.errors.front().description;
-  EXPECT_LE(report.result_bytes, report.source_bytes);
+  EXPECT_EQ(report.result_bytes, std::filesystem::file_size(once));
+  std::printf("%s: %llu bytes compacted to %llu\n", GetParam().name.c_str(),
+              static_cast<unsigned long long>(report.source_bytes), static_cast<unsigned long long>(report.result_bytes));
+  RecordProperty("source_bytes", std::to_string(report.source_bytes));
+  RecordProperty("compacted_bytes", std::to_string(report.result_bytes));
   expect_consistent(once);
   const FindingList findings = verify(once);
   EXPECT_TRUE(findings.clean()) << format_report(findings);
+
+  const testing::DatabaseSnapshot before = testing::take_snapshot(source);
+  expect_same_content(before, testing::take_snapshot(once));
+  EXPECT_LE(report.result_bytes, report.source_bytes);
+  if (before.free_pages > 0) {
+    EXPECT_LT(report.result_bytes, report.source_bytes) << "free pages left in";
+  }
 
   compact(once, twice);
   EXPECT_TRUE(testing::read_file_bytes(once) == testing::read_file_bytes(twice)) << "compacting again changed bytes";
 
   if (have_mdb_reader()) {
-    EXPECT_EQ(mdb_reader_rows(once), mdb_reader_rows(source.string()));
+    EXPECT_EQ(mdb_reader_rows(once), mdb_reader_rows(source));
   }
   if (!have_mdbtools()) GTEST_SKIP() << "mdbtools is not installed";
-  const auto tables = user_tables(source.string());
+  const auto tables = user_tables(source);
   EXPECT_EQ(user_tables(once), tables);
-  for (const std::string& table : tables) EXPECT_EQ(exported(once, table), exported(source.string(), table)) << table;
+  for (const std::string& table : tables) EXPECT_EQ(exported(once, table), exported(source, table)) << table;
   for (const char* system : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
-    EXPECT_EQ(exported(once, system).size(), exported(source.string(), system).size()) << system;
+    EXPECT_EQ(exported(once, system).size(), exported(source, system).size()) << system;
   }
 }
 
-std::vector<std::string> corpus_names() {
-  std::vector<std::string> names;
-  for (const auto& db : testing::corpus_databases()) names.push_back(db.name);
-  if (names.empty()) names.push_back("absent");
-  return names;
+std::vector<Subject> subjects() {
+  std::vector<Subject> out{{"generated-jet3", Version::Jet3}, {"generated-jet4", Version::Jet4}};
+  for (const auto& db : testing::corpus_databases()) out.push_back(Subject{db.name, std::nullopt});
+  if (out.size() == 2) out.push_back(Subject{"corpus-absent", std::nullopt});
+  return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CompactCorpus, ::testing::ValuesIn(corpus_names()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(Databases, CompactEach, ::testing::ValuesIn(subjects()),
+                         [](const ::testing::TestParamInfo<Subject>& info) {
+                           std::string name = info.param.name;
                            for (char& c : name) {
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            }
