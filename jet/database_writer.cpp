@@ -15,6 +15,7 @@
 #include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/text.h"
+#include "jet/unique_keys.h"
 #include "jet/usage_map_writer.h"
 
 namespace jet {
@@ -91,6 +92,8 @@ struct TableWriter::State {
   std::vector<ColumnDef> columns;
   std::vector<std::size_t> storage_index;
   std::vector<std::unique_ptr<IndexBuilder>> indexes;
+  std::unique_ptr<UniqueKeys> unique_keys;
+  std::string name;  // for messages; empty: the table is named by its page
   std::uint64_t row_count = 0;
   std::int64_t next_autonumber = 0;
 
@@ -103,8 +106,17 @@ struct TableWriter::State {
     return format;
   }
 
+  std::string describe() const { return name.empty() ? "table " + std::to_string(def.page) : "table " + name; }
+  std::string describe_index(std::size_t real_index) const;
+  bool is_primary_key(std::size_t real_index) const;
+
   std::vector<StoredColumn> store_values(std::span<const Value> values);
-  void add_index_entries(std::span<const Value> values, RowPointer at);
+  // The row's key in each real index; none where an IgnoreNulls index leaves
+  // the row out. Raises InvalidArgument, before anything is written, for a
+  // null in a primary key or Required index and for a key a unique index
+  // already holds.
+  std::vector<std::optional<std::vector<std::uint8_t>>> index_keys(std::span<const Value> values) const;
+  void add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys, RowPointer at);
   RowPointer put_row(std::vector<std::uint8_t> row);
 };
 
@@ -155,22 +167,58 @@ std::vector<StoredColumn> TableWriter::State::store_values(std::span<const Value
   return stored;
 }
 
-void TableWriter::State::add_index_entries(std::span<const Value> values, RowPointer at) {
+std::string TableWriter::State::describe_index(std::size_t real_index) const {
+  std::string names;
+  for (const LogicalIndexDef& logical : def.logical_indexes) {
+    if (logical.real_index != real_index) continue;
+    names += (names.empty() ? "" : ", ") + logical.name;
+  }
+  return names.empty() ? "index " + std::to_string(real_index) : "index " + names;
+}
+
+bool TableWriter::State::is_primary_key(std::size_t real_index) const {
+  return std::any_of(def.logical_indexes.begin(), def.logical_indexes.end(), [&](const LogicalIndexDef& logical) {
+    return logical.real_index == real_index && logical.is_primary_key();
+  });
+}
+
+std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_keys(
+    std::span<const Value> values) const {
   auto value_of = [&](const ColumnDef& column) -> Value {
     auto found = column_by_number.find(column.number);
     if (found == column_by_number.end()) return Value::null(column.type);
     return values[found->second];
   };
+  std::vector<std::optional<std::vector<std::uint8_t>>> keys(def.real_indexes.size());
   for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
     const RealIndexDef& index = def.real_indexes[i];
-    if (index.ignores_nulls()) {
-      const bool all_null = std::all_of(index.columns.begin(), index.columns.end(), [&](const IndexColumn& c) {
-        auto found = column_by_number.find(c.column_number);
-        return found == column_by_number.end() || values[found->second].is_null();
-      });
-      if (all_null) continue;
+    std::size_t nulls = 0;
+    for (const IndexColumn& c : index.columns) {
+      auto found = column_by_number.find(c.column_number);
+      if (found == column_by_number.end() || values[found->second].is_null()) ++nulls;
     }
-    indexes[i]->add(index_key_of_row(version, def, index, value_of), at);
+    const bool all_null = nulls == index.columns.size();
+    if (index.ignores_nulls() && all_null) continue;
+    if (nulls > 0 && (index.is_required() || is_primary_key(i))) {
+      throw Error(ErrorCode::InvalidArgument,
+                  describe() + ": a row with a null key column was refused by " + describe_index(i));
+    }
+    keys[i] = index_key_of_row(version, def, index, value_of);
+    if (index.is_unique() && !all_null && unique_keys->contains(i, *keys[i])) {
+      throw Error(ErrorCode::InvalidArgument, describe() + ": a row with the key " + hex_text(*keys[i]) +
+                                                  " was refused by the unique " + describe_index(i) +
+                                                  ", which holds that key already");
+    }
+  }
+  return keys;
+}
+
+void TableWriter::State::add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys,
+                                           RowPointer at) {
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!keys[i]) continue;
+    if (def.real_indexes[i].is_unique()) unique_keys->add(i, *keys[i]);
+    indexes[i]->add(*keys[i], at);
   }
 }
 
@@ -220,9 +268,10 @@ RowPointer TableWriter::add_row(std::span<const Value> by_number) {
       s.next_autonumber = std::max<std::int64_t>(s.next_autonumber, std::int64_t{*given} + 1);
     }
   }
+  const auto keys = s.index_keys(values);
   std::vector<StoredColumn> stored = s.store_values(values);
   RowPointer at = s.put_row(encode_row(s.def, stored));
-  s.add_index_entries(values, at);
+  s.add_index_entries(keys, at);
   ++s.row_count;
   return at;
 }
@@ -238,7 +287,7 @@ Version DatabaseWriter::version() const { return state_->header.version; }
 const Header& DatabaseWriter::header() const { return state_->header; }
 std::uint32_t DatabaseWriter::page_count() const { return state_->output.page_count(); }
 
-TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page) {
+TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page, std::string name) {
   State& s = *state_;
   if (s.finished) throw Error(ErrorCode::InvalidArgument, "the database is already finished");
   const Version v = s.header.version;
@@ -253,6 +302,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page)
 
   auto state = std::make_unique<TableWriter::State>(v, s.output);
   state->code_page = s.header.code_page;
+  state->name = std::move(name);
   const std::size_t def_page_count = table_def_page_count(def);
   if (first_page == kCatalogPage) {
     if (s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "the catalog was already begun");
@@ -282,11 +332,18 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page)
   state->next_autonumber = has_autonumber ? std::max<std::int64_t>(def.next_autonumber, 1) : def.next_autonumber;
 
   const std::size_t budget = s.options.index_memory_budget / std::max<std::size_t>(1, def.real_indexes.size());
-  for (const RealIndexDef& index : def.real_indexes) {
-    index_key_columns(v, def, index);  // refuses an index over a missing column now, not at the first row
-    state->indexes.push_back(std::make_unique<IndexBuilder>(IndexBuildOptions{v, first_page, budget}));
-  }
   state->def = std::move(def);
+  const TableDef& stored = state->def;
+  for (const RealIndexDef& index : stored.real_indexes) {
+    index_key_columns(v, stored, index);  // refuses an index over a missing column now, not at the first row
+    IndexBuildOptions options{v, first_page, budget};
+    options.unique = index.is_unique();
+    if (options.unique) {
+      options.null_key = index_key_of_row(v, stored, index, [](const ColumnDef& c) { return Value::null(c.type); });
+    }
+    state->indexes.push_back(std::make_unique<IndexBuilder>(options));
+  }
+  state->unique_keys = std::make_unique<UniqueKeys>(stored.real_indexes.size(), s.options.index_memory_budget);
 
   s.open_tables.push_back(std::unique_ptr<TableWriter>(new TableWriter(std::move(state))));
   return *s.open_tables.back();
@@ -308,8 +365,16 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
     if (lv) lv->finish();
   }
 
+  // A duplicate the unique-key sets no longer caught (past their budget)
+  // shows when the builder sorts: the table cannot be finished then.
   std::vector<IndexBuildResult> built;
-  for (auto& builder : t.indexes) built.push_back(builder->finish(s.output));
+  for (std::size_t i = 0; i < t.indexes.size(); ++i) {
+    try {
+      built.push_back(t.indexes[i]->finish(s.output));
+    } catch (const Error& e) {
+      throw Error(e.code(), t.describe() + ", " + t.describe_index(i) + ": " + e.what());
+    }
+  }
 
   // The maps, in the order they are stored: owned pages, free space, one per
   // real index, then owned and free-space pages per long-value column.

@@ -65,9 +65,12 @@ class TableWriter {
   // Adds one row; values[i] is the value of columns()[i]. Memo
   // and OLE values are their whole content. AutoNumber columns given null are
   // numbered from the table's next value; given a value, the next value moves
-  // past it. Raises InvalidArgument when a value does not match its column
-  // and LimitExceeded when the row cannot fit a page. Returns where the row
-  // was put.
+  // past it. Raises InvalidArgument when a value does not match its column,
+  // when a primary key or Required index would get a null key column, and
+  // when a unique index holds the row's key already (keys compare as
+  // encoded, so texts differing only in case collide; a key of nulls only
+  // never does); LimitExceeded when the row cannot fit a page. A row refused
+  // for its key leaves nothing behind. Returns where the row was put.
   RowPointer add_row(std::span<const Value> values);
 
   std::uint64_t row_count() const;
@@ -96,12 +99,15 @@ class DatabaseWriter {
   // indexes as they should be stored), real and logical indexes, type and
   // next autonumber value; the writer fills in the definition pages, row
   // count, usage maps, index roots and counts. first_page 0 lets the writer
-  // choose; the catalog asks for page 2. The returned writer stays valid
-  // until finish_table.
-  TableWriter& begin_table(TableDef def, std::uint32_t first_page = 0);
+  // choose; the catalog asks for page 2. name is for messages only. The
+  // returned writer stays valid until finish_table.
+  TableWriter& begin_table(TableDef def, std::uint32_t first_page = 0, std::string name = {});
 
   // Builds the table's indexes, writes its last pages, usage maps and
-  // definition, and returns the definition as written.
+  // definition, and returns the definition as written. Raises
+  // InvalidArgument for a duplicate in a unique index that add_row could not
+  // see (its unique keys outgrew the index memory budget); the database
+  // cannot be finished then.
   TableDef finish_table(TableWriter& table);
 
   // Writes the free-page map and the header, and syncs the file. Raises

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "jet/error.h"
+#include "jet/value.h"
 
 namespace jet {
 
@@ -296,7 +297,12 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
                     "the same key and row were added twice (row " + std::to_string(e.row.row) + " of page " +
                         std::to_string(e.row.page) + ")");
       }
-      if (previous->key != e.key) ++result.unique_entry_count;
+      if (previous->key != e.key) {
+        ++result.unique_entry_count;
+      } else if (options_.unique && e.key != options_.null_key) {
+        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
+                    "the key " + hex_text(e.key) + " is there twice in a unique index");
+      }
     } else {
       ++result.unique_entry_count;
     }

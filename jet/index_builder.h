@@ -41,6 +41,11 @@ struct IndexBuildOptions {
   std::uint32_t table_page = 0;  // the owning table's TDEF page
   // Bytes of entries held in memory before a run is spilled to disk.
   std::size_t memory_budget = std::size_t{32} << 20;
+  // A unique index: finish() refuses two entries with the same key, but for
+  // null_key (the key of a row whose key columns are all null), which a
+  // unique index may hold any number of times.
+  bool unique = false;
+  std::vector<std::uint8_t> null_key{};
 };
 
 struct IndexBuildResult {
@@ -65,7 +70,8 @@ class IndexBuilder {
   void add(std::vector<std::uint8_t> key, RowPointer row);
 
   // Sorts, merges and writes the pages. Raises InvalidArgument when the same
-  // key and row were added twice. The builder is spent afterwards.
+  // key and row were added twice, or, in a unique index, the same key (the
+  // message shows it in hex). The builder is spent afterwards.
   IndexBuildResult finish(IndexPageSink& sink);
 
  private:

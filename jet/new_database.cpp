@@ -154,7 +154,7 @@ TableWriter& NewDatabase::begin_table(const std::string& name, TableDef def) {
   if (s.names.count(folded(name)) != 0) {
     throw Error(ErrorCode::AlreadyExists, "the database already has an object named " + name);
   }
-  TableWriter& table = s.writer.begin_table(std::move(def));
+  TableWriter& table = s.writer.begin_table(std::move(def), 0, name);
   const auto id = static_cast<std::int32_t>(table.page());
   s.add_object(id, kTablesContainerId, name, kTableType, 0, kAdminSid);
   s.add_access_entries(id, {{&kAdminSid, 1048319, false}, {&kUsersSid, 1048319, false}});

@@ -57,6 +57,7 @@ std::vector<Value> sample_row(int i) {
   };
   Guid key;
   for (int k = 0; k < 16; ++k) key.bytes[k] = static_cast<std::uint8_t>(i * 13 + k);
+  key.bytes[15] = static_cast<std::uint8_t>(i >> 8);  // a unique index holds it: no two rows alike
   std::string notes;
   while (notes.size() < long_value_size(i)) notes += "Zeile " + std::to_string(notes.size()) + " caf\u00e9; ";
   notes.resize(long_value_size(i));
