@@ -2,40 +2,32 @@
 
 #include <algorithm>
 
+#include "jet/system_tables.h"
+
 namespace jet {
 
 namespace {
 
-struct CatalogColumn {
-  const char* name;
-  ColumnType type;
-  std::uint16_t number;
-  std::uint16_t variable_index;  // variable columns
-  std::uint16_t fixed_offset;    // fixed columns
-  std::uint16_t length;          // Jet 3 bytes; Jet 4 text is twice as long
-  std::uint8_t flags;
-};
-
 // As Access writes them, in column-number order. 0x13: fixed and updatable;
 // 0x12: variable and updatable; Owner carries one more bit Access sets.
-constexpr CatalogColumn kColumns[] = {
-    {"Id", ColumnType::Long, 0, 0, 0, 4, 0x13},
-    {"ParentId", ColumnType::Long, 1, 0, 4, 4, 0x13},
-    {"Name", ColumnType::Text, 2, 0, 0, 255, 0x12},
-    {"Type", ColumnType::Integer, 3, 1, 8, 2, 0x13},
-    {"DateCreate", ColumnType::DateTime, 4, 1, 10, 8, 0x13},
-    {"DateUpdate", ColumnType::DateTime, 5, 1, 18, 8, 0x13},
-    {"Owner", ColumnType::Binary, 6, 1, 0, 255, 0x32},
-    {"Flags", ColumnType::Long, 7, 2, 26, 4, 0x13},
-    {"Database", ColumnType::Memo, 8, 2, 0, 0, 0x12},
-    {"Connect", ColumnType::Memo, 9, 3, 0, 0, 0x12},
-    {"ForeignName", ColumnType::Text, 10, 4, 0, 255, 0x12},
-    {"RmtInfoShort", ColumnType::Binary, 11, 5, 0, 255, 0x12},
-    {"RmtInfoLong", ColumnType::Ole, 12, 6, 0, 0, 0x12},
-    {"Lv", ColumnType::Ole, 13, 7, 0, 0, 0x12},
-    {"LvProp", ColumnType::Ole, 14, 8, 0, 0, 0x12},
-    {"LvModule", ColumnType::Ole, 15, 9, 0, 0, 0x12},
-    {"LvExtra", ColumnType::Ole, 16, 10, 0, 0, 0x12},
+constexpr SystemColumn kColumns[] = {
+    {"Id", ColumnType::Long, 0, 0, 0, 0x13},
+    {"ParentId", ColumnType::Long, 1, 0, 4, 0x13},
+    {"Name", ColumnType::Text, 2, 0, 0, 0x12},
+    {"Type", ColumnType::Integer, 3, 1, 8, 0x13},
+    {"DateCreate", ColumnType::DateTime, 4, 1, 10, 0x13},
+    {"DateUpdate", ColumnType::DateTime, 5, 1, 18, 0x13},
+    {"Owner", ColumnType::Binary, 6, 1, 0, 0x32},
+    {"Flags", ColumnType::Long, 7, 2, 26, 0x13},
+    {"Database", ColumnType::Memo, 8, 2, 0, 0x12},
+    {"Connect", ColumnType::Memo, 9, 3, 0, 0x12},
+    {"ForeignName", ColumnType::Text, 10, 4, 0, 0x12},
+    {"RmtInfoShort", ColumnType::Binary, 11, 5, 0, 0x12},
+    {"RmtInfoLong", ColumnType::Ole, 12, 6, 0, 0x12},
+    {"Lv", ColumnType::Ole, 13, 7, 0, 0x12},
+    {"LvProp", ColumnType::Ole, 14, 8, 0, 0x12},
+    {"LvModule", ColumnType::Ole, 15, 9, 0, 0x12},
+    {"LvExtra", ColumnType::Ole, 16, 10, 0, 0x12},
 };
 
 constexpr std::uint16_t kParentIdColumn = 1;
@@ -56,26 +48,12 @@ TableDef catalog_table_def(Version version, std::uint16_t code_page, std::uint16
   def.variable_column_count = 11;
 
   for (const auto& declared : kColumns) {
-    ColumnDef column;
-    column.name = declared.name;
-    column.type = declared.type;
-    column.number = declared.number;
+    ColumnDef column = system_column(version, declared, sort_order);
     column.display_index = declared.number;
-    column.flags = declared.flags;
-    bool fixed = declared.flags & column_flags::FixedLength;
-    column.fixed_offset = fixed ? declared.fixed_offset : 0;
-    column.variable_index = declared.variable_index;
-    bool doubled = version == Version::Jet4 && (declared.type == ColumnType::Text || declared.type == ColumnType::Binary);
-    column.length = doubled ? static_cast<std::uint16_t>(declared.length * 2) : declared.length;
-    column.sort_order = sort_order;
     if (version == Version::Jet3 && is_text_like(declared.type)) column.code_page = code_page;
     def.columns.push_back(column);
   }
-  // Jet 4 keeps a table's columns in name order, Jet 3 in number order.
-  if (version == Version::Jet4) {
-    std::sort(def.columns.begin(), def.columns.end(),
-              [](const ColumnDef& a, const ColumnDef& b) { return a.name < b.name; });
-  }
+  order_columns_for_storage(def);
 
   RealIndexDef by_id;
   by_id.number = 1;

@@ -10,6 +10,23 @@
 
 namespace jet {
 
+// A column of a fixed system-table shape, as Access declares it: number,
+// variable index, fixed offset (fixed columns only) and flags.
+struct SystemColumn {
+  const char* name;
+  ColumnType type;
+  std::uint16_t number;
+  std::uint16_t variable_index;
+  std::uint16_t fixed_offset;
+  std::uint8_t flags;
+};
+
+// The column with the length its type takes in this format (Text and Binary
+// 255 bytes, twice that in Jet 4; Memo and OLE 0) and the sort order. Code
+// page and display index are the caller's: the catalog sets them otherwise
+// than the other system tables.
+ColumnDef system_column(Version version, const SystemColumn& declared, std::uint16_t sort_order);
+
 TableDef access_entries_table_def(Version version, std::uint16_t code_page, std::uint16_t sort_order);
 TableDef queries_table_def(Version version, std::uint16_t code_page, std::uint16_t sort_order);
 TableDef relationships_table_def(Version version, std::uint16_t code_page, std::uint16_t sort_order);
