@@ -41,7 +41,9 @@ namespace jet {
 
 struct WriterOptions {
   // Bytes of index entries held in memory per table before the index
-  // builders spill sorted runs to temporary files, shared among its indexes.
+  // builders spill sorted runs to temporary files, shared among its indexes;
+  // as much again for the keys its unique indexes remember to refuse a
+  // duplicate row (jet/unique_keys.h).
   std::size_t index_memory_budget = std::size_t{32} << 20;
 };
 
