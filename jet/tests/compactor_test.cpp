@@ -227,7 +227,11 @@ TEST_P(CompactEach, TheCopyHoldsWhatTheSourceHoldsAndCompactingAgainChangesNothi
   const auto tables = user_tables(source);
   EXPECT_EQ(user_tables(once), tables);
   for (const std::string& table : tables) EXPECT_EQ(exported(once, table), exported(source, table)) << table;
-  for (const char* system : {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"}) {
+  // Queries and relationships name no table by its id: every byte stays.
+  for (const char* system : {"MSysQueries", "MSysRelationships"}) {
+    EXPECT_EQ(exported(once, system), exported(source, system)) << system;
+  }
+  for (const char* system : {"MSysObjects", "MSysACEs"}) {
     EXPECT_EQ(exported(once, system).size(), exported(source, system).size()) << system;
   }
 }
