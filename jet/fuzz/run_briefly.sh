@@ -4,9 +4,10 @@
 # not been built. A crash, a leak, a timeout or an oversized allocation fails
 # the run and leaves the input that caused it in ARTIFACTS.
 #
-# Usage: run_briefly.sh FUZZER SEEDS SECONDS ARTIFACTS
+# Usage: run_briefly.sh FUZZER SEEDS SECONDS ARTIFACTS [MAX_LEN]
+# (MAX_LEN 0 or absent: libFuzzer's default, the largest seed's size)
 set -euo pipefail
-fuzzer=$1 seeds=$2 seconds=$3 artifacts=$4
+fuzzer=$1 seeds=$2 seconds=$3 artifacts=$4 max_len=${5:-0}
 
 if [[ ! -x $fuzzer ]]; then
   echo "fuzzer $fuzzer not built (test.sh builds it with clang): skipped"
@@ -19,7 +20,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$artifacts"
 status=0
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 \
-  -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$seeds" || status=$?
+  -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$seeds" || status=$?
 if [[ $status -ne 0 ]]; then
   echo "fuzzing failed; replay the saved input with: $fuzzer $artifacts/<crash-file>"
 fi
