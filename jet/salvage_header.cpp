@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "jet/pager.h"
+#include "jet/text.h"
 #include "jet/version_probe.h"
 
 namespace jet {
@@ -47,6 +48,20 @@ Header rebuilt_header(const File& file, const std::string& why, SalvageLog& log)
   return header;
 }
 
+// Whether texts stored in code_page convert at all. Every code page Access
+// writes does; one no converter knows is a damaged field, and keeping it
+// would lose every text of a Jet 3 file and stop the writer.
+bool code_page_converts(std::uint16_t code_page) {
+  static constexpr std::uint8_t kSample[] = {'A'};
+  try {
+    codepage_to_utf8(kSample, code_page);
+    return true;
+  } catch (const Error& e) {
+    if (e.code() == ErrorCode::Unsupported) return false;
+    throw;
+  }
+}
+
 }  // namespace
 
 Header salvage_header(const File& file, SalvageLog& log) {
@@ -75,6 +90,12 @@ Header salvage_header(const File& file, SalvageLog& log) {
   if (file.size() < 3ull * page_size(header.version)) {
     throw Error(ErrorCode::UnrecognisedFormat, Location{0, "header", "file size"},
                 "the file is shorter than three pages and cannot be a Jet database");
+  }
+  if (!code_page_converts(header.code_page)) {
+    log.record(SalvageCode::HeaderRebuilt, kDatabaseTable,
+               "The header's code page " + std::to_string(header.code_page) +
+                   " is none that texts can be read in; it was reset to 1252");
+    header.code_page = Header{}.code_page;
   }
   if (header.database_key != 0 && !catalog_reads_with(file, header.version, header.database_key) &&
       catalog_reads_with(file, header.version, 0)) {

@@ -7,7 +7,8 @@
 // pages (jet/version_probe.h) and the rest takes the defaults Access itself
 // writes (code page 1252, General sort order, no encryption, no password).
 // A database key that garbles the catalog's definition while the plain page
-// reads as one was damaged too and is dropped.
+// reads as one was damaged too and is dropped, and so is a code page no text
+// converts from (it becomes 1252).
 //
 // What stays refused: ACE and MSISAM databases, whose signatures are intact
 // and name another format, and files whose pages look like no Jet database.

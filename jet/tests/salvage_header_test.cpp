@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "jet/pager.h"
+#include "jet/text.h"
 #include "support/corpus.h"
 #include "support/temp_folder.h"
 
@@ -18,14 +19,24 @@ Image with(Image image, std::size_t offset, std::initializer_list<std::uint8_t> 
   return image;
 }
 
-// The database key sits in the masked part of the header; damage it there.
-Image with_database_key(const Image& image, std::uint32_t key) {
+// The code page and the database key sit in the masked part of the header;
+// damage them there.
+Image with_masked_field(const Image& image, std::size_t offset, std::uint32_t value, std::size_t width) {
   Image copy = image;
   Version version = copy[0x14] == 0 ? Version::Jet3 : Version::Jet4;
   apply_header_mask(version, copy);
-  store_u32(&copy[0x3E], key);
+  if (width == 2) {
+    store_u16(&copy[offset], static_cast<std::uint16_t>(value));
+  } else {
+    store_u32(&copy[offset], value);
+  }
   apply_header_mask(version, copy);
   return copy;
+}
+
+Image with_database_key(const Image& image, std::uint32_t key) { return with_masked_field(image, 0x3E, key, 4); }
+Image with_code_page(const Image& image, std::uint16_t code_page) {
+  return with_masked_field(image, 0x3C, code_page, 2);
 }
 
 TEST(SalvageHeader, RecoversTheFormatOfEveryCorpusFileFromDamagedHeaders) {
@@ -46,6 +57,7 @@ TEST(SalvageHeader, RecoversTheFormatOfEveryCorpusFileFromDamagedHeaders) {
          with(original, 0x14, {static_cast<std::uint8_t>(truth.version == Version::Jet3 ? 1 : 0)}), true},
         {"version byte out of range", with(original, 0x14, {0x37}), true},
         {"database key garbled", with_database_key(original, 0xDEADBEEF), true},
+        {"code page no converter knows", with_code_page(original, 9003), true},
     };
     for (const auto& row : rows) {
       SCOPED_TRACE(path + ": " + row.damage);
@@ -58,6 +70,8 @@ TEST(SalvageHeader, RecoversTheFormatOfEveryCorpusFileFromDamagedHeaders) {
       if (!row.rebuilt) {
         EXPECT_EQ(header, truth);
       }
+      // Texts must read in whatever code page it kept or chose.
+      EXPECT_NO_THROW(codepage_to_utf8(Bytes(reinterpret_cast<const std::uint8_t*>("A"), 1), header.code_page));
       // Whatever was rebuilt, page 2 must read as the catalog's definition.
       Pager pager(file, header.version, header.database_key);
       EXPECT_EQ((*pager.page(2))[0], 0x02);
