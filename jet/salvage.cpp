@@ -68,11 +68,27 @@ std::optional<std::vector<bool>> read_free_pages(const Pager& pager) {
   }
 }
 
+// A logical index that names a real index the definition lacks has no keys
+// to build an index from. Dropping it loses no row; refusing the definition
+// for it would lose them all, and keeping it writes an unsound file.
+void drop_dangling_indexes(TableDef& def, const std::string& table, SalvageLog& log) {
+  std::erase_if(def.logical_indexes, [&](const LogicalIndexDef& index) {
+    if (index.real_index < def.real_indexes.size()) return false;
+    log.record(SalvageCode::IndexRebuilt, table,
+               "Index " + std::to_string(index.number) + " names real index " + std::to_string(index.real_index) +
+                   " of " + std::to_string(def.real_indexes.size()) + ", which the table lacks; the index was dropped");
+    return true;
+  });
+}
+
 TableDef salvage_catalog_definition(const Pager& pager, const Header& header, SalvageLog& log) {
   std::string why;
   try {
     TableDef def = read_table_def(header.version, kCatalogPage, pager.page_count(), page_source(pager));
-    if (has_catalog_shape(def)) return def;
+    if (has_catalog_shape(def)) {
+      drop_dangling_indexes(def, kCatalogName, log);
+      return def;
+    }
     why = "its columns are not the catalog's";
   } catch (const Error& e) {
     if (e.code() == ErrorCode::Io) throw;
@@ -150,6 +166,7 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
     return std::nullopt;
   }
   table.def.page = page;
+  drop_dangling_indexes(table.def, name, log);
   TableContext context{*pages_, table.def, name, database_.header.code_page};
   table.rows = salvage_table_rows(context, log);
   return table;

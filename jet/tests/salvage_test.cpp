@@ -91,6 +91,28 @@ Image zeroed_page(Image image, std::size_t page, std::size_t from, std::size_t t
   return image;
 }
 
+// The first user table with an index, its first logical index pointed at a
+// real index the table lacks (re-encoded, so only that field changes).
+std::optional<Image> with_dangling_logical_index(const Image& image) {
+  if (decode_header(image).database_key != 0) return std::nullopt;
+  MemoryFile file(image);
+  Database db(file);
+  for (const auto& object : db.tables(false)) {
+    TableDef def = db.table(object).def();
+    if (def.logical_indexes.empty()) continue;
+    def.logical_indexes.front().real_index = 0x8E8E8E00;
+    if (table_def_page_count(def) != def.pages.size()) continue;
+    Image damaged = image;
+    auto pages = paginate_table_def(def.version, encode_table_def(def), def.pages);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      std::copy(pages[i].begin(), pages[i].end(),
+                damaged.begin() + static_cast<std::ptrdiff_t>(def.pages[i] * page_size_of(image)));
+    }
+    return damaged;
+  }
+  return std::nullopt;
+}
+
 struct Damage {
   const char* name;
   // Whether every row must survive it.
@@ -113,6 +135,7 @@ std::vector<Damage> damages() {
          if (tdefs.size() < 2) return std::nullopt;
          return testing::with_noise_page(i, tdefs.back(), 12, true);
        }},
+      {"logical index naming no real index", true, true, with_dangling_logical_index},
       {"row-offset table", false, true,
        [](const Image& i) -> std::optional<Image> {
          auto page = testing::first_user_data_page(i);
@@ -197,6 +220,12 @@ TEST(Salvage, KeepsOnlySoundRowsAndReportsEveryLossForEachKindOfDamage) {
       ASSERT_NO_THROW(salvage = std::make_unique<Salvage>(file));
       TableRows kept = salvaged_rows(*salvage);
       const auto& errors = salvage->database().errors;
+      // What is kept of a definition must be writable as a sound one.
+      for (const auto& table : salvage->database().tables) {
+        for (const auto& index : table.def.logical_indexes) {
+          EXPECT_LT(index.real_index, table.def.real_indexes.size()) << table.name << " index " << index.number;
+        }
+      }
       for (const auto& [table, rows] : truth) {
         auto found = kept.find(table);
         std::size_t survived = found == kept.end() ? 0 : found->second.size();
