@@ -6,43 +6,35 @@
 #include <set>
 
 #include "jet/catalog.h"
-#include "jet/data_page.h"
+#include "jet/data_page_packer.h"
 #include "jet/header.h"
 #include "jet/index_builder.h"
 #include "jet/index_key.h"
 #include "jet/index_walk.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
-#include "jet/page_writer.h"
+#include "jet/page_store.h"
 #include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
+#include "jet/usage_map_writer.h"
 
 namespace jet {
 
 namespace {
 
 constexpr std::uint32_t kCatalogPage = 2;
-constexpr std::uint32_t kFreeMapPage = 1;
 constexpr std::size_t kMaxOverflowHops = 8;
+// Bytes of entries an index builder holds before it spills a sorted run;
+// one index is built at a time.
+constexpr std::size_t kIndexMemoryBudget = std::size_t{16} << 20;
 
 // One row of a source table: where the table's slot for it is (the pointer
 // indexes hold), and its bytes (followed through overflow slots).
 struct SourceRow {
   RowPointer where;
   std::vector<std::uint8_t> bytes;
-};
-
-// The long-value writer places its pages through the compactor's writer.
-class PageWriterStore : public PageStore {
- public:
-  explicit PageWriterStore(PageWriter& writer) : writer_(writer) {}
-  std::uint32_t allocate_page() override { return writer_.allocate_page(); }
-  void write_page(std::uint32_t number, Bytes page) override { writer_.write_page(number, page); }
-
- private:
-  PageWriter& writer_;
 };
 
 struct Table {
@@ -68,19 +60,18 @@ class Compactor {
   void plan_tables();
   void copy_table(Table& table);
   std::vector<std::uint8_t> rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                std::map<std::uint16_t, LongValueWriter>& long_values);
+                                                std::map<std::uint16_t, LongValueWriter>& writers);
   bool rewrite_ids(const Table& table, std::vector<std::uint8_t>& row);
   std::int32_t read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const;
-  void write_free_map();
 
   const File& source_file_;
   File& destination_;
   Header header_;
   Version version_ = Version::Jet4;
   std::unique_ptr<Pager> pager_;
-  std::unique_ptr<PageWriter> writer_;
-  std::unique_ptr<PageWriterStore> long_value_pages_;
-  std::unique_ptr<DataPageStream> map_rows_;
+  std::unique_ptr<PageFile> writer_;
+  // Every table's usage maps share pages (of no owner), as few as they fill.
+  std::unique_ptr<UsageMapWriter> map_rows_;
   MaintenanceReport report_;
   std::vector<Table> tables_;
   std::map<std::uint32_t, std::uint32_t> moved_;  // old definition page -> new
@@ -226,7 +217,7 @@ bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) 
 }
 
 std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                         std::map<std::uint16_t, LongValueWriter>& long_values) {
+                                                         std::map<std::uint16_t, LongValueWriter>& writers) {
   const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, 0);
   const LongValueRowFetcher fetch = [this](RowPointer pointer) {
     if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
@@ -240,14 +231,16 @@ std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, st
   for (const ColumnDef& column : def.columns) {
     if (!column.is_long_value()) continue;
     const ColumnBytes stored = column_bytes(layout, row, column, 0);
-    if (!stored.present || stored.bytes.size() < 12) continue;
+    if (!stored.present || stored.bytes.size() < kLongValueFieldSize) continue;
     const std::size_t at = static_cast<std::size_t>(stored.bytes.data() - row.data());
     const LongValueField field = decode_long_value_field(stored.bytes, 0, column.name);
+    // Inline values stay where they are; the others move to the column's
+    // new long-value pages, in one row or a chain by size.
     if (field.kind == LongValueKind::Inline) continue;
     const std::vector<std::uint8_t> data = read_long_value(field, fetch, 0, column.name, pager_->page_count());
-    LongValueWriter& writer = long_values.try_emplace(column.number, version_, *long_value_pages_).first->second;
+    LongValueWriter& writer = writers.try_emplace(column.number, version_, *writer_).first->second;
     const std::vector<std::uint8_t> encoded = writer.place(data, false);
-    std::copy(encoded.begin(), encoded.begin() + 12, row.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(encoded.begin(), encoded.begin() + kLongValueFieldSize, row.begin() + static_cast<std::ptrdiff_t>(at));
   }
   return row;
 }
@@ -293,7 +286,7 @@ void Compactor::copy_table(Table& table) {
     report(-1, table.name, std::string("rows unreadable: ") + e.what());
   }
 
-  DataPageStream data(*writer_, new_page);
+  DataPageStream data(version_, new_page, *writer_);
   std::map<std::uint16_t, LongValueWriter> long_values;
   std::map<RowPointer, RowPointer> row_moved;
   std::map<RowPointer, std::vector<std::uint8_t>> rewritten;  // new rows whose ids changed
@@ -324,7 +317,7 @@ void Compactor::copy_table(Table& table) {
   // Indexes from the source's entries, row pointers remapped.
   std::vector<std::vector<std::uint32_t>> index_pages;
   for (RealIndexDef& index : out.real_indexes) {
-    IndexBuilder builder(IndexBuildOptions{version_, new_page});
+    IndexBuilder builder(IndexBuildOptions{version_, new_page, kIndexMemoryBudget});
     try {
       for (const IndexEntry& entry : read_index(version_, table.def.page, index.first_page, pager_->page_count(), source())) {
         const auto moved = row_moved.find(entry.row);
@@ -344,25 +337,35 @@ void Compactor::copy_table(Table& table) {
     index_pages.push_back(built.pages);
   }
 
-  // Usage maps: rows on the shared map pages.
-  const auto place_map = [&](std::span<const std::uint32_t> pages) {
-    const EncodedUsageMap map = encode_usage_map(version_, pages, [&] { return writer_->allocate_page(); });
-    for (const auto& [number, bytes] : map.bitmap_pages) writer_->write_page(number, bytes);
-    return map_rows_->add(map.row);
+  // The usage maps, in the order the definition keeps them: owned pages,
+  // free space, one per real index, then owned and free-space pages per
+  // long-value column.
+  std::vector<std::vector<std::uint32_t>> maps;
+  const auto add_maps = [&](const std::vector<std::uint32_t>& owned, std::uint32_t last) {
+    maps.push_back(owned);
+    maps.push_back(last == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{last});
   };
-  const std::vector<std::uint32_t>& data_pages = data.pages();
-  out.owned_pages = place_map(data_pages);
-  const std::vector<std::uint32_t> last_data(data_pages.empty() ? data_pages.end() : data_pages.end() - 1,
-                                             data_pages.end());
-  out.free_space_pages = place_map(last_data);
-  for (std::size_t i = 0; i < out.real_indexes.size(); ++i) out.real_indexes[i].usage_map = place_map(index_pages[i]);
-  for (LongValueColumnMaps& maps : out.long_value_maps) {
-    const auto writer = long_values.find(maps.column_number);
-    const std::vector<std::uint32_t> pages = writer == long_values.end() ? std::vector<std::uint32_t>{}
-                                                                          : writer->second.pages();
-    maps.owned_pages = place_map(pages);
-    const std::vector<std::uint32_t> last(pages.empty() ? pages.end() : pages.end() - 1, pages.end());
-    maps.free_space_pages = place_map(last);
+  add_maps(data.pages(), data.last_page());
+  for (std::vector<std::uint32_t>& pages : index_pages) {
+    std::sort(pages.begin(), pages.end());
+    maps.push_back(std::move(pages));
+  }
+  for (const LongValueColumnMaps& lv : out.long_value_maps) {
+    const auto writer = long_values.find(lv.column_number);
+    if (writer == long_values.end()) {
+      add_maps({}, 0);
+    } else {
+      add_maps(writer->second.pages(), writer->second.last_page());
+    }
+  }
+  const std::vector<RowPointer> pointers = map_rows_->write(maps);
+  std::size_t next = 0;
+  out.owned_pages = pointers[next++];
+  out.free_space_pages = pointers[next++];
+  for (RealIndexDef& index : out.real_indexes) index.usage_map = pointers[next++];
+  for (LongValueColumnMaps& lv : out.long_value_maps) {
+    lv.owned_pages = pointers[next++];
+    lv.free_space_pages = pointers[next++];
   }
   for (LogicalIndexDef& index : out.logical_indexes) {
     if (index.related_table_page == 0) continue;
@@ -370,22 +373,6 @@ void Compactor::copy_table(Table& table) {
     index.related_table_page = it == moved_.end() ? 0 : it->second;
   }
   table.def = std::move(out);
-}
-
-void Compactor::write_free_map() {
-  // Every page is in use; Access also marks the pages past the end of the
-  // file that the map covers as free, and so does this writer.
-  const std::uint32_t count = writer_->page_count();
-  const std::size_t span_bytes =
-      std::max<std::size_t>(usage_map_row_size(version_) - 5, (static_cast<std::size_t>(count) + 7) / 8);
-  const std::size_t row_size = 5 + span_bytes;
-  if (2 * (row_size + 2) + data_page_header_size(version_) > page_size(version_)) {
-    throw Error(ErrorCode::LimitExceeded, "the database is too large for this writer's free-page map");
-  }
-  std::vector<std::uint8_t> map(row_size, 0);
-  for (std::size_t p = count; p < span_bytes * 8; ++p) map[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8));
-  const std::vector<PackedRow> rows{PackedRow{map, 0}, PackedRow{std::vector<std::uint8_t>(row_size, 0), 0}};
-  writer_->write_page(kFreeMapPage, encode_data_page(version_, 1, rows));
 }
 
 MaintenanceReport Compactor::run() {
@@ -398,9 +385,8 @@ MaintenanceReport Compactor::run() {
   report_.version = version_;
   report_.source_bytes = source_file_.size();
 
-  writer_ = std::make_unique<PageWriter>(destination_, version_, kCatalogPage);
-  long_value_pages_ = std::make_unique<PageWriterStore>(*writer_);
-  map_rows_ = std::make_unique<DataPageStream>(*writer_, 0);
+  writer_ = std::make_unique<PageFile>(destination_, version_, header_.database_key, kCatalogPage);
+  map_rows_ = std::make_unique<UsageMapWriter>(version_, 0, *writer_);
   plan_tables();
   for (Table& table : tables_) copy_table(table);
   map_rows_->finish();
@@ -409,18 +395,18 @@ MaintenanceReport Compactor::run() {
     const auto pages = paginate_table_def(version_, encoded, table.new_pages);
     for (std::size_t i = 0; i < pages.size(); ++i) writer_->write_page(table.new_pages[i], pages[i]);
   }
-  write_free_map();
+  // Every page is in use: the free-page map lists none.
+  writer_->set_page_count(write_free_page_map(version_, {}, writer_->page_count(), *writer_));
 
-  // The source's page 0 keeps every byte Access wrote there, but for the
-  // database key (the copy is written unencrypted) and the commit and lock
-  // bytes at the end of the page, which belong to no open session now.
-  Header header = header_;
-  header.database_key = 0;
+  // The source's page 0 keeps every byte Access wrote there (the database
+  // key and password included: the copy is encrypted as the source was),
+  // but for the commit and lock bytes at the end of the page, which belong
+  // to no open session now.
   std::vector<std::uint8_t> page0(page_size(version_), 0);
   source_file_.read_at(0, page0);
   const std::size_t lock_bytes = is_jet4(version_) ? 0xE00 : 0x600;
   std::fill(page0.begin() + static_cast<std::ptrdiff_t>(lock_bytes), page0.end(), 0);
-  write_header(header, page0);
+  write_header(header_, page0);
   destination_.write_at(0, page0);
   destination_.truncate(static_cast<std::uint64_t>(writer_->page_count()) * page_size(version_));
   destination_.sync();

@@ -2,11 +2,14 @@
 // free pages, every table's rows packed in primary-key order, long values
 // rewritten by size and every index rebuilt.
 //
-// Layout of the result: page 0 the header (the source's, unencrypted), page 1
+// Layout of the result: page 0 the header (the source's, database key and
+// password included, so an encrypted source gives an encrypted copy), page 1
 // the free-page map, then the table definitions (the catalog's first, at
 // page 2; then every other table in the order of its old definition page, so
 // that ids keep their order), then per table its data pages, its long-value
-// pages and its index pages, and last the pages holding the usage maps.
+// pages and its index pages, with the pages holding the usage maps (shared
+// by all tables) among them. Pages are written through the same PageFile as
+// a new database's (jet/page_store.h), which encrypts them under the key.
 //
 // Table definitions move, so each local table's catalog Id (its definition
 // page, under any high flag bits) is rewritten, together with the stored

@@ -43,4 +43,22 @@ std::vector<std::uint8_t> DataPagePacker::close() {
   return bytes;
 }
 
+RowPointer DataPageStream::add(std::vector<std::uint8_t> row) {
+  if (row.size() > DataPagePacker::max_row_size(version_)) {
+    throw Error(ErrorCode::LimitExceeded, "a row of " + std::to_string(row.size()) + " bytes is more than a page holds");
+  }
+  if (packer_.room() < row.size()) {
+    finish();
+    packer_.open(store_.allocate_page());
+    pages_.push_back(packer_.page());
+  }
+  return packer_.add(std::move(row));
+}
+
+void DataPageStream::finish() {
+  if (!packer_.is_open()) return;
+  const std::uint32_t number = packer_.page();
+  store_.write_page(number, packer_.close());
+}
+
 }  // namespace jet

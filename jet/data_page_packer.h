@@ -1,6 +1,10 @@
 // Fills one data page at a time with rows, for a writer that streams a table
 // (or a column's long values) into the file.
 //
+// DataPageStream is the packer joined to a page store for a table's rows: a
+// page is taken from the store when the next row no longer fits the open one,
+// and written when the one after it is taken (or at finish).
+//
 // The page number is fixed when the page is opened, so each row's pointer is
 // known the moment it is added (index entries and long-value fields need it
 // before the page is full). Closing encodes the page (jet/data_page.h) with
@@ -12,6 +16,7 @@
 
 #include "jet/data_page.h"
 #include "jet/format.h"
+#include "jet/page_store.h"
 #include "jet/row_pointer.h"
 
 namespace jet {
@@ -42,6 +47,28 @@ class DataPagePacker {
   std::uint32_t page_ = 0;
   std::size_t used_ = 0;
   std::vector<PackedRow> rows_;
+};
+
+class DataPageStream {
+ public:
+  DataPageStream(Version version, std::uint32_t owner, PageStore& store)
+      : version_(version), store_(store), packer_(version, owner) {}
+
+  // Places the row and returns its pointer. Raises LimitExceeded for a row
+  // larger than DataPagePacker::max_row_size.
+  RowPointer add(std::vector<std::uint8_t> row);
+  // Writes the open page. Afterwards pages() is complete.
+  void finish();
+
+  // Every data page taken, ascending.
+  const std::vector<std::uint32_t>& pages() const { return pages_; }
+  std::uint32_t last_page() const { return pages_.empty() ? 0 : pages_.back(); }
+
+ private:
+  Version version_;
+  PageStore& store_;
+  DataPagePacker packer_;
+  std::vector<std::uint32_t> pages_;
 };
 
 }  // namespace jet

@@ -12,7 +12,6 @@
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
 #include "jet/page_store.h"
-#include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/text.h"
 #include "jet/unique_keys.h"
@@ -24,38 +23,6 @@ namespace {
 
 constexpr std::uint32_t kFirstFreePage = 3;  // after the header, the free-page map and the catalog
 
-// The page allocator and page output every part of the writer shares.
-class PageOutput : public PageStore, public IndexPageSink {
- public:
-  PageOutput(File& file, Version version, std::uint32_t database_key)
-      : file_(file), version_(version), database_key_(database_key) {}
-
-  std::uint32_t allocate_page() override { return next_page_++; }
-  void write_page(std::uint32_t number, Bytes page) override {
-    if (page.size() != page_size(version_)) {
-      throw Error(ErrorCode::InvalidArgument, "page " + std::to_string(number) + " has the wrong size");
-    }
-    const std::uint64_t offset = std::uint64_t{number} * page_size(version_);
-    if (database_key_ == 0 || number == 0) {
-      file_.write_at(offset, page);
-      return;
-    }
-    scratch_.assign(page.begin(), page.end());
-    crypt_page(database_key_, number, scratch_);
-    file_.write_at(offset, scratch_);
-  }
-
-  std::uint32_t page_count() const { return next_page_; }
-  void set_page_count(std::uint32_t count) { next_page_ = count; }
-
- private:
-  File& file_;
-  Version version_;
-  std::uint32_t database_key_;
-  std::uint32_t next_page_ = kFirstFreePage;
-  std::vector<std::uint8_t> scratch_;
-};
-
 bool is_autonumber_long(const ColumnDef& column) {
   return column.is_autonumber() && column.type == ColumnType::Long;
 }
@@ -64,27 +31,25 @@ bool is_autonumber_long(const ColumnDef& column) {
 
 struct DatabaseWriter::State {
   State(File& f, Header h, WriterOptions o)
-      : file(f), header(std::move(h)), options(o), output(f, header.version, header.database_key) {}
+      : file(f), header(std::move(h)), options(o), output(f, header.version, header.database_key, kFirstFreePage) {}
 
   File& file;
   Header header;
   WriterOptions options;
-  PageOutput output;
+  PageFile output;  // the page allocator and output every part shares
   std::vector<std::unique_ptr<TableWriter>> open_tables;
   bool catalog_begun = false;
   bool finished = false;
 };
 
 struct TableWriter::State {
-  State(Version v, PageStore& store) : version(v), store(store), rows(v, 0) {}
+  explicit State(Version v) : version(v) {}
 
   Version version;
-  PageStore& store;
   std::uint16_t code_page = 1252;
   TableDef def;
   std::vector<std::uint32_t> def_pages;
-  DataPagePacker rows;
-  std::vector<std::uint32_t> data_pages;
+  std::optional<DataPageStream> rows;  // opened once the definition page is known
   // Per column of def.columns: its long-value writer (Memo and OLE only).
   std::vector<std::unique_ptr<LongValueWriter>> long_values;
   std::map<std::uint16_t, std::size_t> column_by_number;
@@ -227,16 +192,7 @@ RowPointer TableWriter::State::put_row(std::vector<std::uint8_t> row) {
     throw Error(ErrorCode::LimitExceeded, "a row of table " + std::to_string(def.page) + " needs " +
                                               std::to_string(row.size()) + " bytes, more than a page holds");
   }
-  if (rows.room() < row.size()) {
-    if (rows.is_open()) {
-      const std::uint32_t number = rows.page();
-      store.write_page(number, rows.close());
-    }
-    const std::uint32_t number = store.allocate_page();
-    rows.open(number);
-    data_pages.push_back(number);
-  }
-  return rows.add(std::move(row));
+  return rows->add(std::move(row));
 }
 
 TableWriter::TableWriter(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -300,7 +256,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
   }
   def.long_value_maps = std::move(lv_maps);
 
-  auto state = std::make_unique<TableWriter::State>(v, s.output);
+  auto state = std::make_unique<TableWriter::State>(v);
   state->code_page = s.header.code_page;
   state->name = std::move(name);
   const std::size_t def_page_count = table_def_page_count(def);
@@ -315,7 +271,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
   state->def_pages.push_back(first_page);
   while (state->def_pages.size() < def_page_count) state->def_pages.push_back(s.output.allocate_page());
   def.page = first_page;
-  state->rows = DataPagePacker(v, first_page);
+  state->rows.emplace(v, first_page, s.output);
 
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& column = def.columns[i];
@@ -357,10 +313,7 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
   TableWriter::State& t = *table.state_;
   const Version v = s.header.version;
 
-  if (t.rows.is_open()) {
-    const std::uint32_t number = t.rows.page();
-    s.output.write_page(number, t.rows.close());
-  }
+  t.rows->finish();
   for (auto& lv : t.long_values) {
     if (lv) lv->finish();
   }
@@ -379,8 +332,9 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
   // The maps, in the order they are stored: owned pages, free space, one per
   // real index, then owned and free-space pages per long-value column.
   std::vector<std::vector<std::uint32_t>> maps;
-  maps.push_back(t.data_pages);
-  maps.push_back(t.data_pages.empty() ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{t.data_pages.back()});
+  const std::vector<std::uint32_t>& data_pages = t.rows->pages();
+  maps.push_back(data_pages);
+  maps.push_back(data_pages.empty() ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{data_pages.back()});
   for (IndexBuildResult& result : built) {
     std::sort(result.pages.begin(), result.pages.end());
     maps.push_back(result.pages);

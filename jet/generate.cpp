@@ -169,6 +169,7 @@ void generate_database(File& file, const GenerateOptions& options) {
   Header header;
   header.version = options.version;
   header.creation_date = kCreationDate;
+  header.database_key = options.database_key;
   NewDatabase db(file, header, options.writer);
   Source source(options.seed);
   write_customers(db, options.version, source, options.rows);

@@ -22,6 +22,7 @@ struct GenerateOptions {
   std::uint64_t rows = 1000;  // rows of each table
   std::uint64_t seed = 1;
   WriterOptions writer;
+  std::uint32_t database_key = 0;  // not zero: pages after the header are encrypted
 };
 
 

@@ -1,21 +1,55 @@
 // Where a writer's parts get page numbers and put finished pages.
 //
-// The database writer implements it: numbers come in increasing order, and
-// each page is written once, complete (encrypted on the way out when the
-// database has a key).
+// PageStore is what the parts (data page packing, long values, usage maps,
+// index building) see. PageFile is the one implementation every writer
+// shares, the database writer and compaction alike: page numbers are handed
+// out in increasing order, and each page is written once, complete, at its
+// place in the file, RC4-encrypted on the way out when the database has a key
+// (page 0, the header, never is).
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "jet/bytes.h"
+#include "jet/file.h"
+#include "jet/format.h"
+#include "jet/index_builder.h"
 
 namespace jet {
 
-class PageStore {
+class PageStore : public IndexPageSink {
  public:
-  virtual ~PageStore() = default;
-  virtual std::uint32_t allocate_page() = 0;
-  virtual void write_page(std::uint32_t number, Bytes page) = 0;
+  ~PageStore() override = default;
+  std::uint32_t allocate_page() override = 0;
+  void write_page(std::uint32_t number, Bytes page) override = 0;
+};
+
+class PageFile : public PageStore {
+ public:
+  // Numbers are handed out from first_free_page on; the pages before it are
+  // the caller's to write.
+  PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page);
+
+  Version version() const { return version_; }
+  std::uint32_t database_key() const { return database_key_; }
+
+  // Raises LimitExceeded past the largest page number a pointer holds.
+  std::uint32_t allocate_page() override;
+  // Raises InvalidArgument for a page not of the format's size.
+  void write_page(std::uint32_t number, Bytes page) override;
+
+  // Pages handed out so far: the size of the file once all are written.
+  std::uint32_t page_count() const { return next_page_; }
+  // Moves the end, when pages were placed past it (the free-page map's).
+  void set_page_count(std::uint32_t count) { next_page_ = count; }
+
+ private:
+  File& file_;
+  Version version_;
+  std::uint32_t database_key_;
+  std::uint32_t next_page_;
+  std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace jet

@@ -1,6 +1,5 @@
 #include "jet/usage_map_writer.h"
 
-#include "jet/data_page_packer.h"
 #include "jet/usage_map.h"
 
 namespace jet {
@@ -15,25 +14,31 @@ void write_bitmap_pages(const EncodedUsageMap& map, PageStore& store) {
 
 }  // namespace
 
+std::vector<RowPointer> UsageMapWriter::write(std::span<const std::vector<std::uint32_t>> maps) {
+  std::vector<RowPointer> pointers;
+  for (const auto& pages : maps) {
+    EncodedUsageMap map = encode_usage_map(version_, pages, [&] { return store_.allocate_page(); });
+    write_bitmap_pages(map, store_);
+    if (packer_.room() < map.row.size()) {
+      finish();
+      packer_.open(store_.allocate_page());
+    }
+    pointers.push_back(packer_.add(std::move(map.row)));
+  }
+  return pointers;
+}
+
+void UsageMapWriter::finish() {
+  if (!packer_.is_open()) return;
+  const std::uint32_t number = packer_.page();
+  store_.write_page(number, packer_.close());
+}
+
 std::vector<RowPointer> write_usage_maps(Version version, std::uint32_t owner,
                                          std::span<const std::vector<std::uint32_t>> maps, PageStore& store) {
-  std::vector<RowPointer> pointers;
-  DataPagePacker packer(version, owner);
-  auto close = [&] {
-    if (!packer.is_open()) return;
-    const std::uint32_t number = packer.page();
-    store.write_page(number, packer.close());
-  };
-  for (const auto& pages : maps) {
-    EncodedUsageMap map = encode_usage_map(version, pages, [&] { return store.allocate_page(); });
-    write_bitmap_pages(map, store);
-    if (packer.room() < map.row.size()) {
-      close();
-      packer.open(store.allocate_page());
-    }
-    pointers.push_back(packer.add(std::move(map.row)));
-  }
-  close();
+  UsageMapWriter writer(version, owner, store);
+  std::vector<RowPointer> pointers = writer.write(maps);
+  writer.finish();
   return pointers;
 }
 

@@ -6,14 +6,33 @@
 #include <span>
 #include <vector>
 
+#include "jet/data_page_packer.h"
 #include "jet/format.h"
 #include "jet/page_store.h"
 #include "jet/row_pointer.h"
 
 namespace jet {
 
-// Writes one map per entry of `maps` (each ascending page numbers) and
-// returns where each map's row is, in the same order.
+// Packs map rows onto data pages of one owner, a page taken from the store
+// when the next row no longer fits; the open page is written at finish. Kept
+// open across tables, it lets them share the pages their maps need.
+class UsageMapWriter {
+ public:
+  UsageMapWriter(Version version, std::uint32_t owner, PageStore& store)
+      : version_(version), store_(store), packer_(version, owner) {}
+
+  // Writes one map per entry of `maps` (each ascending page numbers) and
+  // returns where each map's row is, in the same order.
+  std::vector<RowPointer> write(std::span<const std::vector<std::uint32_t>> maps);
+  void finish();
+
+ private:
+  Version version_;
+  PageStore& store_;
+  DataPagePacker packer_;
+};
+
+// The maps of one table on pages the table owns (UsageMapWriter, finished).
 std::vector<RowPointer> write_usage_maps(Version version, std::uint32_t owner,
                                          std::span<const std::vector<std::uint32_t>> maps, PageStore& store);
 

@@ -4,14 +4,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 
 #include "jet/data_page.h"
+#include "jet/database.h"
 #include "jet/generate.h"
+#include "jet/header.h"
 #include "jet/index_walk.h"
 #include "jet/maintenance.h"
+#include "jet/pager.h"
 #include "jet/usage_map.h"
 #include "jet/verify.h"
 #include "support/raw_pages.h"
@@ -279,6 +283,124 @@ TEST(Compact, AFailingDiskLeavesNoDestination) {
   EXPECT_THROW(compact(folder.file("missing.mdb"), folder.file("out.mdb")), Error);
   EXPECT_TRUE(folder.entries().empty());
 }
+
+// An encrypted database: every page after the header RC4-encrypted under
+// its database key.
+constexpr std::uint32_t kDatabaseKey = 0x5A17C0DE;
+
+std::vector<std::uint8_t> encrypted(std::vector<std::uint8_t> bytes) {
+  const MemoryFile plain(bytes);
+  Header header = Database(plain).header();
+  header.database_key = kDatabaseKey;
+  write_header(header, bytes);
+  const std::size_t size = page_size(header.version);
+  for (std::size_t n = 1; n < bytes.size() / size; ++n) {
+    crypt_page(kDatabaseKey, static_cast<std::uint32_t>(n), MutableBytes(bytes.data() + n * size, size));
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> generated(Version version, std::uint32_t database_key) {
+  MemoryFile file;
+  GenerateOptions options;
+  options.version = version;
+  options.rows = 150;
+  options.seed = 11;
+  options.database_key = database_key;
+  generate_database(file, options);
+  return file.bytes();
+}
+
+// Every row of every user table as our engine reads it, sorted.
+std::vector<std::string> engine_rows(const std::string& path) {
+  const std::unique_ptr<File> file = PosixFile::open(path, PosixFile::Mode::ReadOnly);
+  const Database db(*file);
+  std::vector<std::string> out;
+  for (const CatalogObject& object : db.tables(false)) {
+    db.table(object).scan([&](RowPointer, std::vector<Value>& values) {
+      std::string line = object.name + ":";
+      for (const Value& value : values) line += canonical_text(value) + "|";
+      out.push_back(line);
+    });
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct EncryptedSource {
+  const char* name;
+  std::function<std::vector<std::uint8_t>()> bytes;  // empty when the sample is absent
+};
+
+std::vector<std::uint8_t> encrypted_sample(const char* name) {
+  if (testing::corpus_dir().empty()) return {};
+  return encrypted(testing::read_file_bytes((testing::corpus_dir() / name).string()));
+}
+
+class CompactEncrypted : public ::testing::TestWithParam<EncryptedSource> {};
+
+TEST_P(CompactEncrypted, TheCopyKeepsKeyAndPasswordAndReadsAsTheSource) {
+  const std::vector<std::uint8_t> bytes = GetParam().bytes();
+  if (bytes.empty()) GTEST_SKIP() << "sample databases not found at " << JET_CORPUS_DIR;
+  testing::TempFolder folder;
+  const std::string source = folder.file("source.mdb");
+  const std::string once = folder.file("once.mdb");
+  const std::string twice = folder.file("twice.mdb");
+  testing::write_file_bytes(source, bytes);
+  const MaintenanceReport report = compact(source, once);
+  EXPECT_TRUE(report.errors.empty()) << report.errors.front().description;
+
+  const std::vector<std::uint8_t> copy = testing::read_file_bytes(once);
+  const Header source_header = decode_header(bytes);
+  const Header copy_header = decode_header(copy);
+  EXPECT_EQ(copy_header.version, source_header.version);
+  EXPECT_EQ(copy_header.database_key, kDatabaseKey);
+  EXPECT_EQ(copy_header.password, source_header.password);
+  // Page 2 holds the catalog's definition, which starts 02 01 in the clear.
+  const std::size_t size = page_size(copy_header.version);
+  ASSERT_GE(copy.size(), 3 * size);
+  std::vector<std::uint8_t> catalog(copy.begin() + 2 * size, copy.begin() + 3 * size);
+  EXPECT_FALSE(catalog[0] == 0x02 && catalog[1] == 0x01) << "the catalog page is stored in the clear";
+  crypt_page(kDatabaseKey, 2, catalog);
+  EXPECT_TRUE(catalog[0] == 0x02 && catalog[1] == 0x01) << "the catalog page is not encrypted under the key";
+
+  const FindingList findings = verify(once);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+  const std::vector<std::string> rows = engine_rows(source);
+  EXPECT_FALSE(rows.empty());
+  EXPECT_EQ(engine_rows(once), rows);
+
+  compact(once, twice);
+  EXPECT_TRUE(copy == testing::read_file_bytes(twice)) << "compacting again changed bytes";
+
+  // Both readers decrypt: each reads the rows the engine reads.
+  if (have_mdb_reader()) {
+    const std::vector<std::string> read = mdb_reader_rows(source);
+    EXPECT_EQ(read.size(), rows.size());
+    EXPECT_EQ(mdb_reader_rows(once), read);
+  }
+  if (!have_mdbtools()) GTEST_SKIP() << "mdbtools is not installed";
+  const auto tables = user_tables(source);
+  EXPECT_EQ(user_tables(once), tables);
+  std::size_t exported_rows = 0;
+  for (const std::string& table : tables) {
+    const std::vector<std::string> lines = exported(source, table);
+    exported_rows += lines.empty() ? 0 : lines.size() - 1;  // less the heading
+    EXPECT_EQ(exported(once, table), lines) << table;
+  }
+  EXPECT_GE(exported_rows, rows.size());  // a row's memo may span lines
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, CompactEncrypted,
+    ::testing::Values(EncryptedSource{"Jet3Sample", [] { return encrypted_sample("jet3/v1997-test.mdb"); }},
+                      EncryptedSource{"Jet4SampleWithPassword",
+                                      [] { return encrypted_sample("jet4/v2003-with-password.mdb"); }},
+                      EncryptedSource{"Jet4SampleOverflowRows",
+                                      [] { return encrypted_sample("jet4/v2000-overflowTest.mdb"); }},
+                      EncryptedSource{"Jet3Generated", [] { return generated(Version::Jet3, kDatabaseKey); }},
+                      EncryptedSource{"Jet4Generated", [] { return generated(Version::Jet4, kDatabaseKey); }}),
+    [](const ::testing::TestParamInfo<EncryptedSource>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace jet
