@@ -1,6 +1,7 @@
 #include "jet/compactor.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -30,11 +31,36 @@ constexpr std::size_t kMaxOverflowHops = 8;
 // one index is built at a time.
 constexpr std::size_t kIndexMemoryBudget = std::size_t{16} << 20;
 
-// One row of a source table: where the table's slot for it is (the pointer
-// indexes hold), and its bytes (followed through overflow slots).
-struct SourceRow {
-  RowPointer where;
-  std::vector<std::uint8_t> bytes;
+// Where each copied row of a table went, for remapping the row pointers of
+// its index entries: 8 bytes a row, looked up by binary search once sealed.
+class RowMoves {
+ public:
+  void add(RowPointer from, RowPointer to) { moves_.emplace_back(from.to_u32(), to.to_u32()); }
+  void seal() { std::sort(moves_.begin(), moves_.end()); }
+  std::size_t size() const { return moves_.size(); }
+  std::optional<RowPointer> find(RowPointer from) const {
+    const std::uint32_t key = from.to_u32();
+    const auto it = std::lower_bound(moves_.begin(), moves_.end(), std::pair<std::uint32_t, std::uint32_t>{key, 0});
+    if (it == moves_.end() || it->first != key) return std::nullopt;
+    return RowPointer::from_u32(it->second);
+  }
+
+ private:
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> moves_;
+};
+
+// Row pointers (as 4-byte values), sorted and without repeats, for asking
+// whether a row was seen.
+class RowSet {
+ public:
+  explicit RowSet(std::vector<std::uint32_t> rows) : rows_(std::move(rows)) {
+    std::sort(rows_.begin(), rows_.end());
+    rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
+  }
+  bool contains(RowPointer row) const { return std::binary_search(rows_.begin(), rows_.end(), row.to_u32()); }
+
+ private:
+  std::vector<std::uint32_t> rows_;
 };
 
 struct Table {
@@ -50,17 +76,29 @@ class Compactor {
 
  private:
   std::vector<std::uint8_t> page(std::uint32_t n) const { return *pager_->page(n); }
+  std::uint32_t page_count() const { return pager_->page_count(); }
   PageSource source() const {
     return [this](std::uint32_t n) { return page(n); };
   }
   void report(std::int32_t code, const std::string& table, const std::string& what);
 
-  std::vector<SourceRow> read_rows(const TableDef& def);
-  std::vector<SourceRow> in_primary_key_order(const TableDef& def, std::vector<SourceRow> rows);
+  // The data page at `number` and its decoded header, the last one kept:
+  // rows mostly come page by page.
+  const DataPage& data_page(std::uint32_t number, Page& bytes);
+  // The live row of the table at `where`, overflow pointers followed, into
+  // `out`; false for a slot that is deleted, or a page the table does not own.
+  bool fetch_row(const TableDef& def, const std::vector<std::uint32_t>& owned, RowPointer where,
+                 std::vector<std::uint8_t>& out);
+  // The row pointers of the table's primary key, in key order (empty when it
+  // has none or it cannot be read).
+  std::vector<std::uint32_t> primary_key_order(const TableDef& def);
+  // Calls copy(where, bytes) for each live row of the table: in primary-key
+  // order first, then the rows the primary key does not reach, in page order.
+  void for_each_row(const Table& table, const std::function<void(RowPointer, std::vector<std::uint8_t>&)>& copy);
   void plan_tables();
   void copy_table(Table& table);
-  std::vector<std::uint8_t> rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                std::map<std::uint16_t, LongValueWriter>& writers);
+  void rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
+                           std::map<std::uint16_t, LongValueWriter>& writers);
   bool rewrite_ids(const Table& table, std::vector<std::uint8_t>& row);
   std::int32_t read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const;
 
@@ -75,6 +113,9 @@ class Compactor {
   MaintenanceReport report_;
   std::vector<Table> tables_;
   std::map<std::uint32_t, std::uint32_t> moved_;  // old definition page -> new
+  std::uint32_t decoded_number_ = 0;  // the page data_page decoded last, 0 when none
+  Page decoded_bytes_;
+  DataPage decoded_;
 };
 
 Compactor::Compactor(const File& source, File& destination) : source_file_(source), destination_(destination) {}
@@ -89,83 +130,119 @@ std::optional<std::int32_t> remapped_id(const std::map<std::uint32_t, std::uint3
   return static_cast<std::int32_t>((static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) | it->second);
 }
 
-std::vector<SourceRow> Compactor::read_rows(const TableDef& def) {
-  const std::uint32_t count = pager_->page_count();
-  const UsageMap owned = read_usage_map(version_, def.owned_pages, count, source());
-  std::vector<SourceRow> rows;
-  std::set<RowPointer> overflow_targets;
-  for (std::uint32_t number : owned.pages) {
-    const std::vector<std::uint8_t> bytes = page(number);
-    const DataPage header = decode_data_page(bytes, version_, number);
-    if (header.owner != def.page) continue;  // a freed page another table took
-    for (std::size_t i = 0; i < header.slots.size(); ++i) {
-      if (header.slots[i].deleted()) continue;
-      const RowPointer where{number, static_cast<std::uint8_t>(i)};
-      Bytes row = row_bytes(bytes, header, i, version_, number);
-      std::vector<std::uint8_t> target_page;
-      bool overflow = header.slots[i].overflow();
-      for (std::size_t hop = 0; overflow; ++hop) {
-        if (hop == kMaxOverflowHops) throw_corrupt(number, "data page", "overflow row", "chain too long");
-        const RowPointer target = decode_overflow_pointer(row, where.page);
-        overflow_targets.insert(target);
-        if (target.page >= count) throw_corrupt(number, "data page", "overflow row", "points past the file");
-        target_page = page(target.page);
-        const DataPage target_header = decode_data_page(target_page, version_, target.page);
-        row = row_bytes(target_page, target_header, target.row, version_, target.page);
-        overflow = target.row < target_header.slots.size() && target_header.slots[target.row].overflow();
-      }
-      rows.push_back(SourceRow{where, std::vector<std::uint8_t>(row.begin(), row.end())});
-    }
+const DataPage& Compactor::data_page(std::uint32_t number, Page& bytes) {
+  if (number != decoded_number_ || decoded_number_ == 0) {
+    decoded_number_ = 0;
+    decoded_bytes_ = pager_->page(number);
+    decoded_ = decode_data_page(*decoded_bytes_, version_, number);
+    decoded_number_ = number;
   }
-  // Rows that are only the far end of an overflow slot were read through it.
-  std::erase_if(rows, [&](const SourceRow& r) { return overflow_targets.count(r.where) != 0; });
-  return rows;
+  bytes = decoded_bytes_;
+  return decoded_;
 }
 
-std::vector<SourceRow> Compactor::in_primary_key_order(const TableDef& def, std::vector<SourceRow> rows) {
+bool Compactor::fetch_row(const TableDef& def, const std::vector<std::uint32_t>& owned, RowPointer where,
+                          std::vector<std::uint8_t>& out) {
+  // A freed page another table took may still name this one as its owner.
+  if (!std::binary_search(owned.begin(), owned.end(), where.page)) return false;
+  Page bytes;
+  const DataPage* header = &data_page(where.page, bytes);
+  if (header->owner != def.page || where.row >= header->slots.size() || header->slots[where.row].deleted()) {
+    return false;
+  }
+  RowPointer at = where;
+  Bytes row = row_bytes(*bytes, *header, at.row, version_, at.page);
+  for (std::size_t hop = 0; header->slots[at.row].overflow(); ++hop) {
+    if (hop == kMaxOverflowHops) throw_corrupt(where.page, "data page", "overflow row", "chain too long");
+    at = decode_overflow_pointer(row, at.page);
+    if (at.page == 0 || at.page >= page_count()) {
+      throw_corrupt(where.page, "data page", "overflow row", "points outside the file");
+    }
+    header = &data_page(at.page, bytes);
+    row = row_bytes(*bytes, *header, at.row, version_, at.page);
+  }
+  out.assign(row.begin(), row.end());
+  return true;
+}
+
+std::vector<std::uint32_t> Compactor::primary_key_order(const TableDef& def) {
   const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
                                     [](const LogicalIndexDef& i) { return i.is_primary_key(); });
-  if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return rows;
-  const RealIndexDef& real = def.real_indexes[primary->real_index];
-  std::vector<IndexEntry> entries;
+  if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return {};
+  std::vector<std::uint32_t> order;
   try {
-    entries = read_index(version_, def.page, real.first_page, pager_->page_count(), source());
+    const RealIndexDef& real = def.real_indexes[primary->real_index];
+    for (const IndexEntry& entry : read_index(version_, def.page, real.first_page, page_count(), source())) {
+      order.push_back(entry.row.to_u32());
+    }
   } catch (const Error&) {
-    return rows;  // the index is rebuilt later, or reported there
+    return {};  // the rows come in page order; the index is rebuilt later, or reported there
   }
-  std::map<RowPointer, std::size_t> rank;
-  for (const IndexEntry& entry : entries) rank.emplace(entry.row, rank.size());
-  std::stable_sort(rows.begin(), rows.end(), [&](const SourceRow& a, const SourceRow& b) {
-    const auto ra = rank.find(a.where), rb = rank.find(b.where);
-    const std::size_t ka = ra == rank.end() ? rank.size() : ra->second;
-    const std::size_t kb = rb == rank.end() ? rank.size() : rb->second;
-    return ka < kb;
-  });
-  return rows;
+  // A damaged index may name a row twice: it is copied at its first place.
+  std::vector<std::pair<std::uint32_t, std::size_t>> by_row;
+  for (std::size_t i = 0; i < order.size(); ++i) by_row.emplace_back(order[i], i);
+  std::sort(by_row.begin(), by_row.end());
+  const auto same_row = [](const auto& a, const auto& b) { return a.first == b.first; };
+  if (std::adjacent_find(by_row.begin(), by_row.end(), same_row) == by_row.end()) return order;
+  by_row.erase(std::unique(by_row.begin(), by_row.end(), same_row), by_row.end());
+  std::sort(by_row.begin(), by_row.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  order.clear();
+  for (const auto& [row, place] : by_row) order.push_back(row);
+  return order;
+}
+
+void Compactor::for_each_row(const Table& table,
+                             const std::function<void(RowPointer, std::vector<std::uint8_t>&)>& copy) {
+  const TableDef& def = table.def;
+  const std::vector<std::uint32_t> owned = read_usage_map(version_, def.owned_pages, page_count(), source()).pages;
+  std::vector<std::uint8_t> row;
+  const auto copy_row = [&](RowPointer where) {
+    try {
+      if (fetch_row(def, owned, where, row)) copy(where, row);
+    } catch (const Error& e) {
+      report(-1, table.name, std::string("row dropped: ") + e.what());
+    }
+  };
+  std::vector<std::uint32_t> order = primary_key_order(def);
+  for (std::uint32_t raw : order) copy_row(RowPointer::from_u32(raw));
+  const RowSet keyed(std::move(order));
+  for (std::uint32_t number : owned) {
+    std::size_t slots = 0;
+    try {
+      Page bytes;
+      slots = data_page(number, bytes).slots.size();
+    } catch (const Error& e) {
+      report(-1, table.name, std::string("data page dropped: ") + e.what());
+    }
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+      const RowPointer where{number, static_cast<std::uint8_t>(slot)};
+      if (!keyed.contains(where)) copy_row(where);
+    }
+  }
 }
 
 void Compactor::plan_tables() {
   const TableDef catalog = read_table_def(version_, kCatalogPage, pager_->page_count(), source());
   std::map<std::uint32_t, std::string> names;  // definition page -> name
-  for (const SourceRow& row : read_rows(catalog)) {
-    const RowLayout layout = decode_row_layout(row.bytes, version_, catalog.variable_column_count > 0, row.where.page);
+  for_each_row(Table{"MSysObjects", catalog, {}}, [&](RowPointer where, std::vector<std::uint8_t>& row) {
+    const RowLayout layout = decode_row_layout(row, version_, catalog.variable_column_count > 0, where.page);
     const auto value_of = [&](std::string_view name) -> Value {
       const ColumnDef* column = catalog.find_column(name);
       if (column == nullptr) throw_corrupt(kCatalogPage, "catalog", std::string(name), "column is missing");
-      const ColumnBytes stored = column_bytes(layout, row.bytes, *column, row.where.page);
+      const ColumnBytes stored = column_bytes(layout, row, *column, where.page);
       if (!stored.present) return Value::null(column->type);
       return decode_value(column->type, stored.bytes, ValueFormat{version_, header_.code_page, 0, false},
-                          row.where.page, name);
+                          where.page, name);
     };
     const Value type = value_of("Type");
     const Value id = value_of("Id");
     const auto* t = std::get_if<std::int16_t>(&type.data);
     const auto* i = std::get_if<std::int32_t>(&id.data);
-    if (t == nullptr || i == nullptr || *t != static_cast<std::int16_t>(ObjectType::Table)) continue;
+    if (t == nullptr || i == nullptr || *t != static_cast<std::int16_t>(ObjectType::Table)) return;
     const Value name = value_of("Name");
     const auto* n = std::get_if<std::string>(&name.data);
     names[static_cast<std::uint32_t>(*i) & kObjectIdPageMask] = n ? *n : std::string();
-  }
+  });
   names.erase(kCatalogPage);
   tables_.push_back(Table{"MSysObjects", catalog, {}});
   for (const auto& [page_number, name] : names) {
@@ -216,8 +293,8 @@ bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) 
   return true;
 }
 
-std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t> row,
-                                                         std::map<std::uint16_t, LongValueWriter>& writers) {
+void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
+                                    std::map<std::uint16_t, LongValueWriter>& writers) {
   const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, 0);
   const LongValueRowFetcher fetch = [this](RowPointer pointer) {
     if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
@@ -242,7 +319,6 @@ std::vector<std::uint8_t> Compactor::rewrite_long_values(const TableDef& def, st
     const std::vector<std::uint8_t> encoded = writer.place(data, false);
     std::copy(encoded.begin(), encoded.begin() + kLongValueFieldSize, row.begin() + static_cast<std::ptrdiff_t>(at));
   }
-  return row;
 }
 
 // The keys of an index whose key columns include a rewritten id column,
@@ -279,39 +355,29 @@ void Compactor::copy_table(Table& table) {
   const std::uint32_t new_page = table.new_pages.front();
   out.page = new_page;
 
-  std::vector<SourceRow> rows;
-  try {
-    rows = in_primary_key_order(table.def, read_rows(table.def));
-  } catch (const Error& e) {
-    report(-1, table.name, std::string("rows unreadable: ") + e.what());
-  }
-
   DataPageStream data(version_, new_page, *writer_);
   std::map<std::uint16_t, LongValueWriter> long_values;
-  std::map<RowPointer, RowPointer> row_moved;
+  RowMoves moves;
   std::map<RowPointer, std::vector<std::uint8_t>> rewritten;  // new rows whose ids changed
   std::int32_t highest_autonumber = 0;
   const auto autonumber = std::find_if(table.def.columns.begin(), table.def.columns.end(), [](const ColumnDef& c) {
     return c.is_autonumber() && c.type == ColumnType::Long;
   });
-  for (SourceRow& row : rows) {
-    try {
-      std::vector<std::uint8_t> bytes = rewrite_long_values(table.def, std::move(row.bytes), long_values);
-      const bool ids_changed = rewrite_ids(table, bytes);
-      if (autonumber != table.def.columns.end()) {
-        highest_autonumber = std::max(highest_autonumber, read_long(table.def, bytes, *autonumber, 0));
-      }
-      const RowPointer where = data.add(bytes);
-      row_moved[row.where] = where;
-      if (ids_changed) rewritten[where] = std::move(bytes);
-    } catch (const Error& e) {
-      report(-1, table.name, std::string("row dropped: ") + e.what());
+  for_each_row(table, [&](RowPointer from, std::vector<std::uint8_t>& bytes) {
+    rewrite_long_values(table.def, bytes, long_values);
+    const bool ids_changed = rewrite_ids(table, bytes);
+    if (autonumber != table.def.columns.end()) {
+      highest_autonumber = std::max(highest_autonumber, read_long(table.def, bytes, *autonumber, 0));
     }
-  }
+    const RowPointer to = data.add(ids_changed ? bytes : std::move(bytes));
+    moves.add(from, to);
+    if (ids_changed) rewritten[to] = std::move(bytes);
+  });
   data.finish();
   for (auto& [column, writer] : long_values) writer.finish();
+  moves.seal();
 
-  out.row_count = static_cast<std::uint32_t>(row_moved.size());
+  out.row_count = static_cast<std::uint32_t>(moves.size());
   if (autonumber != table.def.columns.end()) out.next_autonumber = static_cast<std::uint32_t>(highest_autonumber);
 
   // Indexes from the source's entries, row pointers remapped.
@@ -319,13 +385,13 @@ void Compactor::copy_table(Table& table) {
   for (RealIndexDef& index : out.real_indexes) {
     IndexBuilder builder(IndexBuildOptions{version_, new_page, kIndexMemoryBudget});
     try {
-      for (const IndexEntry& entry : read_index(version_, table.def.page, index.first_page, pager_->page_count(), source())) {
-        const auto moved = row_moved.find(entry.row);
-        if (moved == row_moved.end()) continue;
-        const auto fresh = rewritten.find(moved->second);
+      for (IndexEntry& entry : read_index(version_, table.def.page, index.first_page, page_count(), source())) {
+        const std::optional<RowPointer> moved = moves.find(entry.row);
+        if (!moved) continue;
+        const auto fresh = rewritten.find(*moved);
         std::optional<std::vector<std::uint8_t>> key;
         if (fresh != rewritten.end()) key = fresh_key(version_, table.def, index, fresh->second);
-        builder.add(key ? *key : entry.key, moved->second);
+        builder.add(key ? std::move(*key) : std::move(entry.key), *moved);
       }
     } catch (const Error& e) {
       report(-1, table.name, std::string("index ") + std::to_string(index.number) + " unreadable: " + e.what());
@@ -397,6 +463,7 @@ MaintenanceReport Compactor::run() {
   }
   // Every page is in use: the free-page map lists none.
   writer_->set_page_count(write_free_page_map(version_, {}, writer_->page_count(), *writer_));
+  writer_->flush();
 
   // The source's page 0 keeps every byte Access wrote there (the database
   // key and password included: the copy is encrypted as the source was),
@@ -408,8 +475,9 @@ MaintenanceReport Compactor::run() {
   std::fill(page0.begin() + static_cast<std::ptrdiff_t>(lock_bytes), page0.end(), 0);
   write_header(header_, page0);
   destination_.write_at(0, page0);
+  // Syncing is the caller's: the file is synced once, before it is renamed
+  // into place (jet/atomic_replace.h).
   destination_.truncate(static_cast<std::uint64_t>(writer_->page_count()) * page_size(version_));
-  destination_.sync();
   report_.result_bytes = destination_.size();
   return report_;
 }

@@ -26,7 +26,7 @@
 namespace jet {
 
 // Reads the database in source and writes its compacted copy into
-// destination (an empty file). Objects that cannot be read are left out and
+// destination (an empty file), without syncing it. Objects that cannot be read are left out and
 // listed in the report's errors.
 MaintenanceReport compact_database(const File& source, File& destination);
 

@@ -386,6 +386,7 @@ void DatabaseWriter::finish() {
   const std::uint32_t count = write_free_page_map(s.header.version, {}, s.output.page_count(), s.output);
   s.output.set_page_count(count);
   s.output.write_page(0, encode_header(s.header));
+  s.output.flush();
   s.file.truncate(std::uint64_t{count} * page_size(s.header.version));
   s.file.sync();
   s.finished = true;

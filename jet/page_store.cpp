@@ -1,5 +1,6 @@
 #include "jet/page_store.h"
 
+#include <algorithm>
 #include <string>
 
 #include "jet/error.h"
@@ -10,10 +11,16 @@ namespace jet {
 namespace {
 // Row pointers and usage maps hold page numbers in three bytes.
 constexpr std::uint32_t kMaxPageNumber = 0xFFFFFF;
+constexpr std::size_t kWindowBytes = std::size_t{1} << 20;
 }  // namespace
 
 PageFile::PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page)
-    : file_(file), version_(version), database_key_(database_key), next_page_(first_free_page) {}
+    : file_(file),
+      version_(version),
+      database_key_(database_key),
+      next_page_(first_free_page),
+      window_(kWindowBytes),
+      waiting_(kWindowBytes / page_size(version), false) {}
 
 std::uint32_t PageFile::allocate_page() {
   if (next_page_ >= kMaxPageNumber) {
@@ -29,14 +36,36 @@ void PageFile::write_page(std::uint32_t number, Bytes page) {
                                                 std::to_string(page.size()) + " bytes, not " +
                                                 std::to_string(page_size(version_)));
   }
-  const std::uint64_t offset = std::uint64_t{number} * page_size(version_);
-  if (database_key_ == 0 || number == 0) {
-    file_.write_at(offset, page);
+  const std::size_t size = page_size(version_);
+  if (number < window_start_ || number == 0) {
+    scratch_.assign(page.begin(), page.end());
+    if (database_key_ != 0 && number != 0) crypt_page(database_key_, number, scratch_);
+    file_.write_at(std::uint64_t{number} * size, scratch_);
     return;
   }
-  scratch_.assign(page.begin(), page.end());
-  crypt_page(database_key_, number, scratch_);
-  file_.write_at(offset, scratch_);
+  if (number - window_start_ >= waiting_.size()) {
+    flush();
+    window_start_ = number;
+  }
+  const std::size_t slot = number - window_start_;
+  const MutableBytes place(window_.data() + slot * size, size);
+  std::copy(page.begin(), page.end(), place.begin());
+  if (database_key_ != 0) crypt_page(database_key_, number, place);
+  waiting_[slot] = true;
+}
+
+void PageFile::flush() {
+  const std::size_t size = page_size(version_);
+  for (std::size_t first = 0; first < waiting_.size();) {
+    if (!waiting_[first]) {
+      ++first;
+      continue;
+    }
+    std::size_t end = first;
+    while (end < waiting_.size() && waiting_[end]) waiting_[end++] = false;
+    file_.write_at(std::uint64_t{window_start_ + first} * size, Bytes(window_.data() + first * size, (end - first) * size));
+    first = end;
+  }
 }
 
 }  // namespace jet

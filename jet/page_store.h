@@ -6,6 +6,13 @@
 // out in increasing order, and each page is written once, complete, at its
 // place in the file, RC4-encrypted on the way out when the database has a key
 // (page 0, the header, never is).
+//
+// Pages wait in a window of consecutive page numbers (1 MiB) and go out as
+// one write per run of finished pages: writers finish their pages nearly in
+// the order they took them, so a large file is written in large sequential
+// writes rather than one system call a page. A page before the window (one
+// kept open while later pages were written) is written at once. flush()
+// writes what waits; a writer calls it before it truncates or syncs.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +45,8 @@ class PageFile : public PageStore {
   std::uint32_t allocate_page() override;
   // Raises InvalidArgument for a page not of the format's size.
   void write_page(std::uint32_t number, Bytes page) override;
+  // Writes the pages waiting in the window.
+  void flush();
 
   // Pages handed out so far: the size of the file once all are written.
   std::uint32_t page_count() const { return next_page_; }
@@ -49,6 +58,9 @@ class PageFile : public PageStore {
   Version version_;
   std::uint32_t database_key_;
   std::uint32_t next_page_;
+  std::uint32_t window_start_ = 0;  // the page number of the window's first slot
+  std::vector<std::uint8_t> window_;
+  std::vector<bool> waiting_;  // per slot of the window: holds a page to write
   std::vector<std::uint8_t> scratch_;
 };
 
