@@ -300,9 +300,9 @@ void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_
     if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
       throw_corrupt(pointer.page, "long value", "row pointer", "points outside the file");
     }
-    const std::vector<std::uint8_t> bytes = page(pointer.page);
-    const DataPage header = decode_data_page(bytes, version_, pointer.page);
-    const Bytes r = row_bytes(bytes, header, pointer.row, version_, pointer.page);
+    const Page bytes = pager_->page(pointer.page);
+    const DataPage header = decode_data_page(*bytes, version_, pointer.page);
+    const Bytes r = row_bytes(*bytes, header, pointer.row, version_, pointer.page);
     return std::vector<std::uint8_t>(r.begin(), r.end());
   };
   for (const ColumnDef& column : def.columns) {

@@ -260,6 +260,31 @@ void IndexBuilder::merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std
   }
 }
 
+namespace {
+
+// Sorts entries into index order. Entries that arrive in key order, as a
+// compaction takes them from an existing index, only need each run of equal
+// keys put in row order, which costs little next to a full sort.
+void sort_entries(std::vector<IndexEntry>& entries) {
+  const auto key_less = [](const IndexEntry& a, const IndexEntry& b) {
+    return IndexEntry::compare_keys(a.key, b.key) < 0;
+  };
+  if (!std::is_sorted(entries.begin(), entries.end(), key_less)) {
+    std::sort(entries.begin(), entries.end());
+    return;
+  }
+  for (auto first = entries.begin(); first != entries.end();) {
+    auto last = std::next(first);
+    while (last != entries.end() && IndexEntry::compare_keys(first->key, last->key) == 0) ++last;
+    if (std::distance(first, last) > 1) {
+      std::sort(first, last, [](const IndexEntry& a, const IndexEntry& b) { return a.row < b.row; });
+    }
+    first = last;
+  }
+}
+
+}  // namespace
+
 IndexBuilder::IndexBuilder(IndexBuildOptions options) : options_(options) {}
 IndexBuilder::~IndexBuilder() = default;
 
@@ -274,7 +299,7 @@ void IndexBuilder::add(std::vector<std::uint8_t> key, RowPointer row) {
 }
 
 void IndexBuilder::spill() {
-  std::sort(buffer_.begin(), buffer_.end());
+  sort_entries(buffer_);
   auto run = std::make_unique<Run>();
   run->open();
   for (const IndexEntry& e : buffer_) write_record(run->file, e);
@@ -289,15 +314,17 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
   IndexBuildResult result;
   result.spilled_runs = runs_.size();
   PageStream stream(options_, sink, result);
-  std::optional<IndexEntry> previous;
+  // The previous entry, its key buffer reused.
+  IndexEntry previous;
+  bool has_previous = false;
   auto emit = [&](IndexEntry e) {
-    if (previous) {
-      if (!(*previous < e)) {
+    if (has_previous) {
+      if (!(previous < e)) {
         throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
                     "the same key and row were added twice (row " + std::to_string(e.row.row) + " of page " +
                         std::to_string(e.row.page) + ")");
       }
-      if (previous->key != e.key) {
+      if (previous.key != e.key) {
         ++result.unique_entry_count;
       } else if (options_.unique && e.key != options_.null_key) {
         throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
@@ -307,12 +334,14 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
       ++result.unique_entry_count;
     }
     ++result.entry_count;
-    previous = e;
+    previous.key.assign(e.key.begin(), e.key.end());
+    previous.row = e.row;
+    has_previous = true;
     stream.add_leaf_entry(e);
   };
 
   if (runs_.empty()) {
-    std::sort(buffer_.begin(), buffer_.end());
+    sort_entries(buffer_);
     for (IndexEntry& e : buffer_) emit(std::move(e));
   } else {
     if (!buffer_.empty()) spill();
