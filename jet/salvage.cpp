@@ -1,6 +1,7 @@
 #include "jet/salvage.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "jet/catalog_definition.h"
@@ -68,17 +69,40 @@ std::optional<std::vector<bool>> read_free_pages(const Pager& pager) {
   }
 }
 
-// A logical index that names a real index the definition lacks has no keys
-// to build an index from. Dropping it loses no row; refusing the definition
-// for it would lose them all, and keeping it writes an unsound file.
-void drop_dangling_indexes(TableDef& def, const std::string& table, SalvageLog& log) {
-  std::erase_if(def.logical_indexes, [&](const LogicalIndexDef& index) {
-    if (index.real_index < def.real_indexes.size()) return false;
+// Index definitions whose references do not hold: a real index whose key
+// names a column the table lacks, and a logical index over a real index the
+// definition lacks or that went for that reason. Neither has keys an index
+// could be built from. Dropping them loses no row; refusing the definition
+// for them would lose them all, and keeping them writes an unsound file.
+// Real indexes are numbered by position, so those that stay are renumbered.
+void drop_broken_indexes(TableDef& def, const std::string& table, SalvageLog& log) {
+  std::vector<std::optional<std::uint32_t>> renumbered(def.real_indexes.size());
+  std::vector<RealIndexDef> kept;
+  for (std::size_t position = 0; position < def.real_indexes.size(); ++position) {
+    const RealIndexDef& index = def.real_indexes[position];
+    auto missing = std::find_if(index.columns.begin(), index.columns.end(),
+                                [&](const IndexColumn& key) { return !def.column_by_number(key.column_number); });
+    if (missing != index.columns.end()) {
+      log.record(SalvageCode::IndexRebuilt, table,
+                 "Real index " + std::to_string(index.number) + " has a key column " +
+                     std::to_string(missing->column_number) + ", which the table lacks; the index was dropped");
+      continue;
+    }
+    renumbered[position] = static_cast<std::uint32_t>(kept.size());
+    kept.push_back(index);
+    kept.back().number = *renumbered[position];
+  }
+  std::erase_if(def.logical_indexes, [&](LogicalIndexDef& index) {
+    if (index.real_index < renumbered.size() && renumbered[index.real_index]) {
+      index.real_index = *renumbered[index.real_index];
+      return false;
+    }
     log.record(SalvageCode::IndexRebuilt, table,
                "Index " + std::to_string(index.number) + " names real index " + std::to_string(index.real_index) +
-                   " of " + std::to_string(def.real_indexes.size()) + ", which the table lacks; the index was dropped");
+                   ", which the table lacks or which was dropped; the index was dropped");
     return true;
   });
+  def.real_indexes = std::move(kept);
 }
 
 TableDef salvage_catalog_definition(const Pager& pager, const Header& header, SalvageLog& log) {
@@ -86,7 +110,7 @@ TableDef salvage_catalog_definition(const Pager& pager, const Header& header, Sa
   try {
     TableDef def = read_table_def(header.version, kCatalogPage, pager.page_count(), page_source(pager));
     if (has_catalog_shape(def)) {
-      drop_dangling_indexes(def, kCatalogName, log);
+      drop_broken_indexes(def, kCatalogName, log);
       return def;
     }
     why = "its columns are not the catalog's";
@@ -166,7 +190,7 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
     return std::nullopt;
   }
   table.def.page = page;
-  drop_dangling_indexes(table.def, name, log);
+  drop_broken_indexes(table.def, name, log);
   TableContext context{*pages_, table.def, name, database_.header.code_page};
   table.rows = salvage_table_rows(context, log);
   return table;

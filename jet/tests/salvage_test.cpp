@@ -91,16 +91,16 @@ Image zeroed_page(Image image, std::size_t page, std::size_t from, std::size_t t
   return image;
 }
 
-// The first user table with an index, its first logical index pointed at a
-// real index the table lacks (re-encoded, so only that field changes).
-std::optional<Image> with_dangling_logical_index(const Image& image) {
+// The definition of the first user table with an index, changed by damage
+// and re-encoded, so that only the fields it touched change.
+std::optional<Image> with_index_definition(const Image& image, const std::function<void(TableDef&)>& damage) {
   if (decode_header(image).database_key != 0) return std::nullopt;
   MemoryFile file(image);
   Database db(file);
   for (const auto& object : db.tables(false)) {
     TableDef def = db.table(object).def();
-    if (def.logical_indexes.empty()) continue;
-    def.logical_indexes.front().real_index = 0x8E8E8E00;
+    if (def.logical_indexes.empty() || def.real_indexes.empty()) continue;
+    damage(def);
     if (table_def_page_count(def) != def.pages.size()) continue;
     Image damaged = image;
     auto pages = paginate_table_def(def.version, encode_table_def(def), def.pages);
@@ -135,7 +135,14 @@ std::vector<Damage> damages() {
          if (tdefs.size() < 2) return std::nullopt;
          return testing::with_noise_page(i, tdefs.back(), 12, true);
        }},
-      {"logical index naming no real index", true, true, with_dangling_logical_index},
+      {"logical index naming no real index", true, true,
+       [](const Image& i) {
+         return with_index_definition(i, [](TableDef& def) { def.logical_indexes.front().real_index = 0x8E8E8E00; });
+       }},
+      {"real index keyed on no column", true, true,
+       [](const Image& i) {
+         return with_index_definition(i, [](TableDef& def) { def.real_indexes.front().columns.front().column_number = 17782; });
+       }},
       {"row-offset table", false, true,
        [](const Image& i) -> std::optional<Image> {
          auto page = testing::first_user_data_page(i);
@@ -224,6 +231,11 @@ TEST(Salvage, KeepsOnlySoundRowsAndReportsEveryLossForEachKindOfDamage) {
       for (const auto& table : salvage->database().tables) {
         for (const auto& index : table.def.logical_indexes) {
           EXPECT_LT(index.real_index, table.def.real_indexes.size()) << table.name << " index " << index.number;
+        }
+        for (const auto& index : table.def.real_indexes) {
+          for (const auto& key : index.columns) {
+            EXPECT_TRUE(table.def.column_by_number(key.column_number)) << table.name << " real index " << index.number;
+          }
         }
       }
       for (const auto& [table, rows] : truth) {
