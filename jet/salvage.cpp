@@ -144,8 +144,12 @@ Salvage::Salvage(const File& file) : file_(file) {
   db.catalog.page = kCatalogPage;
   TableContext catalog{*pages_, db.catalog, kCatalogName, db.header.code_page};
   std::vector<std::vector<Value>> rows;
-  for (RowPointer slot : salvage_table_rows(catalog, log)) {
-    if (auto row = read_salvaged_row(catalog, slot)) rows.push_back(std::move(row->values));
+  SalvagedRows catalog_slots = salvage_table_rows(catalog, log);
+  for (RowPointer slot : catalog_slots.slots) {
+    auto end = catalog_slots.ends.find(slot);
+    auto row = read_salvaged_row(catalog, slot,
+                                 end == catalog_slots.ends.end() ? std::nullopt : std::optional(end->second));
+    if (row) rows.push_back(std::move(row->values));
   }
 
   const CatalogColumns columns(db.catalog);
@@ -192,7 +196,9 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
   table.def.page = page;
   drop_broken_indexes(table.def, name, log);
   TableContext context{*pages_, table.def, name, database_.header.code_page};
-  table.rows = salvage_table_rows(context, log);
+  SalvagedRows rows = salvage_table_rows(context, log);
+  table.rows = std::move(rows.slots);
+  table.row_ends = std::move(rows.ends);
   return table;
 }
 
@@ -244,7 +250,8 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const std::st
 void Salvage::for_each_row(const SalvagedTable& table, const std::function<void(ProvedRow&&)>& visit) const {
   TableContext context{*pages_, table.def, table.name, database_.header.code_page};
   for (RowPointer slot : table.rows) {
-    auto row = read_salvaged_row(context, slot);
+    auto end = table.row_ends.find(slot);
+    auto row = read_salvaged_row(context, slot, end == table.row_ends.end() ? std::nullopt : std::optional(end->second));
     if (!row) {
       throw Error(ErrorCode::Io, "row " + std::to_string(slot.row) + " of page " + std::to_string(slot.page) +
                                      " changed while the database was being salvaged");

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -50,6 +51,9 @@ struct SalvagedTable {
   // The slots of the rows that survive, in file order (an overflow slot
   // stands for the row its pointer leads to).
   std::vector<RowPointer> rows;
+  // Rows whose end lies past a damaged neighbour's offset: their end within
+  // the page (for_each_row reads them there).
+  std::map<RowPointer, std::uint16_t> row_ends;
 };
 
 struct SalvagedDatabase {

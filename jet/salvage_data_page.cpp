@@ -43,10 +43,37 @@ std::size_t recount_rows(Bytes page, std::size_t header, std::size_t fits) {
   return plausible;
 }
 
+struct Start {
+  std::size_t offset;
+  std::uint8_t number;
+};
+
+// Marks the longest run of starts (in slot order) whose offsets never rise.
+std::vector<bool> longest_falling_run(const std::vector<Start>& starts) {
+  // Patience sorting: tails[k] is the index of the start ending the best run
+  // of length k + 1 found so far, the one with the highest offset.
+  std::vector<std::size_t> tails;
+  std::vector<std::size_t> before(starts.size(), starts.size());
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    auto at = std::upper_bound(tails.begin(), tails.end(), starts[i].offset,
+                               [&](std::size_t offset, std::size_t tail) { return offset > starts[tail].offset; });
+    if (at != tails.begin()) before[i] = *(at - 1);
+    if (at == tails.end()) {
+      tails.push_back(i);
+    } else {
+      *at = i;
+    }
+  }
+  std::vector<bool> in_run(starts.size(), false);
+  for (std::size_t i = tails.empty() ? starts.size() : tails.back(); i < starts.size(); i = before[i]) in_run[i] = true;
+  return in_run;
+}
+
 }  // namespace
 
 RecoveredDataPage recover_data_page(Bytes page, Version version) {
   RecoveredDataPage result;
+  result.page = page;
   const std::size_t size = page.size();
   const std::size_t header = header_size(version);
   result.owner = load_u32(page.data() + 4);
@@ -76,10 +103,6 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     }
   }
 
-  struct Start {
-    std::size_t offset;
-    std::uint8_t number;
-  };
   std::vector<Start> starts;
   std::vector<std::size_t> live_starts;
   const std::size_t table_end = header + 2 * count;
@@ -96,8 +119,9 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     }
     if (start < table_end || start >= size) {
       // Access leaves deleted rows with an empty offset (the page end); only
-      // a live row without a usable offset is a loss.
-      if (raw_slot(i) & kDeletedFlag) continue;
+      // a live row without a usable offset is a loss, or a deleted one whose
+      // offset lies past the page, which no writer leaves.
+      if ((raw_slot(i) & kDeletedFlag) && start <= size) continue;
       result.lost_slots.push_back(static_cast<std::uint8_t>(i));
       result.offsets_rebuilt = true;
       continue;
@@ -105,25 +129,57 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     starts.push_back({start, static_cast<std::uint8_t>(i)});
   }
 
-  // Bound each row by the next higher distinct start (the page end for the
-  // highest). In a sound page that is the previous-numbered row's start;
-  // several deleted rows may share one start.
-  std::vector<std::size_t> ordered;
-  for (const auto& s : starts) ordered.push_back(s.offset);
-  std::sort(ordered.begin(), ordered.end());
-  ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
-  for (const auto& s : starts) {
-    auto next = std::upper_bound(ordered.begin(), ordered.end(), s.offset);
-    std::size_t end = next == ordered.end() ? size : *next;
+  // Access packs rows from the page end downwards in slot order, so a sound
+  // page's starts fall as the slot numbers rise. The longest run of slots
+  // that keeps that order is trusted; a damaged offset breaks it. A trusted
+  // row ends at the next higher trusted start (in a sound page, the
+  // previous-numbered row's), so a damaged offset that falls inside it
+  // cannot cut it short; the others end at the next higher start of any.
+  // Several deleted rows may share one start.
+  std::vector<bool> in_order = longest_falling_run(starts);
+  result.starts_out_of_order = std::find(in_order.begin(), in_order.end(), false) != in_order.end();
+  std::vector<std::size_t> ordered, trusted;
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    ordered.push_back(starts[i].offset);
+    if (in_order[i]) trusted.push_back(starts[i].offset);
+  }
+  for (auto* list : {&ordered, &trusted}) {
+    std::sort(list->begin(), list->end());
+    list->erase(std::unique(list->begin(), list->end()), list->end());
+  }
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const Start& s = starts[i];
+    const auto& bounds = in_order[i] ? trusted : ordered;
+    auto next = std::upper_bound(bounds.begin(), bounds.end(), s.offset);
+    std::size_t end = next == bounds.end() ? size : *next;
     std::uint16_t raw = raw_slot(s.number);
     RecoveredRow row;
     row.number = s.number;
     row.deleted = raw & kDeletedFlag;
     row.overflow = raw & kOverflowFlag;
+    row.in_order = in_order[i];
+    row.end_unknown = s.number > 0 && std::find(result.lost_slots.begin(), result.lost_slots.end(),
+                                                static_cast<std::uint8_t>(s.number - 1)) != result.lost_slots.end();
     row.bytes = page.subspan(s.offset, end - s.offset);
     result.rows.push_back(row);
   }
+  result.starts = std::move(ordered);
   return result;
+}
+
+std::size_t row_start(const RecoveredDataPage& page, const RecoveredRow& row) {
+  return static_cast<std::size_t>(row.bytes.data() - page.page.data());
+}
+
+std::vector<std::size_t> other_bounds(const RecoveredDataPage& page, const RecoveredRow& row) {
+  const std::size_t start = row_start(page, row);
+  const std::size_t end = start + row.bytes.size();
+  std::vector<std::size_t> bounds;
+  for (auto at = std::upper_bound(page.starts.begin(), page.starts.end(), start); at != page.starts.end(); ++at) {
+    if (*at != end) bounds.push_back(*at);
+  }
+  if (end != page.page.size()) bounds.push_back(page.page.size());
+  return bounds;
 }
 
 const RecoveredRow* find_row(const RecoveredDataPage& page, std::uint8_t number) {

@@ -1,6 +1,7 @@
 #include "jet/salvage_table.h"
 
 #include <algorithm>
+#include <set>
 
 #include "jet/data_page.h"
 #include "jet/error.h"
@@ -68,11 +69,175 @@ std::vector<std::uint32_t> salvage_table_pages(const TableContext& table, Salvag
   return pages.data_pages_owned_by(table.def.page);
 }
 
-std::vector<RowPointer> salvage_table_rows(const TableContext& table, SalvageLog& log) {
-  std::vector<RowPointer> kept;
+namespace {
+
+// A row cut short by a damaged neighbour's offset is tried up to this many
+// other bounds, never past a row that proved on its own.
+constexpr std::size_t kMostOtherBounds = 8;
+
+// The bytes of a row that is not an overflow slot, from its start to end.
+Bytes row_to(const RecoveredDataPage& page, const RecoveredRow& row, std::size_t end) {
+  std::size_t start = row_start(page, row);
+  return page.page.subspan(start, end - start);
+}
+
+// How one row of a page proved.
+struct Proof {
+  const RecoveredRow* row = nullptr;
+  std::optional<ProvedRow> proved;  // nothing: it does not decode
+  std::string why;                  // why not
+  std::optional<std::size_t> end;   // set when proved up to another bound than its own
+  std::size_t start = 0;
+  std::size_t extent = 0;           // bytes it covers on its page
+
+  // A row kept with a long value cut may have been cut short by a damaged
+  // offset rather than by damaged long-value pages.
+  bool whole() const { return proved && proved->cuts.empty(); }
+};
+
+class PageProver {
+ public:
+  PageProver(const TableContext& table, const RowContext& context, SalvageLog& log, SalvagedRows& kept)
+      : table_(table), context_(context), log_(log), kept_(kept) {}
+
+  // Proves the live rows of one page; returns how many were dropped.
+  std::size_t prove(const RecoveredDataPage& page, std::uint32_t page_number) {
+    std::vector<Proof> proofs;
+    for (const RecoveredRow& row : page.rows) {
+      if (!row.deleted) proofs.push_back(prove_own(page, row, page_number));
+    }
+    drop_rows_inside_others(proofs, page_number);
+    drop_guessed_ends(proofs);
+    std::set<std::size_t> proven_starts;
+    for (const Proof& proof : proofs) {
+      if (proof.whole()) proven_starts.insert(proof.start);
+    }
+    // Only a page whose offsets show damage has rows cut short by it; on
+    // another, a row read past its own end would take in its neighbours.
+    bool offsets_damaged = page.offsets_rebuilt || page.starts_out_of_order;
+    for (Proof& proof : proofs) {
+      if (offsets_damaged && !proof.whole() && !proof.row->overflow) {
+        try_other_bounds(page, page_number, proven_starts, proof);
+      }
+    }
+    std::size_t dropped = 0;
+    std::vector<RowPointer> slots;
+    for (const Proof& proof : proofs) {
+      RowPointer at{page_number, proof.row->number};
+      if (!proof.proved) {
+        ++dropped;
+        log_.record(SalvageCode::RowDropped, table_.name,
+                    "Row " + std::to_string(at.row) + " of " + page_text(page_number) + " does not decode: " + proof.why,
+                    record_id(page_number, at.row));
+        continue;
+      }
+      keep(*proof.proved, at);
+      slots.push_back(at);
+      if (proof.end) {
+        kept_.ends[at] = static_cast<std::uint16_t>(*proof.end);
+        log_.record(SalvageCode::RowOffsetsRebuilt, table_.name,
+                    "Row " + std::to_string(at.row) + " of " + page_text(page_number) +
+                        " was cut short by a damaged row offset and was read to its true end",
+                    record_id(page_number, at.row));
+      }
+    }
+    kept_.slots.insert(kept_.slots.end(), slots.begin(), slots.end());
+    return dropped;
+  }
+
+ private:
+  Proof prove_own(const RecoveredDataPage& page, const RecoveredRow& row, std::uint32_t page_number) {
+    Proof proof;
+    proof.row = &row;
+    proof.start = row_start(page, row);
+    proof.extent = row.bytes.size();
+    Page target_holder;
+    auto bytes = resolve_slot(table_, page, row, page_number, target_holder, proof.why);
+    try {
+      if (!bytes) throw_corrupt(page_number, "row", "overflow pointer", proof.why);
+      proof.proved = prove_row(bytes->first, bytes->second, context_);
+    } catch (const Error& e) {
+      if (e.code() == ErrorCode::Io) throw;
+      proof.why = e.what();
+    }
+    return proof;
+  }
+
+  // A row out of slot order that starts inside a row in order which proved
+  // is the remains of a damaged offset, not a row.
+  void drop_rows_inside_others(std::vector<Proof>& proofs, std::uint32_t page_number) {
+    for (Proof& inner : proofs) {
+      if (!inner.proved || inner.row->in_order) continue;
+      for (const Proof& outer : proofs) {
+        if (outer.whole() && outer.row->in_order && outer.start < inner.start &&
+            inner.start < outer.start + outer.extent) {
+          inner.proved.reset();
+          inner.why = "it starts inside row " + std::to_string(outer.row->number) + " of " + page_text(page_number);
+          break;
+        }
+      }
+    }
+  }
+
+  // A row whose end is a guess is kept only when it proves whole: proving
+  // with a long value cut says the guess took in another row's bytes.
+  void drop_guessed_ends(std::vector<Proof>& proofs) {
+    for (Proof& proof : proofs) {
+      if (proof.row->end_unknown && proof.proved && !proof.whole()) {
+        proof.proved.reset();
+        proof.why = "the row-offset entry that says where it ends is damaged";
+      }
+    }
+  }
+
+  // Tries the row's other bounds, nearest first, not past a row that proved
+  // whole: the first whole proof wins; failing that, a first proof of a row
+  // that had none.
+  void try_other_bounds(const RecoveredDataPage& page, std::uint32_t page_number,
+                        const std::set<std::size_t>& proven_starts, Proof& proof) {
+    std::size_t tries = 0;
+    for (std::size_t end : other_bounds(page, *proof.row)) {
+      auto blocking = proven_starts.upper_bound(proof.start);
+      if ((blocking != proven_starts.end() && *blocking < end) || ++tries > kMostOtherBounds) return;
+      ProvedRow proved;
+      try {
+        proved = prove_row(row_to(page, *proof.row, end), page_number, context_);
+      } catch (const Error& e) {
+        if (e.code() == ErrorCode::Io) throw;
+        continue;
+      }
+      if (proved.cuts.empty() || (!proof.proved && !proof.row->end_unknown)) {
+        bool whole = proved.cuts.empty();
+        proof.proved = std::move(proved);
+        proof.end = end;
+        if (whole) return;
+      }
+    }
+  }
+
+  void keep(const ProvedRow& proved, RowPointer at) {
+    for (const auto& cut : proved.cuts) {
+      log_.record(SalvageCode::LongValueCut, table_.name,
+                  "Row " + std::to_string(at.row) + " of " + page_text(at.page) + ", " + cut +
+                      "; the value was kept as far as it is sound",
+                  record_id(at.page, at.row));
+    }
+  }
+
+  const TableContext& table_;
+  const RowContext& context_;
+  SalvageLog& log_;
+  SalvagedRows& kept_;
+};
+
+}  // namespace
+
+SalvagedRows salvage_table_rows(const TableContext& table, SalvageLog& log) {
+  SalvagedRows kept;
   std::size_t dropped = 0;
   const LongValueRowFetcher fetch = table.pages.long_value_rows();
   const RowContext context = row_context(table, fetch);
+  PageProver prover(table, context, log, kept);
   for (std::uint32_t page_number : salvage_table_pages(table, log)) {
     Page holder = table.pages.try_page(page_number);
     auto page = table.pages.data_page(holder);
@@ -91,49 +256,34 @@ std::vector<RowPointer> salvage_table_rows(const TableContext& table, SalvageLog
                  "Row " + std::to_string(slot) + " of " + page_text(page_number) + " has no usable offset",
                  record_id(page_number, slot));
     }
-    for (const RecoveredRow& row : page->rows) {
-      if (row.deleted) continue;
-      Page target_holder;
-      std::string why;
-      auto bytes = resolve_slot(table, *page, row, page_number, target_holder, why);
-      try {
-        if (!bytes) throw_corrupt(page_number, "row", "overflow pointer", why);
-        ProvedRow proved = prove_row(bytes->first, bytes->second, context);
-        for (const auto& cut : proved.cuts) {
-          log.record(SalvageCode::LongValueCut, table.name,
-                     "Row " + std::to_string(row.number) + " of " + page_text(page_number) + ", " + cut +
-                         "; the value was kept as far as it is sound",
-                     record_id(page_number, row.number));
-        }
-        kept.push_back(RowPointer{page_number, row.number});
-      } catch (const Error& e) {
-        if (e.code() == ErrorCode::Io) throw;
-        ++dropped;
-        log.record(SalvageCode::RowDropped, table.name,
-                   "Row " + std::to_string(row.number) + " of " + page_text(page_number) +
-                       " does not decode: " + e.what(),
-                   record_id(page_number, row.number));
-      }
-    }
+    dropped += prover.prove(*page, page_number);
   }
-  if (kept.size() + dropped < table.def.row_count) {
+  std::size_t found = kept.slots.size() + dropped;
+  if (found < table.def.row_count) {
     log.record(SalvageCode::RowDropped, table.name,
-               std::to_string(table.def.row_count - kept.size() - dropped) + " of the " +
-                   std::to_string(table.def.row_count) + " rows the table's definition counts were not found");
+               std::to_string(table.def.row_count - found) + " of the " + std::to_string(table.def.row_count) +
+                   " rows the table's definition counts were not found");
   }
   return kept;
 }
 
-std::optional<ProvedRow> read_salvaged_row(const TableContext& table, RowPointer slot) {
+std::optional<ProvedRow> read_salvaged_row(const TableContext& table, RowPointer slot,
+                                           std::optional<std::uint16_t> end) {
   const LongValueRowFetcher fetch = table.pages.long_value_rows();
   Page holder = table.pages.try_page(slot.page);
   auto page = table.pages.data_page(holder);
   if (!page) return std::nullopt;
   const RecoveredRow* row = find_row(*page, slot.row);
   if (row == nullptr) return std::nullopt;
-  Page target_holder;
+  std::optional<std::pair<Bytes, std::uint32_t>> bytes;
   std::string why;
-  auto bytes = resolve_slot(table, *page, *row, slot.page, target_holder, why);
+  Page target_holder;
+  if (end) {
+    if (row->overflow || *end <= row_start(*page, *row) || *end > page->page.size()) return std::nullopt;
+    bytes = std::make_pair(row_to(*page, *row, *end), slot.page);
+  } else {
+    bytes = resolve_slot(table, *page, *row, slot.page, target_holder, why);
+  }
   if (!bytes) return std::nullopt;
   try {
     return prove_row(bytes->first, bytes->second, row_context(table, fetch));

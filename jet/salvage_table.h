@@ -11,6 +11,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +35,22 @@ struct TableContext {
 // map had to be rebuilt from the page directory.
 std::vector<std::uint32_t> salvage_table_pages(const TableContext& table, SalvageLog& log);
 
-// Proves every row on the table's pages, returning the slots of the rows that
-// survive and logging the rest.
-std::vector<RowPointer> salvage_table_rows(const TableContext& table, SalvageLog& log);
+struct SalvagedRows {
+  // The slots of the rows that survive, in page and row order.
+  std::vector<RowPointer> slots;
+  // Rows cut short by a damaged neighbour's offset that proved up to a later
+  // bound: their end within the page.
+  std::map<RowPointer, std::uint16_t> ends;
+};
 
-// Decodes the row at slot again; nothing when it no longer proves (the file
-// changed underneath, which the caller treats as an error).
-std::optional<ProvedRow> read_salvaged_row(const TableContext& table, RowPointer slot);
+// Proves every row on the table's pages, returning the rows that survive and
+// logging the rest.
+SalvagedRows salvage_table_rows(const TableContext& table, SalvageLog& log);
+
+// Decodes the row at slot again (up to end, when salvage_table_rows found
+// it there); nothing when it no longer proves (the file changed underneath,
+// which the caller treats as an error).
+std::optional<ProvedRow> read_salvaged_row(const TableContext& table, RowPointer slot,
+                                           std::optional<std::uint16_t> end = std::nullopt);
 
 }  // namespace jet
