@@ -147,6 +147,16 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     std::sort(list->begin(), list->end());
     list->erase(std::unique(list->begin(), list->end()), list->end());
   }
+  // Whether a slot's start is one a row can be bounded by: lost slots and
+  // starts out of order are not; deleted rows left with the page end as
+  // their offset have none and say nothing.
+  auto slot_trusted = [&](std::size_t number) {
+    if (std::find(result.lost_slots.begin(), result.lost_slots.end(), number) != result.lost_slots.end()) return false;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      if (starts[i].number == number) return bool(in_order[i]);
+    }
+    return true;
+  };
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const Start& s = starts[i];
     const auto& bounds = in_order[i] ? trusted : ordered;
@@ -158,8 +168,7 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     row.deleted = raw & kDeletedFlag;
     row.overflow = raw & kOverflowFlag;
     row.in_order = in_order[i];
-    row.end_unknown = s.number > 0 && std::find(result.lost_slots.begin(), result.lost_slots.end(),
-                                                static_cast<std::uint8_t>(s.number - 1)) != result.lost_slots.end();
+    row.end_unknown = s.number > 0 && !slot_trusted(s.number - 1);
     row.bytes = page.subspan(s.offset, end - s.offset);
     result.rows.push_back(row);
   }

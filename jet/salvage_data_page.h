@@ -28,7 +28,7 @@ struct RecoveredRow {
   bool overflow = false;    // the row holds a 4-byte pointer to where it lives now
   bool in_order = false;    // its start keeps the slot order of a sound page
   // The previous slot, whose start is where this row ends in a sound page,
-  // lost its offset: the row's end is a guess.
+  // lost its offset or holds one out of order: the row's end is a guess.
   bool end_unknown = false;
   Bytes bytes;              // a view into the page
 };

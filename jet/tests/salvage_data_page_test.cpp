@@ -63,6 +63,36 @@ TEST(RecoverDataPage, BoundsRowsByTheNextStartAndReportsSlotsThatCannotBeRows) {
   }
 }
 
+// A damaged offset that still lies inside the page: the rows that keep the
+// slot order are bounded by each other, so the damaged start cannot cut the
+// row it falls into, and the row whose end the damaged slot gave is marked
+// as having a guessed end.
+TEST(RecoverDataPage, BoundsRowsInSlotOrderPastADamagedOffset) {
+  struct Row {
+    const char* name;
+    std::vector<std::uint16_t> slots;
+    std::vector<std::pair<int, std::size_t>> expected;
+    std::vector<int> guessed_ends;
+  } rows[] = {
+      {"sound page", {4000, 3900, 3800, 3700, 3600},
+       {{0, 4000}, {0, 96}, {1, 3900}, {1, 100}, {2, 3800}, {2, 100}, {3, 3700}, {3, 100}, {4, 3600}, {4, 100}}, {}},
+      {"slot 1 damaged to fall inside row 4", {4000, 3650, 3800, 3700, 3600},
+       {{0, 4000}, {0, 96}, {1, 3650}, {1, 50}, {2, 3800}, {2, 200}, {3, 3700}, {3, 100}, {4, 3600}, {4, 100}}, {2}},
+      {"slot 3 lost", {4000, 3900, 3800, 0x1FFF, 3600},
+       {{0, 4000}, {0, 96}, {1, 3900}, {1, 100}, {2, 3800}, {2, 100}, {4, 3600}, {4, 200}}, {4}},
+  };
+  for (const auto& row : rows) {
+    PageBuilder builder(row.slots, static_cast<std::uint16_t>(row.slots.size()));
+    auto recovered = recover_data_page(builder.page, Version::Jet4);
+    EXPECT_EQ(bounds(recovered, builder.page), row.expected) << row.name;
+    std::vector<int> guessed;
+    for (const auto& r : recovered.rows) {
+      if (r.end_unknown) guessed.push_back(r.number);
+    }
+    EXPECT_EQ(guessed, row.guessed_ends) << row.name;
+  }
+}
+
 TEST(RecoverDataPage, KeepsEverySlotWithinThePageOnNoise) {
   std::vector<std::uint8_t> page(2048);
   std::uint32_t state = 12345;
