@@ -127,7 +127,7 @@ TableDef salvage_catalog_definition(const Pager& pager, const Header& header, Sa
 
 Salvage::~Salvage() = default;
 
-Salvage::Salvage(const File& file) : file_(file) {
+Salvage::Salvage(const File& file) {
   SalvageLog log;
   SalvagedDatabase& db = database_;
   db.header = salvage_header(file, log);

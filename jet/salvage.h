@@ -89,7 +89,6 @@ class Salvage {
   std::vector<Value> orphan_catalog_row(std::uint32_t page, const std::string& name,
                                         const CatalogColumns& columns) const;
 
-  const File& file_;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<SalvagePages> pages_;
   SalvagedDatabase database_;
