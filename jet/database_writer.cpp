@@ -80,9 +80,13 @@ struct TableWriter::State {
   // the row out. Raises InvalidArgument, before anything is written, for a
   // null in a primary key or Required index and for a key a unique index
   // already holds.
-  std::vector<std::optional<std::vector<std::uint8_t>>> index_keys(std::span<const Value> values) const;
+  std::vector<std::optional<std::vector<std::uint8_t>>> index_keys(std::span<const Value> values);
+  void leave_index_empty(std::size_t real_index, const Error& why);
   void add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys, RowPointer at);
   RowPointer put_row(std::vector<std::uint8_t> row);
+
+  bool leave_unencodable_indexes_empty = false;
+  std::vector<TableWriter::EmptyIndex> empty_indexes;  // their builders are gone
 };
 
 // Encodes each value for the row; long values are placed here, inline only
@@ -147,8 +151,7 @@ bool TableWriter::State::is_primary_key(std::size_t real_index) const {
   });
 }
 
-std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_keys(
-    std::span<const Value> values) const {
+std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_keys(std::span<const Value> values) {
   auto value_of = [&](const ColumnDef& column) -> Value {
     auto found = column_by_number.find(column.number);
     if (found == column_by_number.end()) return Value::null(column.type);
@@ -156,6 +159,7 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
   };
   std::vector<std::optional<std::vector<std::uint8_t>>> keys(def.real_indexes.size());
   for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
+    if (!indexes[i]) continue;  // left empty
     const RealIndexDef& index = def.real_indexes[i];
     std::size_t nulls = 0;
     for (const IndexColumn& c : index.columns) {
@@ -168,7 +172,13 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
       throw Error(ErrorCode::InvalidArgument,
                   describe() + ": a row with a null key column was refused by " + describe_index(i));
     }
-    keys[i] = index_key_of_row(version, def, index, value_of);
+    try {
+      keys[i] = index_key_of_row(version, def, index, value_of);
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Unsupported || !leave_unencodable_indexes_empty) throw;
+      leave_index_empty(i, e);
+      continue;
+    }
     if (index.is_unique() && !all_null && unique_keys->contains(i, *keys[i])) {
       throw Error(ErrorCode::InvalidArgument, describe() + ": a row with the key " + hex_text(*keys[i]) +
                                                   " was refused by the unique " + describe_index(i) +
@@ -178,10 +188,15 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
   return keys;
 }
 
+void TableWriter::State::leave_index_empty(std::size_t real_index, const Error& why) {
+  indexes[real_index].reset();
+  empty_indexes.push_back(TableWriter::EmptyIndex{real_index, why.what()});
+}
+
 void TableWriter::State::add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys,
                                            RowPointer at) {
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    if (!keys[i]) continue;
+    if (!keys[i] || !indexes[i]) continue;
     if (def.real_indexes[i].is_unique()) unique_keys->add(i, *keys[i]);
     indexes[i]->add(*keys[i], at);
   }
@@ -202,6 +217,11 @@ std::uint32_t TableWriter::page() const { return state_->def.page; }
 const TableDef& TableWriter::definition() const { return state_->def; }
 const std::vector<ColumnDef>& TableWriter::columns() const { return state_->columns; }
 std::uint64_t TableWriter::row_count() const { return state_->row_count; }
+const std::vector<TableWriter::EmptyIndex>& TableWriter::indexes_left_empty() const { return state_->empty_indexes; }
+
+void TableWriter::set_related_table_page(std::size_t logical_index, std::uint32_t page) {
+  state_->def.logical_indexes.at(logical_index).related_table_page = page;
+}
 
 RowPointer TableWriter::add_row(std::span<const Value> by_number) {
   State& s = *state_;
@@ -299,6 +319,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
     }
     state->indexes.push_back(std::make_unique<IndexBuilder>(options));
   }
+  state->leave_unencodable_indexes_empty = s.options.leave_unencodable_indexes_empty;
   state->unique_keys = std::make_unique<UniqueKeys>(stored.real_indexes.size(), s.options.index_memory_budget);
 
   s.open_tables.push_back(std::unique_ptr<TableWriter>(new TableWriter(std::move(state))));
@@ -322,6 +343,8 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
   // shows when the builder sorts: the table cannot be finished then.
   std::vector<IndexBuildResult> built;
   for (std::size_t i = 0; i < t.indexes.size(); ++i) {
+    // An index left empty is built from no entries: a single empty leaf.
+    if (!t.indexes[i]) t.indexes[i] = std::make_unique<IndexBuilder>(IndexBuildOptions{v, t.def.page});
     try {
       built.push_back(t.indexes[i]->finish(s.output));
     } catch (const Error& e) {

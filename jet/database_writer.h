@@ -45,6 +45,12 @@ struct WriterOptions {
   // as much again for the keys its unique indexes remember to refuse a
   // duplicate row (jet/unique_keys.h).
   std::size_t index_memory_budget = std::size_t{32} << 20;
+  // An index whose keys this engine cannot encode (a text sort order or a
+  // character it has no sort codes for, see jet/index_key.h): by default
+  // add_row refuses the row (Unsupported); with this set, the index keeps
+  // its definition but gets no entries at all rather than some or wrong
+  // ones, and TableWriter::indexes_left_empty says so.
+  bool leave_unencodable_indexes_empty = false;
 };
 
 class DatabaseWriter;
@@ -76,6 +82,17 @@ class TableWriter {
   RowPointer add_row(std::span<const Value> values);
 
   std::uint64_t row_count() const;
+
+  // Foreign keys name their related table by its definition page, which a
+  // table being copied learns only once every table has been begun.
+  void set_related_table_page(std::size_t logical_index, std::uint32_t page);
+
+  // The real indexes (by position) left without entries, each with why.
+  struct EmptyIndex {
+    std::size_t real_index;
+    std::string reason;
+  };
+  const std::vector<EmptyIndex>& indexes_left_empty() const;
 
  private:
   friend class DatabaseWriter;

@@ -1,35 +1,77 @@
 // The whole-file operations: compaction into a new file, and repair in place
-// by compacting into a temporary file that then replaces the original.
+// by rewriting into a temporary file that then replaces the original.
+//
+// Both rewrite a database the same way. A file the verifier finds sound goes
+// through the compactor, which carries every structure over as it is; a
+// damaged one, or one the compactor cannot carry over whole, goes through
+// salvage, which keeps what still decodes and lists every loss in the
+// result's MSysCompactError table.
 #include "jet/maintenance.h"
-
-#include <array>
-#include <cstring>
 
 #include "jet/atomic_replace.h"
 #include "jet/compactor.h"
 #include "jet/error.h"
 #include "jet/file.h"
 #include "jet/file_lock.h"
+#include "jet/salvage.h"
+#include "jet/salvage_header.h"
+#include "jet/salvage_writer.h"
+#include "jet/verify.h"
 
 namespace jet {
 
-Version read_version(const std::string& path) {
-  auto file = PosixFile::open(path, PosixFile::Mode::ReadOnly);
-  std::array<std::uint8_t, 0x15> head{};
-  if (file->size() < head.size()) throw Error(ErrorCode::UnrecognisedFormat, "file too short");
-  file->read_at(0, head);
-  if (std::memcmp(head.data() + 4, "Standard Jet DB", 16) != 0) {
-    throw Error(ErrorCode::UnrecognisedFormat, "no Jet signature");
+namespace {
+
+// Nothing above info: what Access routinely leaves behind, and no damage.
+bool verifies_clean(const File& file) {
+  try {
+    return verify(file).clean();
+  } catch (const Error& e) {
+    if (e.code() == ErrorCode::Io) throw;
+    return false;  // a header that does not decode: salvage decides
   }
-  if (head[0x14] == 0) return Version::Jet3;
-  if (head[0x14] == 1) return Version::Jet4;
-  throw Error(ErrorCode::UnrecognisedFormat, "unknown version byte");
+}
+
+MaintenanceReport salvage_into(const File& input, File& out) {
+  const Salvage salvage(input);
+  MaintenanceReport report;
+  report.version = salvage.database().header.version;
+  report.source_bytes = input.size();
+  report.errors = salvage.database().errors;
+  write_salvaged_database(salvage, report.errors, out);
+  report.result_bytes = out.size();
+  return report;
+}
+
+MaintenanceReport rewrite(const File& input, File& out) {
+  if (verifies_clean(input)) {
+    try {
+      MaintenanceReport report = compact_database(input, out);
+      // The compactor leaves out what it cannot read; salvage may keep
+      // more of it, and records the rest in MSysCompactError.
+      if (report.errors.empty()) return report;
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Corrupt) throw;
+    }
+    out.truncate(0);
+  }
+  return salvage_into(input, out);
+}
+
+}  // namespace
+
+Version read_version(const std::string& path) {
+  const auto file = PosixFile::open(path, PosixFile::Mode::ReadOnly);
+  // A damaged header still gives the format its pages betray; what is no
+  // Jet database at all raises UnrecognisedFormat.
+  SalvageLog ignored;
+  return salvage_header(*file, ignored).version;
 }
 
 MaintenanceReport compact(const std::string& source, const std::string& destination) {
   const auto input = PosixFile::open(source, PosixFile::Mode::ReadOnly);
   MaintenanceReport report;
-  create_atomically(destination, [&](File& out) { report = compact_database(*input, out); });
+  create_atomically(destination, [&](File& out) { report = rewrite(*input, out); });
   return report;
 }
 
@@ -40,7 +82,7 @@ MaintenanceReport repair(const std::string& path) {
   MaintenanceReport report;
   // The original stays in place, whole, until the rewritten copy is complete
   // and synced; a failure anywhere leaves it untouched.
-  replace_atomically(path, [&](File& out) { report = compact_database(*input, out); });
+  replace_atomically(path, [&](File& out) { report = rewrite(*input, out); });
   return report;
 }
 

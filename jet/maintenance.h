@@ -26,20 +26,26 @@ struct MaintenanceReport {
   std::vector<CompactErrorEntry> errors;
 };
 
-// Tells the format of the database at path from its header. Raises
+// Tells the format of the database at path from its header, or from its
+// pages where the header is damaged (jet/salvage_header.h). Raises
 // UnrecognisedFormat for anything that is not a Jet 3 or Jet 4 database,
 // NotFound or Io when the file cannot be read.
 Version read_version(const std::string& path);
 
 // Writes a compacted copy of the database at source as a new file at
-// destination, in the source's own format. The destination must not exist
-// (AlreadyExists); it is written under a temporary name beside it, synced and
-// renamed, so a failure leaves no destination at all.
+// destination, in the source's own format. A source the verifier finds
+// sound is copied object by object (jet/compactor.h); a damaged one is
+// salvaged (jet/salvage.h), and everything left out or changed is listed in
+// the report's errors and in the copy's MSysCompactError table. The
+// destination must not exist (AlreadyExists); it is written under a
+// temporary name beside it, synced and renamed, so a failure leaves no
+// destination at all.
 MaintenanceReport compact(const std::string& source, const std::string& destination);
 
-// Salvages the database at path and replaces it atomically with the result,
-// keeping its permissions: at every instant the path holds the old or the new
-// complete file. Refuses (FileInUse) a database that another program holds.
+// Rewrites the database at path as compact does and replaces it atomically
+// with the result, keeping its permissions: at every instant the path holds
+// the old or the new complete file. Refuses (FileInUse) a database that
+// another program holds, before anything is written.
 MaintenanceReport repair(const std::string& path);
 
 }  // namespace jet

@@ -34,6 +34,7 @@ enum class SalvageCode : std::int32_t {
   IndexRebuilt = 1011,           // an index whose entries disagreed with the rows
   TruncatedFile = 1012,          // a partial last page, or references past the end
   InterruptedWriteCleared = 1013,
+  IndexLeftEmpty = 1014,         // an index whose keys cannot be encoded, kept without entries
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

@@ -1,17 +1,15 @@
 #include "jet/file_lock.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "jet/error.h"
+#include "support/locking_child.h"
 #include "support/temp_folder.h"
 
 namespace jet {
 namespace {
 
+using testing::LockingChild;
 using testing::TempFolder;
 using testing::write_file_bytes;
 
@@ -28,49 +26,6 @@ TEST(LockFilePath, ReplacesTheExtensionOnly) {
   };
   for (const auto& row : rows) EXPECT_EQ(lock_file_path(row.database), row.lock) << row.database;
 }
-
-// A child process that opens a file, locks a byte range the way a program
-// holding a database open does, and keeps the lock until it is told to go.
-class LockingChild {
- public:
-  LockingChild(const std::string& path, off_t start, off_t length, bool ofd) {
-    int ready[2], release[2];
-    if (::pipe(ready) != 0 || ::pipe(release) != 0) throw std::runtime_error("pipe");
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(release[1]);
-      int fd = ::open(path.c_str(), O_RDWR);
-      struct flock lock {};
-      lock.l_type = F_WRLCK;
-      lock.l_whence = SEEK_SET;
-      lock.l_start = start;
-      lock.l_len = length;
-      char status = (fd >= 0 && ::fcntl(fd, ofd ? F_OFD_SETLK : F_SETLK, &lock) == 0) ? 'y' : 'n';
-      (void)!::write(ready[1], &status, 1);
-      char go;
-      (void)!::read(release[0], &go, 1);
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release[0]);
-    release_ = release[1];
-    char status = 'n';
-    if (::read(ready[0], &status, 1) != 1 || status != 'y') locked_ = false;
-    ::close(ready[0]);
-  }
-  ~LockingChild() {
-    ::close(release_);
-    int ignored;
-    ::waitpid(pid_, &ignored, 0);
-  }
-  bool locked() const { return locked_; }
-
- private:
-  pid_t pid_;
-  int release_;
-  bool locked_ = true;
-};
 
 TEST(EnsureNotInUse, RefusesADatabaseThatAnotherProcessHoldsLocked) {
   struct Row {

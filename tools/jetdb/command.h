@@ -21,7 +21,8 @@ namespace jetdb {
 // Exit statuses shared by every subcommand.
 constexpr int kExitOk = 0;
 constexpr int kExitFindings = 1;      // the command ran; what it found is not clean
-constexpr int kExitUnreadable = 2;    // no Jet database, or the file cannot be read
+constexpr int kExitUnreadable = 2;    // refused or failed: no Jet database, a file that cannot be
+                                      // read or written, a database in use
 
 using Runner = std::function<int()>;
 using Setup = std::function<Runner(CLI::App& subcommand)>;

@@ -1,13 +1,16 @@
 // jetdb compact SRC DST: writes a compacted copy of SRC as the new file DST
-// (which must not exist), then lists what the copy left out.
+// (which must not exist); a damaged SRC is salvaged into DST instead. Prints
+// the same report as jetdb repair.
 //
 // Exit status: 0 when everything was carried over, 1 when objects or rows
-// had to be left out (each is listed), 2 when SRC is no Jet database or a
-// file cannot be read or written (main() reports the error on stderr).
+// had to be left out (each is listed, and recorded in DST's
+// MSysCompactError), 2 when SRC is no Jet database or a file cannot be read
+// or written (main() reports the error on stderr).
 #include <iostream>
 
 #include "command.h"
 #include "jet/maintenance.h"
+#include "maintenance_report.h"
 
 namespace {
 
@@ -18,12 +21,8 @@ jetdb::Runner setup_compact(CLI::App& app) {
   app.add_option("destination", *destination, "The new, compacted database (must not exist)")->required();
   return [source, destination] {
     const jet::MaintenanceReport report = jet::compact(*source, *destination);
-    std::cout << "compacted " << report.source_bytes << " bytes into " << report.result_bytes << " bytes\n";
-    for (const jet::CompactErrorEntry& error : report.errors) {
-      std::cout << "left out of " << (error.table.empty() ? "the database" : error.table) << ": "
-                << error.description << "\n";
-    }
-    return report.errors.empty() ? jetdb::kExitOk : jetdb::kExitFindings;
+    jetdb::print_maintenance_report(std::cout, report);
+    return jetdb::maintenance_exit_status(report);
   };
 }
 

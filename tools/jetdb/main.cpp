@@ -2,7 +2,9 @@
 //
 // main() only parses the arguments and maps errors to exit statuses; every
 // subcommand is its own file (see command.h). Errors that say the file is no
-// Jet database or cannot be read exit with 2, anything else unexpected with 1.
+// Jet database, cannot be read or written, is in use, or anything else that
+// stops a command from doing its work exits with 2 (kExitUnreadable): 1 is
+// kept for a command that ran and found or lost something.
 #include <algorithm>
 #include <iostream>
 
@@ -17,23 +19,6 @@ std::vector<Command>& commands() {
 }
 
 }  // namespace jetdb
-
-namespace {
-
-int status_for(const jet::Error& e) {
-  switch (e.code()) {
-    case jet::ErrorCode::UnrecognisedFormat:
-    case jet::ErrorCode::Corrupt:
-    case jet::ErrorCode::Io:
-    case jet::ErrorCode::NotFound:
-    case jet::ErrorCode::FileInUse:
-      return jetdb::kExitUnreadable;
-    default:
-      return jetdb::kExitFindings;
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Reads, checks and rewrites Jet 3 and Jet 4 (.mdb) databases."};
@@ -58,11 +43,11 @@ int main(int argc, char** argv) {
   } catch (const jet::Error& e) {
     std::cout.flush();
     std::cerr << "jetdb: " << e.what() << "\n";
-    return status_for(e);
+    return jetdb::kExitUnreadable;
   } catch (const std::exception& e) {
     std::cout.flush();
     std::cerr << "jetdb: " << e.what() << "\n";
-    return jetdb::kExitFindings;
+    return jetdb::kExitUnreadable;
   }
   return jetdb::kExitOk;
 }

@@ -1,0 +1,341 @@
+#include "jet/salvage_writer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "jet/catalog_definition.h"
+#include "jet/compact_error_table.h"
+#include "jet/database_writer.h"
+#include "jet/error.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::int16_t kTableObject = 1;
+constexpr std::uint32_t kIdPageMask = 0x00FFFFFF;
+// The catalog flags Access gives its own tables.
+constexpr std::int32_t kSystemObjectFlags = static_cast<std::int32_t>(0x80000000u);
+
+std::size_t column_position(const TableDef& def, const char* name) {
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    if (def.columns[i].name == name) return i;
+  }
+  return def.columns.size();
+}
+
+template <typename T>
+const T* field(const std::vector<Value>& row, std::size_t at) {
+  return at < row.size() ? std::get_if<T>(&row[at].data) : nullptr;
+}
+
+// Days since 1899-12-30, as a Date/Time column stores now.
+double now_as_date() {
+  using namespace std::chrono;
+  const double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
+  return 25569.0 + seconds / 86400.0;
+}
+
+// Salvage gives a row's values in the order of its definition's columns;
+// the writer takes them in column-number order, which differs wherever a
+// table's columns are not stored by number (Jet 4's MSysACEs and
+// MSysObjects among them). The permutation is worked out once per table.
+class ColumnOrder {
+ public:
+  ColumnOrder(const TableDef& def, const std::vector<ColumnDef>& writer_columns) {
+    for (const ColumnDef& column : writer_columns) {
+      const auto it = std::find_if(def.columns.begin(), def.columns.end(),
+                                   [&](const ColumnDef& c) { return c.number == column.number; });
+      source_.push_back(static_cast<std::size_t>(it - def.columns.begin()));
+    }
+  }
+  std::vector<Value> by_number(std::vector<Value>& values) const {
+    std::vector<Value> out;
+    out.reserve(source_.size());
+    for (std::size_t at : source_) out.push_back(std::move(values.at(at)));
+    return out;
+  }
+
+ private:
+  std::vector<std::size_t> source_;
+};
+
+// Old table ids to new ones. A table's id is its definition page, possibly
+// under flag bits that stay as they were; only values that are the id of a
+// written table are remapped, so that the ids of other objects (containers,
+// queries, forms) whose low bits happen to equal a page are never touched.
+class IdMap {
+ public:
+  void add(std::int32_t old_id, std::uint32_t new_page) {
+    const auto raw = static_cast<std::uint32_t>(old_id);
+    ids_[old_id] = static_cast<std::int32_t>((raw & ~kIdPageMask) | new_page);
+    pages_[raw & kIdPageMask] = new_page;
+  }
+  std::optional<std::int32_t> id(std::int32_t old_id) const {
+    const auto it = ids_.find(old_id);
+    if (it == ids_.end()) return std::nullopt;
+    return it->second;
+  }
+  std::optional<std::uint32_t> page(std::uint32_t old_page) const {
+    const auto it = pages_.find(old_page);
+    if (it == pages_.end()) return std::nullopt;
+    return it->second;
+  }
+
+ private:
+  std::map<std::int32_t, std::int32_t> ids_;
+  std::map<std::uint32_t, std::uint32_t> pages_;
+};
+
+void record(std::vector<CompactErrorEntry>& errors, SalvageCode code, const std::string& table,
+            const std::string& description, std::int32_t record = 0) {
+  errors.push_back({static_cast<std::int32_t>(code), description, record, table});
+}
+
+// Adds a row, turning the writer's refusal of a value into a recorded loss.
+// The writer checks every value before it stores anything, so a refused row
+// leaves no trace in the table.
+bool add_row(TableWriter& writer, const std::string& table, std::span<const Value> values,
+             std::vector<CompactErrorEntry>& errors, std::int32_t record_id = 0) {
+  try {
+    writer.add_row(values);
+    return true;
+  } catch (const Error& e) {
+    if (e.code() != ErrorCode::InvalidArgument && e.code() != ErrorCode::LimitExceeded) throw;
+    record(errors, SalvageCode::RowDropped, table, "A salvaged row could not be written: " + std::string(e.what()),
+           record_id);
+    return false;
+  }
+}
+
+std::vector<Value> compact_error_row(const std::vector<ColumnDef>& columns, const CompactErrorEntry& entry) {
+  std::vector<Value> row;
+  for (const ColumnDef& column : columns) {
+    if (column.name == "ErrorCode") {
+      row.push_back({column.type, entry.code});
+    } else if (column.name == "ErrorDescription") {
+      row.push_back({column.type, entry.description});
+    } else if (column.name == "ErrorRecid") {
+      row.push_back({column.type, entry.record_id});
+    } else {
+      row.push_back({column.type, entry.table.substr(0, 255)});
+    }
+  }
+  return row;
+}
+
+// A table salvage kept, begun in the writer.
+struct OpenTable {
+  const SalvagedTable* source;
+  TableWriter* writer;
+};
+
+class SalvageWriter {
+ public:
+  SalvageWriter(const Salvage& salvage, std::vector<CompactErrorEntry>& errors, File& out)
+      : salvage_(salvage), db_(salvage.database()), errors_(errors), writer_(out, db_.header, options()) {}
+
+  static WriterOptions options() {
+    WriterOptions options;
+    options.leave_unencodable_indexes_empty = true;
+    return options;
+  }
+
+  void run() {
+    begin_tables();
+    write_rows();
+    write_catalog_and_errors();
+    writer_.finish();
+  }
+
+ private:
+  // Every table is begun first, so that each new id is known before the
+  // rows that name it are written.
+  void begin_tables() {
+    TableDef catalog = db_.catalog;
+    catalog.next_autonumber = 0;
+    catalog_ = &writer_.begin_table(catalog, kCatalogPage);
+    catalog_columns_ = std::make_unique<ColumnOrder>(db_.catalog, catalog_->columns());
+    ids_.add(kCatalogPage, kCatalogPage);
+
+    const std::map<std::uint32_t, std::int32_t> catalog_ids = table_ids_by_page();
+    for (const SalvagedTable& table : db_.tables) {
+      TableDef def = table.def;
+      // AutoNumber continues after the highest value that remains: the
+      // writer follows the values it is given from zero.
+      def.next_autonumber = 0;
+      try {
+        TableWriter& writer = writer_.begin_table(def);
+        open_.push_back(OpenTable{&table, &writer});
+        const auto id = catalog_ids.find(table.def.page);
+        ids_.add(id == catalog_ids.end() ? static_cast<std::int32_t>(table.def.page) : id->second, writer.page());
+      } catch (const Error& e) {
+        if (e.code() != ErrorCode::InvalidArgument && e.code() != ErrorCode::Corrupt) throw;
+        record(errors_, SalvageCode::TableDefinitionLost, table.name,
+               "The table's definition cannot be written (" + std::string(e.what()) + "); the table and its rows are lost");
+        lost_pages_.insert(table.def.page);
+      }
+    }
+    // Foreign keys name their related table by its definition page.
+    for (const OpenTable& table : open_) remap_related_tables(*table.writer);
+  }
+
+  // The catalog Id of each table salvage kept, by definition page.
+  std::map<std::uint32_t, std::int32_t> table_ids_by_page() const {
+    std::map<std::uint32_t, std::int32_t> ids;
+    const std::size_t id = column_position(db_.catalog, "Id");
+    const std::size_t type = column_position(db_.catalog, "Type");
+    for (const auto& row : db_.catalog_rows) {
+      const auto* kind = field<std::int16_t>(row, type);
+      const auto* value = field<std::int32_t>(row, id);
+      if (kind && value && *kind == kTableObject) ids[static_cast<std::uint32_t>(*value) & kIdPageMask] = *value;
+    }
+    return ids;
+  }
+
+  void remap_related_tables(TableWriter& table) {
+    const auto& indexes = table.definition().logical_indexes;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      if (indexes[i].related_table_page == 0) continue;
+      table.set_related_table_page(i, ids_.page(indexes[i].related_table_page).value_or(0));
+    }
+  }
+
+  void write_rows() {
+    for (const OpenTable& table : open_) {
+      const SalvagedTable& source = *table.source;
+      const ColumnOrder order(source.def, table.writer->columns());
+      const std::size_t object_id = source.name == "MSysACEs" ? column_position(source.def, "ObjectId") : SIZE_MAX;
+      std::size_t at = 0;
+      salvage_.for_each_row(source, [&](ProvedRow&& row) {
+        const RowPointer where = source.rows[at++];
+        const std::int32_t recid = record_id(where.page, where.row);
+        if (object_id != SIZE_MAX && !remap_access_entry(row.values, object_id, recid)) return;
+        const std::vector<Value> values = order.by_number(row.values);
+        add_row(*table.writer, source.name, values, errors_, recid);
+      });
+      for (const TableWriter::EmptyIndex& index : table.writer->indexes_left_empty()) {
+        record(errors_, SalvageCode::IndexLeftEmpty, source.name,
+               "Index " + std::to_string(source.def.real_indexes[index.real_index].number) +
+                   " keeps its definition but has no entries: " + index.reason +
+                   "; it must be rebuilt by an engine that knows its sort order");
+      }
+      writer_.finish_table(*table.writer);
+    }
+  }
+
+  // An access entry names its object by catalog Id: a table's moves with
+  // it, and one naming a table that was lost would otherwise grant its
+  // rights to whatever table now has that page.
+  bool remap_access_entry(std::vector<Value>& row, std::size_t at, std::int32_t recid) {
+    auto* id = std::get_if<std::int32_t>(&row[at].data);
+    if (id == nullptr) return true;
+    if (const auto moved = ids_.id(*id)) {
+      *id = *moved;
+      return true;
+    }
+    if (*id < 0 || static_cast<std::uint32_t>(*id) > kIdPageMask || !lost_pages_.count(static_cast<std::uint32_t>(*id))) {
+      return true;
+    }
+    record(errors_, SalvageCode::RowDropped, "MSysACEs",
+           "An access entry for the lost table with id " + std::to_string(*id) + " was dropped", recid);
+    return false;
+  }
+
+  void write_catalog_and_errors() {
+    const TableDef& catalog = db_.catalog;
+    const std::size_t id = column_position(catalog, "Id");
+    const std::size_t type = column_position(catalog, "Type");
+    const std::size_t name = column_position(catalog, "Name");
+    std::optional<std::vector<Value>> catalog_own_row;
+    for (std::vector<Value> row : db_.catalog_rows) {
+      const auto* kind = field<std::int16_t>(row, type);
+      if (kind && *kind == kTableObject) {
+        auto* value = std::get_if<std::int32_t>(&row[id].data);
+        if (value == nullptr) continue;
+        const auto moved = ids_.id(*value);
+        if (!moved) continue;  // its table could not be written; already reported
+        *value = *moved;
+        const auto* text = field<std::string>(row, name);
+        if (*value == static_cast<std::int32_t>(kCatalogPage) && text) catalog_own_row = row;
+      }
+      std::vector<Value> values = catalog_columns_->by_number(row);
+      add_row(*catalog_, "MSysObjects", values, errors_);
+    }
+    // The error table last among the tables, so that it lists what writing
+    // the others refused.
+    if (!errors_.empty()) write_error_table(catalog_own_row);
+    writer_.finish_table(*catalog_);
+  }
+
+  // MSysCompactError, a system table like the catalog itself: its catalog
+  // row copies the catalog's own (parent, owner, flags) where that survived.
+  void write_error_table(const std::optional<std::vector<Value>>& catalog_own_row) {
+    const TableDef& catalog = db_.catalog;
+    TableDef def = compact_error_table_def(db_.header.version, db_.header.code_page, db_.header.sort_order);
+    TableWriter& table = writer_.begin_table(def);
+
+    std::vector<Value> entry;
+    if (catalog_own_row) {
+      entry = *catalog_own_row;
+      for (const char* cleared : {"Lv", "LvProp", "LvModule", "LvExtra"}) {
+        const std::size_t at = column_position(catalog, cleared);
+        if (at < entry.size()) entry[at] = Value::null(catalog.columns[at].type);
+      }
+    } else {
+      for (const ColumnDef& column : catalog.columns) entry.push_back(Value::null(column.type));
+      set(entry, "ParentId", tables_container());
+      set(entry, "Flags", kSystemObjectFlags);
+    }
+    set(entry, "Id", static_cast<std::int32_t>(table.page()));
+    set(entry, "Name", std::string(kCompactErrorTableName));
+    set(entry, "Type", kTableObject);
+    set(entry, "DateCreate", DateTime{now_as_date()});
+    set(entry, "DateUpdate", DateTime{now_as_date()});
+    std::vector<Value> values = catalog_columns_->by_number(entry);
+    add_row(*catalog_, "MSysObjects", values, errors_);
+
+    for (const CompactErrorEntry& error : errors_) {
+      table.add_row(compact_error_row(table.columns(), error));
+    }
+    writer_.finish_table(table);
+  }
+
+  template <typename T>
+  void set(std::vector<Value>& row, const char* column, T value) {
+    const std::size_t at = column_position(db_.catalog, column);
+    if (at < row.size()) row[at].data = value;
+  }
+
+  std::int32_t tables_container() const {
+    const std::size_t parent = column_position(db_.catalog, "ParentId");
+    const std::size_t type = column_position(db_.catalog, "Type");
+    for (const auto& row : db_.catalog_rows) {
+      const auto* kind = field<std::int16_t>(row, type);
+      const auto* value = field<std::int32_t>(row, parent);
+      if (kind && value && *kind == kTableObject) return *value;
+    }
+    return 0;
+  }
+
+  const Salvage& salvage_;
+  const SalvagedDatabase& db_;
+  std::vector<CompactErrorEntry>& errors_;
+  DatabaseWriter writer_;
+  TableWriter* catalog_ = nullptr;
+  std::unique_ptr<ColumnOrder> catalog_columns_;
+  std::vector<OpenTable> open_;
+  IdMap ids_;
+  std::set<std::uint32_t> lost_pages_;
+};
+
+}  // namespace
+
+void write_salvaged_database(const Salvage& salvage, std::vector<CompactErrorEntry>& errors, File& out) {
+  SalvageWriter(salvage, errors, out).run();
+}
+
+}  // namespace jet
