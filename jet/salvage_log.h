@@ -35,6 +35,7 @@ enum class SalvageCode : std::int32_t {
   TruncatedFile = 1012,          // a partial last page, or references past the end
   InterruptedWriteCleared = 1013,
   IndexLeftEmpty = 1014,         // an index whose keys cannot be encoded, kept without entries
+  PropertiesDropped = 1015,      // an object's property blob that no longer decodes
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

@@ -10,6 +10,7 @@
 #include "jet/compact_error_table.h"
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/properties.h"
 
 namespace jet {
 
@@ -252,6 +253,7 @@ class SalvageWriter {
     const std::size_t name = column_position(catalog, "Name");
     std::optional<std::vector<Value>> catalog_own_row;
     for (std::vector<Value> row : db_.catalog_rows) {
+      drop_damaged_properties(row);
       const auto* kind = field<std::int16_t>(row, type);
       if (kind && *kind == kTableObject) {
         auto* value = std::get_if<std::int32_t>(&row[id].data);
@@ -269,6 +271,25 @@ class SalvageWriter {
     // the others refused.
     if (!errors_.empty()) write_error_table(catalog_own_row);
     writer_.finish_table(*catalog_);
+  }
+
+  // An object's property blob kept only in part (its long value cut short)
+  // no longer decodes, and readers that meet it give up on the whole
+  // catalog: the object keeps its default properties instead.
+  void drop_damaged_properties(std::vector<Value>& row) {
+    const std::size_t at = column_position(db_.catalog, "LvProp");
+    const auto* blob = field<std::vector<std::uint8_t>>(row, at);
+    if (blob == nullptr) return;
+    try {
+      decode_properties(db_.header.version, *blob);
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Corrupt) throw;
+      const auto* object = field<std::string>(row, column_position(db_.catalog, "Name"));
+      record(errors_, SalvageCode::PropertiesDropped, "MSysObjects",
+             "The properties of " + (object ? *object : std::string("an object")) + " do not decode (" + e.what() +
+                 "); it keeps its default properties");
+      row[at] = Value::null(row[at].type);
+    }
   }
 
   // MSysCompactError, a system table like the catalog itself: its catalog
