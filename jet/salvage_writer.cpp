@@ -177,22 +177,27 @@ class SalvageWriter {
         if (e.code() != ErrorCode::InvalidArgument && e.code() != ErrorCode::Corrupt) throw;
         record(errors_, SalvageCode::TableDefinitionLost, table.name,
                "The table's definition cannot be written (" + std::string(e.what()) + "); the table and its rows are lost");
-        lost_pages_.insert(table.def.page);
       }
     }
     // Foreign keys name their related table by its definition page.
     for (const OpenTable& table : open_) remap_related_tables(*table.writer);
   }
 
-  // The catalog Id of each table salvage kept, by definition page.
-  std::map<std::uint32_t, std::int32_t> table_ids_by_page() const {
+  // The catalog Id of each table salvage kept, by definition page; the ids
+  // of every other object are noted as they are.
+  std::map<std::uint32_t, std::int32_t> table_ids_by_page() {
     std::map<std::uint32_t, std::int32_t> ids;
     const std::size_t id = column_position(db_.catalog, "Id");
     const std::size_t type = column_position(db_.catalog, "Type");
     for (const auto& row : db_.catalog_rows) {
       const auto* kind = field<std::int16_t>(row, type);
       const auto* value = field<std::int32_t>(row, id);
-      if (kind && value && *kind == kTableObject) ids[static_cast<std::uint32_t>(*value) & kIdPageMask] = *value;
+      if (value == nullptr) continue;
+      if (kind && *kind == kTableObject) {
+        ids[static_cast<std::uint32_t>(*value) & kIdPageMask] = *value;
+      } else {
+        other_object_ids_.insert(*value);
+      }
     }
     return ids;
   }
@@ -229,8 +234,9 @@ class SalvageWriter {
   }
 
   // An access entry names its object by catalog Id: a table's moves with
-  // it, and one naming a table that was lost would otherwise grant its
-  // rights to whatever table now has that page.
+  // it. One naming no object that survives is dropped, since a lost
+  // table's old id is a page that another table may now have, and the
+  // entry would grant its rights to that table.
   bool remap_access_entry(std::vector<Value>& row, std::size_t at, std::int32_t recid) {
     auto* id = std::get_if<std::int32_t>(&row[at].data);
     if (id == nullptr) return true;
@@ -238,11 +244,10 @@ class SalvageWriter {
       *id = *moved;
       return true;
     }
-    if (*id < 0 || static_cast<std::uint32_t>(*id) > kIdPageMask || !lost_pages_.count(static_cast<std::uint32_t>(*id))) {
-      return true;
-    }
+    if (other_object_ids_.count(*id)) return true;
     record(errors_, SalvageCode::RowDropped, "MSysACEs",
-           "An access entry for the lost table with id " + std::to_string(*id) + " was dropped", recid);
+           "An access entry for the object with id " + std::to_string(*id) + ", which did not survive, was dropped",
+           recid);
     return false;
   }
 
@@ -350,7 +355,7 @@ class SalvageWriter {
   std::unique_ptr<ColumnOrder> catalog_columns_;
   std::vector<OpenTable> open_;
   IdMap ids_;
-  std::set<std::uint32_t> lost_pages_;
+  std::set<std::int32_t> other_object_ids_;
 };
 
 }  // namespace

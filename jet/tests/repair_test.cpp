@@ -19,6 +19,7 @@
 #include "jet/value.h"
 #include "jet/verify.h"
 #include "support/corpus.h"
+#include "support/database_content.h"
 #include "support/damage.h"
 #include "support/locking_child.h"
 #include "support/oracle_readers.h"
@@ -60,14 +61,14 @@ TEST(Repair, SoundSamplesKeepEveryRowTheirFormatAndTheirPermissions) {
     const std::string path = folder.file("data.mdb");
     std::filesystem::copy_file(sample, path);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    const auto before = user_rows(path);
+    const auto content = testing::database_content(path);
     const Version version = read_version(path);
 
     const MaintenanceReport report = repair(path);
 
     EXPECT_TRUE(report.errors.empty()) << report.errors.front().description;
     EXPECT_EQ(read_version(path), version);
-    EXPECT_EQ(user_rows(path), before);
+    EXPECT_EQ(testing::database_content(path), content);
     EXPECT_EQ(permissions(path), 0640u);
     // Nothing but the repaired file is left in the folder.
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"data.mdb"});

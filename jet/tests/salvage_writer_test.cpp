@@ -4,8 +4,6 @@
 // by the two independent readers.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 #include <string>
 
 #include "jet/compact_error_table.h"
@@ -14,40 +12,12 @@
 #include "jet/salvage_writer.h"
 #include "jet/verify.h"
 #include "support/corpus.h"
+#include "support/database_content.h"
 #include "support/oracle_readers.h"
 #include "support/temp_folder.h"
 
 namespace jet {
 namespace {
-
-using Content = std::map<std::string, std::multiset<std::string>>;
-
-// Every table's rows as canonical text, with the ids a rewrite may change
-// (catalog Id, MSysACEs ObjectId) replaced by the name of the object they
-// name, so that two copies of a database compare equal.
-Content content(const std::string& path) {
-  const auto db = Database::open(path);
-  std::map<std::int32_t, std::string> names;
-  for (const CatalogObject& object : db->catalog().objects()) names[object.id] = object.name;
-  Content out;
-  for (const CatalogObject& object : db->tables(true)) {
-    const Table table = db->table(object);
-    const auto& columns = table.columns();
-    auto& rows = out[object.name];
-    table.scan([&](RowPointer, std::vector<Value>& values) {
-      std::string line;
-      for (std::size_t i = 0; i < values.size(); ++i) {
-        const bool id = (object.name == "MSysObjects" && columns[i].name == "Id") ||
-                        (object.name == "MSysACEs" && columns[i].name == "ObjectId");
-        const auto* value = std::get_if<std::int32_t>(&values[i].data);
-        line += id && value && names.count(*value) ? "=" + names[*value] : canonical_text(values[i]);
-        line += "\x1f";
-      }
-      rows.insert(line);
-    });
-  }
-  return out;
-}
 
 TEST(SalvageWriter, SoundSamplesComeOutWholeAndReadEverywhere) {
   const auto samples = testing::corpus_files();
@@ -68,8 +38,8 @@ TEST(SalvageWriter, SoundSamplesComeOutWholeAndReadEverywhere) {
 
     const FindingList findings = verify(path);
     EXPECT_TRUE(findings.clean()) << format_report(findings);
-    const Content before = content(sample);
-    const Content after = content(path);
+    const auto before = testing::database_content(sample);
+    const auto after = testing::database_content(path);
     EXPECT_EQ(after, before);
     EXPECT_EQ(after.count(kCompactErrorTableName), 0u) << "nothing was lost, so there is no error table";
 
