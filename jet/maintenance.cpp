@@ -8,6 +8,9 @@
 // result's MSysCompactError table.
 #include "jet/maintenance.h"
 
+#include <optional>
+#include <regex>
+
 #include "jet/atomic_replace.h"
 #include "jet/compactor.h"
 #include "jet/error.h"
@@ -22,29 +25,60 @@ namespace jet {
 
 namespace {
 
-// Nothing above info: what Access routinely leaves behind, and no damage.
-bool verifies_clean(const File& file) {
+// The verifier's findings, or none for a header that does not decode (salvage
+// then decides what the file is).
+std::optional<FindingList> findings_of(const File& file) {
   try {
-    return verify(file).clean();
+    return verify(file);
   } catch (const Error& e) {
     if (e.code() == ErrorCode::Io) throw;
-    return false;  // a header that does not decode: salvage decides
+    return std::nullopt;
   }
 }
 
-MaintenanceReport salvage_into(const File& input, File& out) {
+// The name of the table whose definition page a finding names, if any.
+std::string table_named_in(const Finding& finding, const SalvagedDatabase& db) {
+  static const std::regex page(R"(table defined on page (\d+))");
+  std::smatch match;
+  if (!std::regex_search(finding.message, match, page)) return "";
+  const auto number = static_cast<std::uint32_t>(std::stoul(match[1].str()));
+  for (const SalvagedTable& table : db.tables) {
+    if (table.def.page == number) return table.name;
+  }
+  return "";
+}
+
+// Salvage reads no index: it builds every one afresh from the surviving
+// rows, which mends whatever the verifier found wrong in the old ones. The
+// report says what was mended.
+void record_rebuilt_indexes(const FindingList& findings, const SalvagedDatabase& db,
+                            std::vector<CompactErrorEntry>& errors) {
+  SalvageLog log;
+  for (const Finding& finding : findings.items()) {
+    if (finding.severity == Severity::Info || finding.structure.find("index") == std::string::npos) continue;
+    log.record(SalvageCode::IndexRebuilt, table_named_in(finding, db),
+               "A damaged index was rebuilt from the rows: " + format_finding(finding));
+  }
+  const auto entries = log.entries();
+  errors.insert(errors.end(), entries.begin(), entries.end());
+}
+
+MaintenanceReport salvage_into(const File& input, const std::optional<FindingList>& findings, File& out) {
   const Salvage salvage(input);
   MaintenanceReport report;
   report.version = salvage.database().header.version;
   report.source_bytes = input.size();
   report.errors = salvage.database().errors;
+  if (findings) record_rebuilt_indexes(*findings, salvage.database(), report.errors);
   write_salvaged_database(salvage, report.errors, out);
   report.result_bytes = out.size();
   return report;
 }
 
 MaintenanceReport rewrite(const File& input, File& out) {
-  if (verifies_clean(input)) {
+  const std::optional<FindingList> findings = findings_of(input);
+  // Nothing above info: what Access routinely leaves behind, and no damage.
+  if (findings && findings->clean()) {
     try {
       MaintenanceReport report = compact_database(input, out);
       // The compactor leaves out what it cannot read; salvage may keep
@@ -55,7 +89,7 @@ MaintenanceReport rewrite(const File& input, File& out) {
     }
     out.truncate(0);
   }
-  return salvage_into(input, out);
+  return salvage_into(input, findings, out);
 }
 
 }  // namespace
