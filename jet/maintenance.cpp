@@ -9,7 +9,7 @@
 #include "jet/maintenance.h"
 
 #include <optional>
-#include <regex>
+#include <cctype>
 
 #include "jet/atomic_replace.h"
 #include "jet/compactor.h"
@@ -38,10 +38,13 @@ std::optional<FindingList> findings_of(const File& file) {
 
 // The name of the table whose definition page a finding names, if any.
 std::string table_named_in(const Finding& finding, const SalvagedDatabase& db) {
-  static const std::regex page(R"(table defined on page (\d+))");
-  std::smatch match;
-  if (!std::regex_search(finding.message, match, page)) return "";
-  const auto number = static_cast<std::uint32_t>(std::stoul(match[1].str()));
+  static const std::string kPhrase = "table defined on page ";
+  const std::size_t at = finding.message.find(kPhrase);
+  if (at == std::string::npos) return "";
+  std::uint32_t number = 0;
+  for (std::size_t i = at + kPhrase.size(); i < finding.message.size() && std::isdigit(static_cast<unsigned char>(finding.message[i])) && number < 0x1000000; ++i) {
+    number = number * 10 + static_cast<std::uint32_t>(finding.message[i] - '0');
+  }
   for (const SalvagedTable& table : db.tables) {
     if (table.def.page == number) return table.name;
   }
