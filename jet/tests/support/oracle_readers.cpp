@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 namespace jet::testing {
@@ -31,12 +30,6 @@ std::string shell_quoted(const std::string& path) { return "'" + path + "'"; }
 const std::string kOracle = std::string(JET_SOURCE_DIR) + "/tests/oracle";
 
 }  // namespace
-
-bool have_mdbtools() { return run("command -v mdb-export >/dev/null").status == 0; }
-
-bool have_mdb_reader() {
-  return run("command -v node >/dev/null").status == 0 && std::filesystem::exists(kOracle + "/node_modules/mdb-reader");
-}
 
 static std::size_t count(const std::string& text, const std::string& what) {
   std::size_t n = 0;

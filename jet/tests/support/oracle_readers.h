@@ -6,10 +6,9 @@
 #include <map>
 #include <string>
 
-namespace jet::testing {
+#include "support/external_readers.h"  // have_mdbtools, have_mdb_reader
 
-bool have_mdbtools();
-bool have_mdb_reader();
+namespace jet::testing {
 
 // What one reader made of a file: the rows it read per table, and per table
 // (or "" for the whole file) the error that stopped it.
