@@ -22,14 +22,9 @@
 #include "jet/error.h"
 #include "jet/file.h"
 #include "jet/salvage.h"
+#include "jet/salvage_writer.h"
 #include "jet/verify.h"
 
-// The salvage writer arrives on its own branch; until it is in the tree the
-// target checks salvage alone.
-#if __has_include("jet/salvage_writer.h")
-#include "jet/salvage_writer.h"
-#define JET_FUZZ_WRITES_SALVAGE 1
-#endif
 
 namespace {
 
@@ -67,7 +62,6 @@ void decode_every_row(const jet::Salvage& salvage) {
   }
 }
 
-#ifdef JET_FUZZ_WRITES_SALVAGE
 jet::MemoryFile write_salvaged(const jet::Salvage& salvage) {
   jet::MemoryFile out;
   std::vector<jet::CompactErrorEntry> errors = salvage.database().errors;
@@ -93,7 +87,6 @@ void require_sound(const jet::MemoryFile& out) {
     violated("reading the written database raised " + describe(error));
   }
 }
-#endif
 
 }  // namespace
 
@@ -102,8 +95,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::unique_ptr<jet::Salvage> salvaged = salvage(image);
   if (!salvaged) return 0;
   decode_every_row(*salvaged);
-#ifdef JET_FUZZ_WRITES_SALVAGE
   require_sound(write_salvaged(*salvaged));
-#endif
   return 0;
 }
