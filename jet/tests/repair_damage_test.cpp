@@ -6,12 +6,8 @@
 // run on the generated sources and on one sample of each format only, since
 // each costs a few processes a case.
 //
-// Disabled until repair and compaction pass it; run them with
-// --gtest_also_run_disabled_tests --gtest_filter='*RepairDamage*'. What they
-// find today: a damaged header makes both refuse the file (the salvage of
-// the header is not reached), a damaged index page leaves the rebuilt index
-// with no entries (the verifier warns "0 entries for 120 rows"), and the
-// classes that drop rows fail on the same grounds.
+// A table that a reader already fails on in the sound file is not held
+// against the repair.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -51,6 +47,10 @@ Output read_output(const std::string& path) {
     }
   }
   return out;
+}
+
+void expect_no_new_failures(const std::set<std::string>& sound, const std::set<std::string>& repaired) {
+  for (const std::string& failure : repaired) EXPECT_TRUE(sound.count(failure)) << failure;
 }
 
 // The samples the external readers also check the repair of.
@@ -108,7 +108,7 @@ class RepairDamage : public ::testing::TestWithParam<DamageCase> {
   std::string damaged_path_;
 };
 
-TEST_P(RepairDamage, DISABLED_CompactionIntoANewFileKeepsEveryIntactRow) {
+TEST_P(RepairDamage, CompactionIntoANewFileKeepsEveryIntactRow) {
   std::string compacted = folder_.file("compacted.mdb");
   try {
     compact(damaged_path_, compacted);
@@ -118,7 +118,7 @@ TEST_P(RepairDamage, DISABLED_CompactionIntoANewFileKeepsEveryIntactRow) {
   check_output(compacted, "compacted");
 }
 
-TEST_P(RepairDamage, DISABLED_RepairInPlaceKeepsEveryIntactRowAndReadsEverywhere) {
+TEST_P(RepairDamage, RepairInPlaceKeepsEveryIntactRowAndReadsEverywhere) {
   try {
     repair(damaged_path_);
   } catch (const Error& e) {
@@ -128,14 +128,13 @@ TEST_P(RepairDamage, DISABLED_RepairInPlaceKeepsEveryIntactRowAndReadsEverywhere
   std::size_t source = std::get<0>(GetParam());
   bool external = damage_source_generated(source) || source_name_is_sampled(damage_source_name(source));
   if (!external) return;
-  if (have_mdbtools()) {
-    auto failure = mdbtools_failure(damaged_path_);
-    EXPECT_FALSE(failure) << *failure;
-  }
-  if (have_mdb_reader()) {
-    auto failure = mdb_reader_failure(damaged_path_);
-    EXPECT_FALSE(failure) << *failure;
-  }
+  // A table a reader already fails on in the sound file (mdb-reader has no
+  // decoder for some column types of Access's own system tables) is the
+  // reader's limit, not the repair's.
+  std::string sound_path = folder_.file("sound.mdb");
+  write_file_bytes(sound_path, *damage_source_image(source));
+  if (have_mdbtools()) expect_no_new_failures(mdbtools_failures(sound_path), mdbtools_failures(damaged_path_));
+  if (have_mdb_reader()) expect_no_new_failures(mdb_reader_failures(sound_path), mdb_reader_failures(damaged_path_));
 }
 
 INSTANTIATE_TEST_SUITE_P(ClassBySource, RepairDamage, all_damage_cases(), damage_case_name);

@@ -45,31 +45,33 @@ bool have_mdb_reader() {
   return run("command -v node").status == 0 && std::filesystem::exists(kOracle + "/node_modules/mdb-reader");
 }
 
-std::optional<std::string> mdbtools_failure(const std::string& path) {
+std::set<std::string> mdbtools_failures(const std::string& path) {
   // -S lists the system tables too.
   Outcome tables = run("mdb-tables -1 -S " + shell_quoted(path));
-  if (tables.status != 0) return "mdb-tables fails on the file";
+  if (tables.status != 0) return {"mdb-tables fails on the file"};
+  std::set<std::string> failures;
   std::istringstream lines(tables.out);
   for (std::string table; std::getline(lines, table);) {
     if (table.empty()) continue;
     if (run("mdb-export " + shell_quoted(path) + " " + shell_quoted(table) + " >/dev/null").status != 0) {
-      return "mdb-export fails on table " + table;
+      failures.insert("mdb-export fails on table " + table);
     }
   }
-  return std::nullopt;
+  return failures;
 }
 
-std::optional<std::string> mdb_reader_failure(const std::string& path) {
+std::set<std::string> mdb_reader_failures(const std::string& path) {
   Outcome dump = run("node " + shell_quoted(kOracle + "/dump.mjs") + " " + shell_quoted(path));
-  if (dump.status != 0) return "mdb-reader cannot open the file";
+  if (dump.status != 0) return {"mdb-reader cannot open the file"};
+  std::set<std::string> failures;
   std::istringstream lines(dump.out);
   for (std::string line; std::getline(lines, line);) {
     if (line.find("\"error\":") != std::string::npos && line.rfind("{\"table\":", 0) == 0 &&
         line.find("\"row\":") == std::string::npos) {
-      return "mdb-reader fails on " + line;
+      failures.insert("mdb-reader fails on " + line);
     }
   }
-  return std::nullopt;
+  return failures;
 }
 
 }  // namespace jet::testing

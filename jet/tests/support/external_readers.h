@@ -3,7 +3,7 @@
 // Each reads every table of a file and says what went wrong, if anything.
 #pragma once
 
-#include <optional>
+#include <set>
 #include <string>
 
 namespace jet::testing {
@@ -11,10 +11,10 @@ namespace jet::testing {
 bool have_mdbtools();
 bool have_mdb_reader();
 
-// The first table mdb-export fails on (or mdb-tables failing), as a message;
-// nothing when every table reads.
-std::optional<std::string> mdbtools_failure(const std::string& path);
-// The same for mdb-reader: failing to open the file or any table.
-std::optional<std::string> mdb_reader_failure(const std::string& path);
+// One message for each table mdb-export fails on (or one for mdb-tables
+// failing); empty when every table reads.
+std::set<std::string> mdbtools_failures(const std::string& path);
+// The same for mdb-reader: failing to open the file, or each table it fails on.
+std::set<std::string> mdb_reader_failures(const std::string& path);
 
 }  // namespace jet::testing
