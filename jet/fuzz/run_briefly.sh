@@ -19,7 +19,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$artifacts"
 status=0
-"$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 \
+# libFuzzer's own failure status is 77, which CTest would read as skipped.
+"$fuzzer" -error_exitcode=1 -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=256 \
   -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" "$seeds" || status=$?
 if [[ $status -ne 0 ]]; then
   echo "fuzzing failed; replay the saved input with: $fuzzer $artifacts/<crash-file>"
