@@ -6,6 +6,7 @@
 
 #include "jet/catalog_definition.h"
 #include "jet/error.h"
+#include "jet/salvage_definition.h"
 #include "jet/salvage_header.h"
 #include "jet/salvage_pages.h"
 #include "jet/salvage_table.h"
@@ -67,42 +68,6 @@ std::optional<std::vector<bool>> read_free_pages(const Pager& pager) {
     if (e.code() == ErrorCode::Io) throw;
     return std::nullopt;
   }
-}
-
-// Index definitions whose references do not hold: a real index whose key
-// names a column the table lacks, and a logical index over a real index the
-// definition lacks or that went for that reason. Neither has keys an index
-// could be built from. Dropping them loses no row; refusing the definition
-// for them would lose them all, and keeping them writes an unsound file.
-// Real indexes are numbered by position, so those that stay are renumbered.
-void drop_broken_indexes(TableDef& def, const std::string& table, SalvageLog& log) {
-  std::vector<std::optional<std::uint32_t>> renumbered(def.real_indexes.size());
-  std::vector<RealIndexDef> kept;
-  for (std::size_t position = 0; position < def.real_indexes.size(); ++position) {
-    const RealIndexDef& index = def.real_indexes[position];
-    auto missing = std::find_if(index.columns.begin(), index.columns.end(),
-                                [&](const IndexColumn& key) { return !def.column_by_number(key.column_number); });
-    if (missing != index.columns.end()) {
-      log.record(SalvageCode::IndexRebuilt, table,
-                 "Real index " + std::to_string(index.number) + " has a key column " +
-                     std::to_string(missing->column_number) + ", which the table lacks; the index was dropped");
-      continue;
-    }
-    renumbered[position] = static_cast<std::uint32_t>(kept.size());
-    kept.push_back(index);
-    kept.back().number = *renumbered[position];
-  }
-  std::erase_if(def.logical_indexes, [&](LogicalIndexDef& index) {
-    if (index.real_index < renumbered.size() && renumbered[index.real_index]) {
-      index.real_index = *renumbered[index.real_index];
-      return false;
-    }
-    log.record(SalvageCode::IndexRebuilt, table,
-               "Index " + std::to_string(index.number) + " names real index " + std::to_string(index.real_index) +
-                   ", which the table lacks or which was dropped; the index was dropped");
-    return true;
-  });
-  def.real_indexes = std::move(kept);
 }
 
 TableDef salvage_catalog_definition(const Pager& pager, const Header& header, SalvageLog& log) {
@@ -194,8 +159,9 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
     return std::nullopt;
   }
   table.def.page = page;
-  drop_broken_indexes(table.def, name, log);
-  TableContext context{*pages_, table.def, name, database_.header.code_page};
+  table.untrusted_columns = distrust_overlapping_fixed_columns(table.def, name, log);
+  drop_broken_indexes(table.def, name, log, table.untrusted_columns);
+  TableContext context{*pages_, table.def, name, database_.header.code_page, table.untrusted_columns};
   SalvagedRows rows = salvage_table_rows(context, log);
   table.rows = std::move(rows.slots);
   table.row_ends = std::move(rows.ends);
@@ -248,7 +214,7 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const std::st
 }
 
 void Salvage::for_each_row(const SalvagedTable& table, const std::function<void(ProvedRow&&)>& visit) const {
-  TableContext context{*pages_, table.def, table.name, database_.header.code_page};
+  TableContext context{*pages_, table.def, table.name, database_.header.code_page, table.untrusted_columns};
   for (RowPointer slot : table.rows) {
     auto end = table.row_ends.find(slot);
     auto row = read_salvaged_row(context, slot, end == table.row_ends.end() ? std::nullopt : std::optional(end->second));

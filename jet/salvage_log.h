@@ -36,6 +36,7 @@ enum class SalvageCode : std::int32_t {
   InterruptedWriteCleared = 1013,
   IndexLeftEmpty = 1014,         // an index whose keys cannot be encoded, kept without entries
   PropertiesDropped = 1015,      // an object's property blob that no longer decodes
+  ColumnValuesDropped = 1016,    // a column whose stored bytes overlap another's: its values are not read
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

@@ -39,6 +39,10 @@ ProvedRow prove_row(Bytes row, std::uint32_t page, const RowContext& context) {
   ProvedRow proved;
   proved.values.reserve(def.columns.size());
   for (const ColumnDef& column : def.columns) {
+    if (std::binary_search(context.unread_columns.begin(), context.unread_columns.end(), column.number)) {
+      proved.values.push_back(Value::null(column.type));
+      continue;
+    }
     ColumnBytes stored = column_bytes(layout, row, column, page);
     if (column.type == ColumnType::Boolean) {
       // The bitmap bit is the value; a row without the column reads null.

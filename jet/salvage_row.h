@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct RowContext {
   std::uint16_t code_page = 1252;  // Jet 3 text
   const LongValueRowFetcher& fetch_long_value_row;
   std::size_t max_chain_rows = 0;  // bounds a long-value chain walk
+  // Column numbers (ascending) whose stored values are not read: they give
+  // null whatever the row holds.
+  std::span<const std::uint16_t> unread_columns = {};
 };
 
 // Decodes row (stored on page) completely, or raises Corrupt saying which

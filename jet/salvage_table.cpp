@@ -42,7 +42,7 @@ std::optional<std::pair<Bytes, std::uint32_t>> resolve_slot(const TableContext& 
 }
 
 RowContext row_context(const TableContext& table, const LongValueRowFetcher& fetch) {
-  return RowContext{table.def, table.code_page, fetch, table.pages.page_count() * 256ull};
+  return RowContext{table.def, table.code_page, fetch, table.pages.page_count() * 256ull, table.untrusted_columns};
 }
 
 }  // namespace

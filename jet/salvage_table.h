@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct TableContext {
   const TableDef& def;
   std::string name;
   std::uint16_t code_page = 1252;
+  std::span<const std::uint16_t> untrusted_columns = {};  // see SalvagedTable
 };
 
 // The pages whose rows belong to the table; records in log when the usage

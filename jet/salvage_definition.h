@@ -1,0 +1,42 @@
+// Making a damaged table definition one that can be written soundly.
+//
+// Salvage reads a table's rows by the definition it found, and the database
+// writer lays them out again by the definition salvage gives it. A damaged
+// definition can contradict itself in ways that break either:
+//   - fixed-length columns whose places in the row overlap read each other's
+//     bytes: whichever of them the damage moved, nothing decoded from those
+//     bytes can be told right from wrong. Every column of such an overlap is
+//     kept (number, name, type and flags as they are) but its values are
+//     not read: rows give it null. It moves to a free place after the other
+//     fixed columns, so that the written definition has no overlap;
+//   - an index keyed on a column the table lacks has no keys to build from,
+//     and one keyed on a column without values cannot keep a promise of a
+//     unique or present key: both are dropped. Dropping an index loses no
+//     row; refusing the definition for it would lose them all.
+// Every change is recorded in the log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jet/salvage_log.h"
+#include "jet/table_def.h"
+
+namespace jet {
+
+// Moves the fixed columns that overlap another to free places and returns
+// their numbers (ascending): the columns whose stored values are not to be
+// read. A column for which no place is left within half of what one row can
+// hold is removed from the definition.
+std::vector<std::uint16_t> distrust_overlapping_fixed_columns(TableDef& def, const std::string& table,
+                                                              SalvageLog& log);
+
+// Drops the real indexes keyed on a column the table lacks, and those keyed
+// on an untrusted column (ascending numbers) that require a unique, present
+// or primary key; then the logical indexes over a real index the table
+// lacks or that went. The real indexes that stay are renumbered by position.
+void drop_broken_indexes(TableDef& def, const std::string& table, SalvageLog& log,
+                         const std::vector<std::uint16_t>& untrusted_columns = {});
+
+}  // namespace jet
