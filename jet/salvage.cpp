@@ -159,7 +159,7 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
     return std::nullopt;
   }
   table.def.page = page;
-  table.untrusted_columns = distrust_overlapping_fixed_columns(table.def, name, log);
+  table.untrusted_columns = repair_column_layout(table.def, name, log);
   drop_broken_indexes(table.def, name, log, table.untrusted_columns);
   TableContext context{*pages_, table.def, name, database_.header.code_page, table.untrusted_columns};
   SalvagedRows rows = salvage_table_rows(context, log);

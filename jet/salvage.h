@@ -48,9 +48,9 @@ struct SalvagedTable {
   std::string name;
   TableDef def;  // def.page: its definition page in the damaged file (its catalog Id)
   bool recovered_name = false;  // found by its definition page, not its catalog row
-  // Fixed columns whose stored bytes overlap another's by the damaged
-  // definition (ascending numbers): their values are not read, and rows
-  // give them null (jet/salvage_definition.h).
+  // Columns whose stored bytes overlap another's by the damaged definition
+  // (ascending numbers): their values are not read, and rows give them
+  // null (jet/salvage_definition.h).
   std::vector<std::uint16_t> untrusted_columns;
   // The slots of the rows that survive, in file order (an overflow slot
   // stands for the row its pointer leads to).

@@ -1,6 +1,7 @@
 #include "jet/salvage_definition.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <tuple>
 
@@ -51,25 +52,53 @@ std::vector<std::pair<FixedRange, FixedRange>> overlapping(std::vector<FixedRang
   return found;
 }
 
-}  // namespace
+// The first column number, and the first variable-length slot, that no row
+// can have: a row counts its columns and its variable-length values in one
+// byte in Jet 3 and in two in Jet 4.
+std::uint32_t no_place(Version version) { return version == Version::Jet3 ? 0xFF : 0xFFFF; }
 
-std::vector<std::uint16_t> distrust_overlapping_fixed_columns(TableDef& def, const std::string& table,
-                                                              SalvageLog& log) {
+// Access keeps at most 255 columns in a table, deleted ones included.
+constexpr std::uint16_t kMostColumns = 255;
+
+// What becomes of each column of a definition, by position.
+struct ColumnFates {
+  std::vector<bool> untrusted;  // its stored values are not read
+  std::vector<bool> removed;    // it leaves the definition
+
+  explicit ColumnFates(std::size_t columns) : untrusted(columns, false), removed(columns, false) {}
+};
+
+std::string values_fate(const ColumnDef& column) {
+  // The writer numbers an AutoNumber given null.
+  return column.is_autonumber() && column.type == ColumnType::Long ? "they were numbered afresh"
+                                                                    : "they were left empty";
+}
+
+void drop_columns_numbered_past_a_row(const TableDef& def, const std::string& table, SalvageLog& log,
+                                      ColumnFates& fates) {
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    if (def.columns[i].number < no_place(def.version)) continue;
+    fates.removed[i] = true;
+    log.record(SalvageCode::ColumnValuesDropped, table,
+               column_label(def.columns[i]) + " has a number no row can hold, so it can have no values; the column was dropped");
+  }
+}
+
+void move_overlapping_fixed_columns(TableDef& def, const std::string& table, SalvageLog& log, ColumnFates& fates) {
   std::vector<FixedRange> ranges;
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& column = def.columns[i];
-    const std::size_t size = column.is_fixed_length() ? fixed_column_size(column) : 0;
+    const std::size_t size = column.is_fixed_length() && !fates.removed[i] ? fixed_column_size(column) : 0;
     if (size != 0) ranges.push_back({i, column.fixed_offset, column.fixed_offset + size});
   }
   const auto overlaps = overlapping(ranges);
-  if (overlaps.empty()) return {};
+  if (overlaps.empty()) return;
 
-  std::vector<bool> untrusted(def.columns.size(), false);
-  for (const auto& [range, other] : overlaps) untrusted[range.column] = true;
+  for (const auto& [range, other] : overlaps) fates.untrusted[range.column] = true;
   // The others keep their places; the untrusted ones follow them in turn.
   std::size_t free_from = 0;
   for (const FixedRange& range : ranges) {
-    if (!untrusted[range.column]) free_from = std::max(free_from, range.end);
+    if (!fates.untrusted[range.column]) free_from = std::max(free_from, range.end);
   }
   // Every row keeps room for the untrusted columns' bytes, null or not: a
   // fixed area past half of what a row can hold would crowd out the rows'
@@ -80,7 +109,6 @@ std::vector<std::uint16_t> distrust_overlapping_fixed_columns(TableDef& def, con
   std::stable_sort(by_size.begin(), by_size.end(), [](const auto& a, const auto& b) {
     return a.first.end - a.first.start < b.first.end - b.first.start;
   });
-  std::vector<bool> removed(def.columns.size(), false);
   for (const auto& [range, other] : by_size) {
     ColumnDef& column = def.columns[range.column];
     std::string description = column_label(column) + " shares bytes of the row with " +
@@ -88,27 +116,78 @@ std::vector<std::uint16_t> distrust_overlapping_fixed_columns(TableDef& def, con
                               " by the table's definition, so its values cannot be trusted; ";
     const std::size_t size = range.end - range.start;
     if (free_from + size > limit) {
-      removed[range.column] = true;
+      fates.removed[range.column] = true;
       description += "no place is left for it in a row, and the column was dropped";
     } else {
       column.fixed_offset = static_cast<std::uint16_t>(free_from);
       free_from += size;
-      description += column.is_autonumber() && column.type == ColumnType::Long ? "they were numbered afresh"
-                                                                                : "they were left empty";
+      description += values_fate(column);
     }
     log.record(SalvageCode::ColumnValuesDropped, table, description);
   }
+}
+
+// Variable-length columns sharing a slot of the row's offset table read the
+// same bytes, and one whose slot no row can have would make the definition
+// unwritable: both kinds move to fresh slots after the others'.
+void move_shared_variable_columns(TableDef& def, const std::string& table, SalvageLog& log, ColumnFates& fates) {
+  std::map<std::uint16_t, std::vector<std::size_t>> by_slot;
+  for (std::size_t i = 0; i < def.columns.size(); ++i) {
+    if (def.columns[i].is_variable_length() && !fates.removed[i]) by_slot[def.columns[i].variable_index].push_back(i);
+  }
+  std::uint32_t free_slot = 0;
+  std::vector<std::pair<std::size_t, std::string>> moving;  // position, why
+  for (const auto& [slot, columns] : by_slot) {
+    if (columns.size() == 1 && slot < no_place(def.version)) {
+      free_slot = std::max<std::uint32_t>(free_slot, slot + 1u);
+      continue;
+    }
+    for (std::size_t at : columns) {
+      const std::size_t other = at == columns.front() && columns.size() > 1 ? columns[1] : columns.front();
+      moving.emplace_back(at, other != at ? "shares its variable-length value with " + column_label(def.columns[other])
+                                          : std::string("has its variable-length value at a place no row has"));
+    }
+  }
+  for (const auto& [at, why] : moving) {
+    ColumnDef& column = def.columns[at];
+    fates.untrusted[at] = true;
+    std::string description = column_label(column) + " " + why + " by the table's definition, so its values cannot be trusted; ";
+    if (free_slot >= no_place(def.version)) {
+      fates.removed[at] = true;
+      description += "no place is left for it in a row, and the column was dropped";
+    } else {
+      column.variable_index = static_cast<std::uint16_t>(free_slot++);
+      description += values_fate(column);
+    }
+    log.record(SalvageCode::ColumnValuesDropped, table, description);
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint16_t> repair_column_layout(TableDef& def, const std::string& table, SalvageLog& log) {
+  ColumnFates fates(def.columns.size());
+  drop_columns_numbered_past_a_row(def, table, log, fates);
+  move_overlapping_fixed_columns(def, table, log, fates);
+  move_shared_variable_columns(def, table, log, fates);
 
   std::vector<std::uint16_t> numbers;
   std::vector<ColumnDef> kept;
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
-    if (removed[i]) continue;
-    if (untrusted[i]) numbers.push_back(def.columns[i].number);
+    if (fates.removed[i]) continue;
+    if (fates.untrusted[i]) numbers.push_back(def.columns[i].number);
     kept.push_back(std::move(def.columns[i]));
   }
   def.columns = std::move(kept);
   std::sort(numbers.begin(), numbers.end());
   return numbers;
+}
+
+void fit_column_count(TableDef& def) {
+  if (def.max_columns <= kMostColumns) return;
+  std::uint16_t needed = 0;
+  for (const ColumnDef& column : def.columns) needed = std::max<std::uint16_t>(needed, column.number + 1u);
+  def.max_columns = needed;
 }
 
 void drop_broken_indexes(TableDef& def, const std::string& table, SalvageLog& log,

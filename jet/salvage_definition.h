@@ -3,12 +3,13 @@
 // Salvage reads a table's rows by the definition it found, and the database
 // writer lays them out again by the definition salvage gives it. A damaged
 // definition can contradict itself in ways that break either:
-//   - fixed-length columns whose places in the row overlap read each other's
-//     bytes: whichever of them the damage moved, nothing decoded from those
-//     bytes can be told right from wrong. Every column of such an overlap is
-//     kept (number, name, type and flags as they are) but its values are
-//     not read: rows give it null. It moves to a free place after the other
-//     fixed columns, so that the written definition has no overlap;
+//   - columns whose places in the row overlap (fixed columns sharing bytes,
+//     variable-length ones sharing a slot of the offset table) read each
+//     other's bytes: whichever of them the damage moved, nothing decoded
+//     from those bytes can be told right from wrong. Every column of such an
+//     overlap is kept (number, name, type and flags as they are) but its
+//     values are not read: rows give it null. It moves to a free place after
+//     the other columns, so that the written definition has no overlap;
 //   - an index keyed on a column the table lacks has no keys to build from,
 //     and one keyed on a column without values cannot keep a promise of a
 //     unique or present key: both are dropped. Dropping an index loses no
@@ -25,12 +26,23 @@
 
 namespace jet {
 
-// Moves the fixed columns that overlap another to free places and returns
-// their numbers (ascending): the columns whose stored values are not to be
-// read. A column for which no place is left within half of what one row can
-// hold is removed from the definition.
-std::vector<std::uint16_t> distrust_overlapping_fixed_columns(TableDef& def, const std::string& table,
-                                                              SalvageLog& log);
+// Finds the columns whose stored values cannot be told apart from another
+// column's, moves them to free places and returns their numbers
+// (ascending): the columns whose stored values are not to be read. These
+// are fixed columns whose bytes overlap another's, and variable-length
+// columns that share a slot of the row's offset table or have one no row
+// can hold. A fixed column for which no place is left within half of what
+// one row can hold, and a column numbered past what a row can hold, are
+// removed from the definition.
+std::vector<std::uint16_t> repair_column_layout(TableDef& def, const std::string& table, SalvageLog& log);
+
+// Every row the writer stores counts the table's highest column number ever
+// used (deleted columns included). Damage to that count would make each row
+// carry a null bitmap for thousands of columns, or more than a Jet 3 row can
+// count: past the 255 columns Access allows, the definition to be written
+// counts what its columns need. (Rows are proved against the count as
+// stored, which they may reach.)
+void fit_column_count(TableDef& def);
 
 // Drops the real indexes keyed on a column the table lacks, and those keyed
 // on an untrusted column (ascending numbers) that require a unique, present

@@ -11,6 +11,7 @@
 #include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/properties.h"
+#include "jet/salvage_definition.h"
 
 namespace jet {
 
@@ -168,6 +169,7 @@ class SalvageWriter {
       // AutoNumber continues after the highest value that remains: the
       // writer follows the values it is given from zero.
       def.next_autonumber = 0;
+      fit_column_count(def);
       try {
         TableWriter& writer = writer_.begin_table(def);
         open_.push_back(OpenTable{&table, &writer});
