@@ -213,17 +213,29 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const std::st
   return row;
 }
 
+namespace {
+
+ProvedRow read_again(const TableContext& context, const SalvagedTable& table, RowPointer slot) {
+  auto end = table.row_ends.find(slot);
+  auto row = read_salvaged_row(context, slot, end == table.row_ends.end() ? std::nullopt : std::optional(end->second));
+  if (!row) {
+    throw Error(ErrorCode::Io, "row " + std::to_string(slot.row) + " of page " + std::to_string(slot.page) +
+                                   " changed while the database was being salvaged");
+  }
+  return std::move(*row);
+}
+
+}  // namespace
+
 void Salvage::for_each_row(const SalvagedTable& table, const std::function<void(ProvedRow&&)>& visit) const {
   TableContext context{*pages_, table.def, table.name, database_.header.code_page, table.untrusted_columns};
-  for (RowPointer slot : table.rows) {
-    auto end = table.row_ends.find(slot);
-    auto row = read_salvaged_row(context, slot, end == table.row_ends.end() ? std::nullopt : std::optional(end->second));
-    if (!row) {
-      throw Error(ErrorCode::Io, "row " + std::to_string(slot.row) + " of page " + std::to_string(slot.page) +
-                                     " changed while the database was being salvaged");
-    }
-    visit(std::move(*row));
-  }
+  for (RowPointer slot : table.rows) visit(read_again(context, table, slot));
+}
+
+void Salvage::for_each_row_at(const SalvagedTable& table, std::span<const std::size_t> positions,
+                              const std::function<void(std::size_t, ProvedRow&&)>& visit) const {
+  TableContext context{*pages_, table.def, table.name, database_.header.code_page, table.untrusted_columns};
+  for (std::size_t position : positions) visit(position, read_again(context, table, table.rows.at(position)));
 }
 
 }  // namespace jet

@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,10 @@ class Salvage {
 
   // Decodes the surviving rows of table again, in the same order.
   void for_each_row(const SalvagedTable& table, const std::function<void(ProvedRow&&)>& visit) const;
+  // Decodes the surviving rows at the given positions of table.rows again,
+  // in that order.
+  void for_each_row_at(const SalvagedTable& table, std::span<const std::size_t> positions,
+                       const std::function<void(std::size_t position, ProvedRow&&)>& visit) const;
 
  private:
   struct CatalogColumns;

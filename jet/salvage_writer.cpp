@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 
@@ -10,6 +11,7 @@
 #include "jet/compact_error_table.h"
 #include "jet/database_writer.h"
 #include "jet/error.h"
+#include "jet/index_row_key.h"
 #include "jet/properties.h"
 #include "jet/salvage_definition.h"
 
@@ -217,22 +219,62 @@ class SalvageWriter {
       const SalvagedTable& source = *table.source;
       const ColumnOrder order(source.def, table.writer->columns());
       const std::size_t object_id = source.name == "MSysACEs" ? column_position(source.def, "ObjectId") : SIZE_MAX;
-      std::size_t at = 0;
-      salvage_.for_each_row(source, [&](ProvedRow&& row) {
-        const RowPointer where = source.rows[at++];
+      salvage_.for_each_row_at(source, row_order(source, *table.writer), [&](std::size_t at, ProvedRow&& row) {
+        const RowPointer where = source.rows[at];
         const std::int32_t recid = record_id(where.page, where.row);
         if (object_id != SIZE_MAX && !remap_access_entry(row.values, object_id, recid)) return;
         const std::vector<Value> values = order.by_number(row.values);
         add_row(*table.writer, source.name, values, errors_, recid);
       });
-      for (const TableWriter::EmptyIndex& index : table.writer->indexes_left_empty()) {
-        record(errors_, SalvageCode::IndexLeftEmpty, source.name,
-               "Index " + std::to_string(source.def.real_indexes[index.real_index].number) +
-                   " keeps its definition but has no entries: " + index.reason +
-                   "; it must be rebuilt by an engine that knows its sort order");
-      }
+      record_indexes_left_empty(*table.writer, source.name);
       writer_.finish_table(*table.writer);
     }
+  }
+
+  // The positions of a table's surviving rows in the order of its primary
+  // key, as compaction writes them, so that reading by key reads the pages
+  // in turn; file order where the table has no primary key or a key cannot
+  // be encoded. Rows with equal keys keep their file order. Costs a pass
+  // over the rows and their keys in memory.
+  std::vector<std::size_t> row_order(const SalvagedTable& source, const TableWriter& writer) const {
+    std::vector<std::size_t> order(source.rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const TableDef& def = writer.definition();
+    const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                      [](const LogicalIndexDef& index) { return index.is_primary_key(); });
+    if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return order;
+    const RealIndexDef& index = def.real_indexes[primary->real_index];
+    std::map<std::uint16_t, std::size_t> place;  // a column's place in a salvaged row, by number
+    for (std::size_t i = 0; i < source.def.columns.size(); ++i) place[source.def.columns[i].number] = i;
+    std::vector<std::vector<std::uint8_t>> keys;
+    keys.reserve(order.size());
+    try {
+      salvage_.for_each_row(source, [&](ProvedRow&& row) {
+        keys.push_back(index_key_of_row(db_.header.version, def, index, [&](const ColumnDef& column) {
+          const auto at = place.find(column.number);
+          return at == place.end() ? Value::null(column.type) : row.values[at->second];
+        }));
+      });
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Unsupported) throw;
+      return order;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    return order;
+  }
+
+  // Records the indexes left empty from the `from`th on; returns how many
+  // there are.
+  std::size_t record_indexes_left_empty(const TableWriter& table, const std::string& name, std::size_t from = 0) {
+    const auto& empty = table.indexes_left_empty();
+    for (std::size_t i = from; i < empty.size(); ++i) {
+      const TableWriter::EmptyIndex& index = empty[i];
+      record(errors_, SalvageCode::IndexLeftEmpty, name,
+             "Index " + std::to_string(table.definition().real_indexes[index.real_index].number) +
+                 " keeps its definition but has no entries: " + index.reason +
+                 "; it must be rebuilt by an engine that knows its sort order");
+    }
+    return empty.size();
   }
 
   // An access entry names its object by catalog Id: a table's moves with
@@ -275,7 +317,9 @@ class SalvageWriter {
       add_row(*catalog_, "MSysObjects", values, errors_);
     }
     // The error table last among the tables, so that it lists what writing
-    // the others refused.
+    // the others refused; a catalog index that cannot take a row's key takes
+    // none, which is known as the rows are added.
+    catalog_empty_indexes_ = record_indexes_left_empty(*catalog_, "MSysObjects");
     if (!errors_.empty()) write_error_table(catalog_own_row);
     writer_.finish_table(*catalog_);
   }
@@ -325,6 +369,7 @@ class SalvageWriter {
     set(entry, "DateUpdate", DateTime{now_as_date()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, "MSysObjects", values, errors_);
+    record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);
 
     for (const CompactErrorEntry& error : errors_) {
       table.add_row(compact_error_row(table.columns(), error));
@@ -358,6 +403,7 @@ class SalvageWriter {
   std::vector<OpenTable> open_;
   IdMap ids_;
   std::set<std::int32_t> other_object_ids_;
+  std::size_t catalog_empty_indexes_ = 0;  // recorded so far
 };
 
 }  // namespace

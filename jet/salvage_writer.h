@@ -1,6 +1,7 @@
 // Writing a salvaged database as a new file through the database writer.
 //
-// Every table salvage kept is written with its surviving rows; its indexes
+// Every table salvage kept is written with its surviving rows (in the order
+// of its primary key where it has one whose keys can be encoded); its indexes
 // are built afresh from those rows, so they agree with them whatever the old
 // index pages held. Tables get new definition pages, and with them new ids:
 // the catalog rows and the access-control entries that name a table by id
