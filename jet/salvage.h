@@ -16,6 +16,9 @@
 //     their old rows and only the map tells them apart; where it does not,
 //     the data pages that name the table as their owner and that the global
 //     free-page map does not free;
+//   - a table's definition as far as it agrees with itself: columns whose
+//     places in the row overlap give no values, and indexes that cannot be
+//     built go (jet/salvage_definition.h);
 //   - a row only when it decodes completely against its table's definition
 //     (jet/salvage_row.h), with long values kept as far as they are sound;
 //   - a table-definition page no catalog row names, when the free-page map
