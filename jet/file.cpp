@@ -33,6 +33,19 @@ void MemoryFile::write_at(std::uint64_t offset, Bytes data) {
 
 void MemoryFile::truncate(std::uint64_t size) { bytes_.resize(size); }
 
+void StoppableFile::read_at(std::uint64_t offset, MutableBytes out) const {
+  if (stopped_.load(std::memory_order_relaxed)) throw ReadsStopped();
+  inner_.read_at(offset, out);
+}
+
+void StoppableFile::write_at(std::uint64_t, Bytes) {
+  throw Error(ErrorCode::InvalidArgument, "a stoppable view of a file is read-only");
+}
+
+void StoppableFile::truncate(std::uint64_t) {
+  throw Error(ErrorCode::InvalidArgument, "a stoppable view of a file is read-only");
+}
+
 void FailAfterFile::spend() const {
   if (used_ >= budget_) {
     throw Error(ErrorCode::Io, "injected failure after " + std::to_string(budget_) + " operations");

@@ -6,7 +6,9 @@
 // failure at any point is reported and never leaves a half-written result.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +71,34 @@ class FailAfterFile : public File {
   File& inner_;
   std::uint64_t budget_;
   mutable std::uint64_t used_ = 0;
+};
+
+// Raised by a StoppableFile once it is stopped. It is no jet::Error on
+// purpose: the engine's handlers that record a damaged structure and go on
+// must not take it for one.
+class ReadsStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "reading was stopped"; }
+};
+
+// A read-only view of another file that one thread can stop while another
+// reads through it: every read after stop() raises ReadsStopped, so work in
+// flight is abandoned at its next read.
+class StoppableFile : public File {
+ public:
+  explicit StoppableFile(const File& inner) : inner_(inner) {}
+
+  std::uint64_t size() const override { return inner_.size(); }
+  void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void write_at(std::uint64_t offset, Bytes data) override;
+  void truncate(std::uint64_t size) override;
+  void sync() override {}
+
+  void stop() { stopped_.store(true, std::memory_order_relaxed); }
+
+ private:
+  const File& inner_;
+  std::atomic<bool> stopped_{false};
 };
 
 // A file on disk.

@@ -8,8 +8,10 @@
 // result's MSysCompactError table.
 #include "jet/maintenance.h"
 
-#include <optional>
 #include <cctype>
+#include <exception>
+#include <future>
+#include <optional>
 
 #include "jet/atomic_replace.h"
 #include "jet/compactor.h"
@@ -78,20 +80,53 @@ MaintenanceReport salvage_into(const File& input, const std::optional<FindingLis
   return report;
 }
 
-MaintenanceReport rewrite(const File& input, File& out) {
-  const std::optional<FindingList> findings = findings_of(input);
-  // Nothing above info: what Access routinely leaves behind, and no damage.
-  if (findings && findings->clean()) {
+// The compactor's copy of a file the verifier finds sound, or nothing when
+// the file is damaged, or the compactor could not carry it over whole.
+//
+// Both read the whole file, so they read it side by side: the compactor
+// starts at once, in this thread, and the verifier in another. Damage stops
+// the compactor at its next read; its copy is kept only when the verifier
+// finds nothing above info (what Access routinely leaves behind) and the
+// compactor left nothing out.
+std::optional<MaintenanceReport> compact_if_sound(const File& input, File& out,
+                                                  std::optional<FindingList>& findings) {
+  StoppableFile compactor_input(input);
+  std::future<std::optional<FindingList>> verdict = std::async(std::launch::async, [&] {
+    std::optional<FindingList> found;
     try {
-      MaintenanceReport report = compact_database(input, out);
-      // The compactor leaves out what it cannot read; salvage may keep
-      // more of it, and records the rest in MSysCompactError.
-      if (report.errors.empty()) return report;
-    } catch (const Error& e) {
-      if (e.code() != ErrorCode::Corrupt) throw;
+      found = findings_of(input);
+    } catch (...) {
+      compactor_input.stop();
+      throw;
     }
-    out.truncate(0);
+    if (!found || !found->clean()) compactor_input.stop();
+    return found;
+  });
+  std::optional<MaintenanceReport> compacted;
+  std::exception_ptr refusal;  // what the compactor raised on a file that may be sound
+  try {
+    compacted = compact_database(compactor_input, out);
+  } catch (const ReadsStopped&) {
+  } catch (const Error& e) {
+    // The verifier's verdict decides: on a damaged file it is salvage's
+    // turn (which meets a failing disk again, if that was the cause); on a
+    // sound one the failure stands, but for a structure the compactor
+    // could not read, which salvage may still carry over.
+    if (e.code() != ErrorCode::Corrupt) refusal = std::current_exception();
   }
+  findings = verdict.get();
+  const bool sound = findings && findings->clean();
+  if (sound && refusal) std::rethrow_exception(refusal);
+  if (sound && compacted && compacted->errors.empty()) return compacted;
+  return std::nullopt;
+}
+
+MaintenanceReport rewrite(const File& input, File& out) {
+  std::optional<FindingList> findings;
+  if (std::optional<MaintenanceReport> compacted = compact_if_sound(input, out, findings)) return *compacted;
+  // The compactor leaves out what it cannot read; salvage may keep more of
+  // it, and records the rest in MSysCompactError.
+  out.truncate(0);
   return salvage_into(input, findings, out);
 }
 

@@ -34,5 +34,25 @@ TEST(FailAfterFile, FailsEveryOperationOnceTheBudgetIsSpent) {
   EXPECT_THROW(file.read_at(0, out), Error);
 }
 
+TEST(StoppableFile, ReadsUntilStoppedThenRaisesWhatNoDamageHandlerCatches) {
+  MemoryFile inner(std::vector<std::uint8_t>{1, 2, 3, 4});
+  StoppableFile file(inner);
+  std::vector<std::uint8_t> out(2);
+  file.read_at(2, out);
+  EXPECT_EQ(out, (std::vector<std::uint8_t>{3, 4}));
+  EXPECT_THROW(file.write_at(0, out), Error);
+  file.stop();
+  // Not a jet::Error: code that records a damaged structure and goes on
+  // must not swallow it.
+  try {
+    file.read_at(0, out);
+    FAIL() << "a read after stop() went through";
+  } catch (const Error&) {
+    FAIL() << "a stopped read was raised as a jet::Error";
+  } catch (const ReadsStopped&) {
+  }
+  EXPECT_EQ(inner.bytes(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+}
+
 }  // namespace
 }  // namespace jet
