@@ -1,8 +1,9 @@
 // libFuzzer entry point: the verifier, a full read of every table and a
 // compaction over an arbitrary input (repair runs the compactor beside the
 // verifier, before the file is known to be sound). Damage must end in a
-// jet::Error or a finding; anything else (a crash, a sanitizer report, an exception of another kind, a hang,
-// an oversized allocation) is a fault libFuzzer reports with the input.
+// jet::Error or a finding; anything else (a crash, a sanitizer report, an
+// exception of another kind, a hang, an oversized allocation) is a fault
+// libFuzzer reports with the input.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
