@@ -1,7 +1,6 @@
 #include "jet/compactor.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -30,6 +29,9 @@ constexpr std::size_t kMaxOverflowHops = 8;
 // Bytes of entries an index builder holds before it spills a sorted run;
 // one index is built at a time.
 constexpr std::size_t kIndexMemoryBudget = std::size_t{16} << 20;
+// Pages read at once when a page is not cached: the source is read mostly in
+// page order, table by table.
+constexpr std::size_t kReadAheadPages = 64;
 
 // Where each copied row of a table went, for remapping the row pointers of
 // its index entries: 8 bytes a row, looked up by binary search once sealed.
@@ -49,18 +51,34 @@ class RowMoves {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> moves_;
 };
 
-// Row pointers (as 4-byte values), sorted and without repeats, for asking
-// whether a row was seen.
-class RowSet {
+// The rows of a table's pages already visited, one bit for each of the 256
+// row numbers of each page it owns: the rows its primary key reached are not
+// copied again in page order, nor a row a damaged key names twice.
+class VisitedRows {
  public:
-  explicit RowSet(std::vector<std::uint32_t> rows) : rows_(std::move(rows)) {
-    std::sort(rows_.begin(), rows_.end());
-    rows_.erase(std::unique(rows_.begin(), rows_.end()), rows_.end());
+  explicit VisitedRows(const std::vector<std::uint32_t>& owned) : owned_(owned), bits_(owned.size() * 4, 0) {}
+
+  // Marks the row; false when it was marked before or its page is not owned.
+  bool mark(RowPointer row) {
+    const auto page = std::lower_bound(owned_.begin(), owned_.end(), row.page);
+    if (page == owned_.end() || *page != row.page) return false;
+    std::uint64_t& word = bits_[static_cast<std::size_t>(page - owned_.begin()) * 4 + row.row / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (row.row % 64);
+    if ((word & bit) != 0) return false;
+    word |= bit;
+    return true;
   }
-  bool contains(RowPointer row) const { return std::binary_search(rows_.begin(), rows_.end(), row.to_u32()); }
 
  private:
-  std::vector<std::uint32_t> rows_;
+  const std::vector<std::uint32_t>& owned_;  // ascending
+  std::vector<std::uint64_t> bits_;
+};
+
+// A data page and its decoded header, kept while rows come from it.
+struct DecodedPage {
+  std::uint32_t number = 0;  // 0 when none is held
+  Page bytes;
+  DataPage header;
 };
 
 struct Table {
@@ -82,23 +100,22 @@ class Compactor {
   }
   void report(std::int32_t code, const std::string& table, const std::string& what);
 
-  // The data page at `number` and its decoded header, the last one kept:
-  // rows mostly come page by page.
-  const DataPage& data_page(std::uint32_t number, Page& bytes);
+  // The data page at `number` decoded into `slot`, which keeps it while
+  // rows come from the same page.
+  const DecodedPage& data_page(DecodedPage& slot, std::uint32_t number);
   // The live row of the table at `where`, overflow pointers followed, into
   // `out`; false for a slot that is deleted, or a page the table does not own.
-  bool fetch_row(const TableDef& def, const std::vector<std::uint32_t>& owned, RowPointer where,
-                 std::vector<std::uint8_t>& out);
-  // The row pointers of the table's primary key, in key order (empty when it
-  // has none or it cannot be read).
-  std::vector<std::uint32_t> primary_key_order(const TableDef& def);
+  bool fetch_row(const TableDef& def, RowPointer where, std::vector<std::uint8_t>& out);
   // Calls copy(where, bytes) for each live row of the table: in primary-key
   // order first, then the rows the primary key does not reach, in page order.
-  void for_each_row(const Table& table, const std::function<void(RowPointer, std::vector<std::uint8_t>&)>& copy);
+  template <typename Copy>
+  void for_each_row(const Table& table, Copy&& copy);
   void plan_tables();
   void copy_table(Table& table);
   void rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
                            std::map<std::uint16_t, LongValueWriter>& writers);
+  // One row of a long-value page, in place: valid until the next call.
+  Bytes long_value_row(RowPointer pointer);
   bool rewrite_ids(const Table& table, std::vector<std::uint8_t>& row);
   std::int32_t read_long(const TableDef& def, Bytes row, const ColumnDef& column, std::uint32_t page) const;
 
@@ -113,9 +130,11 @@ class Compactor {
   MaintenanceReport report_;
   std::vector<Table> tables_;
   std::map<std::uint32_t, std::uint32_t> moved_;  // old definition page -> new
-  std::uint32_t decoded_number_ = 0;  // the page data_page decoded last, 0 when none
-  Page decoded_bytes_;
-  DataPage decoded_;
+  // Table rows and long-value rows come from different pages: each keeps
+  // its own.
+  DecodedPage row_page_;
+  DecodedPage long_value_page_;
+  std::vector<std::uint8_t> long_value_;  // the value being moved, its capacity reused
 };
 
 Compactor::Compactor(const File& source, File& destination) : source_file_(source), destination_(destination) {}
@@ -130,101 +149,78 @@ std::optional<std::int32_t> remapped_id(const std::map<std::uint32_t, std::uint3
   return static_cast<std::int32_t>((static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) | it->second);
 }
 
-const DataPage& Compactor::data_page(std::uint32_t number, Page& bytes) {
-  if (number != decoded_number_ || decoded_number_ == 0) {
-    decoded_number_ = 0;
-    decoded_bytes_ = pager_->page(number);
-    decoded_ = decode_data_page(*decoded_bytes_, version_, number);
-    decoded_number_ = number;
+const DecodedPage& Compactor::data_page(DecodedPage& slot, std::uint32_t number) {
+  if (number != slot.number || slot.number == 0) {
+    slot.number = 0;
+    slot.bytes = pager_->page(number);
+    slot.header = decode_data_page(*slot.bytes, version_, number);
+    slot.number = number;
   }
-  bytes = decoded_bytes_;
-  return decoded_;
+  return slot;
 }
 
-bool Compactor::fetch_row(const TableDef& def, const std::vector<std::uint32_t>& owned, RowPointer where,
-                          std::vector<std::uint8_t>& out) {
-  // A freed page another table took may still name this one as its owner.
-  if (!std::binary_search(owned.begin(), owned.end(), where.page)) return false;
-  Page bytes;
-  const DataPage* header = &data_page(where.page, bytes);
-  if (header->owner != def.page || where.row >= header->slots.size() || header->slots[where.row].deleted()) {
+bool Compactor::fetch_row(const TableDef& def, RowPointer where, std::vector<std::uint8_t>& out) {
+  const DecodedPage* page = &data_page(row_page_, where.page);
+  if (page->header.owner != def.page || where.row >= page->header.slots.size() ||
+      page->header.slots[where.row].deleted()) {
     return false;
   }
   RowPointer at = where;
-  Bytes row = row_bytes(*bytes, *header, at.row, version_, at.page);
-  for (std::size_t hop = 0; header->slots[at.row].overflow(); ++hop) {
+  Bytes row = row_bytes(*page->bytes, page->header, at.row, version_, at.page);
+  for (std::size_t hop = 0; page->header.slots[at.row].overflow(); ++hop) {
     if (hop == kMaxOverflowHops) throw_corrupt(where.page, "data page", "overflow row", "chain too long");
     at = decode_overflow_pointer(row, at.page);
     if (at.page == 0 || at.page >= page_count()) {
       throw_corrupt(where.page, "data page", "overflow row", "points outside the file");
     }
-    header = &data_page(at.page, bytes);
-    row = row_bytes(*bytes, *header, at.row, version_, at.page);
+    page = &data_page(row_page_, at.page);
+    row = row_bytes(*page->bytes, page->header, at.row, version_, at.page);
   }
   out.assign(row.begin(), row.end());
   return true;
 }
 
-std::vector<std::uint32_t> Compactor::primary_key_order(const TableDef& def) {
-  const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
-                                    [](const LogicalIndexDef& i) { return i.is_primary_key(); });
-  if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return {};
-  std::vector<std::uint32_t> order;
-  try {
-    const RealIndexDef& real = def.real_indexes[primary->real_index];
-    for (const IndexEntry& entry : read_index(version_, def.page, real.first_page, page_count(), source())) {
-      order.push_back(entry.row.to_u32());
-    }
-  } catch (const Error&) {
-    return {};  // the rows come in page order; the index is rebuilt later, or reported there
-  }
-  // A damaged index may name a row twice: it is copied at its first place.
-  std::vector<std::pair<std::uint32_t, std::size_t>> by_row;
-  for (std::size_t i = 0; i < order.size(); ++i) by_row.emplace_back(order[i], i);
-  std::sort(by_row.begin(), by_row.end());
-  const auto same_row = [](const auto& a, const auto& b) { return a.first == b.first; };
-  if (std::adjacent_find(by_row.begin(), by_row.end(), same_row) == by_row.end()) return order;
-  by_row.erase(std::unique(by_row.begin(), by_row.end(), same_row), by_row.end());
-  std::sort(by_row.begin(), by_row.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-  order.clear();
-  for (const auto& [row, place] : by_row) order.push_back(row);
-  return order;
-}
-
-void Compactor::for_each_row(const Table& table,
-                             const std::function<void(RowPointer, std::vector<std::uint8_t>&)>& copy) {
+template <typename Copy>
+void Compactor::for_each_row(const Table& table, Copy&& copy) {
   const TableDef& def = table.def;
   const std::vector<std::uint32_t> owned = read_usage_map(version_, def.owned_pages, page_count(), source()).pages;
+  VisitedRows visited(owned);
   std::vector<std::uint8_t> row;
+  // A freed page another table took may still name this one as its owner:
+  // only rows of the table's own pages are copied, each once.
   const auto copy_row = [&](RowPointer where) {
+    if (!visited.mark(where)) return;
     try {
-      if (fetch_row(def, owned, where, row)) copy(where, row);
+      if (fetch_row(def, where, row)) copy(where, row);
     } catch (const Error& e) {
       report(-1, table.name, std::string("row dropped: ") + e.what());
     }
   };
-  std::vector<std::uint32_t> order = primary_key_order(def);
-  for (std::uint32_t raw : order) copy_row(RowPointer::from_u32(raw));
-  const RowSet keyed(std::move(order));
+  const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                    [](const LogicalIndexDef& i) { return i.is_primary_key(); });
+  if (primary != def.logical_indexes.end() && primary->real_index < def.real_indexes.size()) {
+    try {
+      stream_index(version_, def.page, def.real_indexes[primary->real_index].first_page, page_count(), source(),
+                   [&](IndexEntry& entry) { copy_row(entry.row); });
+    } catch (const Error&) {
+      // The rest come in page order; the index is rebuilt later, or reported there.
+    }
+  }
   for (std::uint32_t number : owned) {
     std::size_t slots = 0;
     try {
-      Page bytes;
-      slots = data_page(number, bytes).slots.size();
+      slots = data_page(row_page_, number).header.slots.size();
     } catch (const Error& e) {
       report(-1, table.name, std::string("data page dropped: ") + e.what());
     }
-    for (std::size_t slot = 0; slot < slots; ++slot) {
-      const RowPointer where{number, static_cast<std::uint8_t>(slot)};
-      if (!keyed.contains(where)) copy_row(where);
-    }
+    for (std::size_t slot = 0; slot < slots; ++slot) copy_row(RowPointer{number, static_cast<std::uint8_t>(slot)});
   }
 }
 
 void Compactor::plan_tables() {
   const TableDef catalog = read_table_def(version_, kCatalogPage, pager_->page_count(), source());
   std::map<std::uint32_t, std::string> names;  // definition page -> name
-  for_each_row(Table{"MSysObjects", catalog, {}}, [&](RowPointer where, std::vector<std::uint8_t>& row) {
+  for_each_row(Table{"MSysObjects", catalog, {}}, [&](RowPointer where, const std::vector<std::uint8_t>& row) {
     const RowLayout layout = decode_row_layout(row, version_, catalog.variable_column_count > 0, where.page);
     const auto value_of = [&](std::string_view name) -> Value {
       const ColumnDef* column = catalog.find_column(name);
@@ -296,15 +292,7 @@ bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) 
 void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
                                     std::map<std::uint16_t, LongValueWriter>& writers) {
   const RowLayout layout = decode_row_layout(row, version_, def.variable_column_count > 0, 0);
-  const LongValueRowFetcher fetch = [this](RowPointer pointer) {
-    if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
-      throw_corrupt(pointer.page, "long value", "row pointer", "points outside the file");
-    }
-    const Page bytes = pager_->page(pointer.page);
-    const DataPage header = decode_data_page(*bytes, version_, pointer.page);
-    const Bytes r = row_bytes(*bytes, header, pointer.row, version_, pointer.page);
-    return std::vector<std::uint8_t>(r.begin(), r.end());
-  };
+  const LongValueRowView fetch = [this](RowPointer pointer) { return long_value_row(pointer); };
   for (const ColumnDef& column : def.columns) {
     if (!column.is_long_value()) continue;
     const ColumnBytes stored = column_bytes(layout, row, column, 0);
@@ -314,11 +302,19 @@ void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_
     // Inline values stay where they are; the others move to the column's
     // new long-value pages, in one row or a chain by size.
     if (field.kind == LongValueKind::Inline) continue;
-    const std::vector<std::uint8_t> data = read_long_value(field, fetch, 0, column.name, pager_->page_count());
+    read_long_value_into(field, fetch, 0, column.name, pager_->page_count(), long_value_);
     LongValueWriter& writer = writers.try_emplace(column.number, version_, *writer_).first->second;
-    const std::vector<std::uint8_t> encoded = writer.place(data, false);
+    const std::vector<std::uint8_t> encoded = writer.place(long_value_, false);
     std::copy(encoded.begin(), encoded.begin() + kLongValueFieldSize, row.begin() + static_cast<std::ptrdiff_t>(at));
   }
+}
+
+Bytes Compactor::long_value_row(RowPointer pointer) {
+  if (pointer.page == 0 || pointer.page >= pager_->page_count()) {
+    throw_corrupt(pointer.page, "long value", "row pointer", "points outside the file");
+  }
+  const DecodedPage& page = data_page(long_value_page_, pointer.page);
+  return row_bytes(*page.bytes, page.header, pointer.row, version_, pointer.page);
 }
 
 // The keys of an index whose key columns include a rewritten id column,
@@ -383,20 +379,24 @@ void Compactor::copy_table(Table& table) {
   // Indexes from the source's entries, row pointers remapped.
   std::vector<std::vector<std::uint32_t>> index_pages;
   for (RealIndexDef& index : out.real_indexes) {
-    IndexBuilder builder(IndexBuildOptions{version_, new_page, kIndexMemoryBudget});
+    const IndexBuildOptions options{version_, new_page, kIndexMemoryBudget};
+    auto builder = std::make_unique<IndexBuilder>(options);
     try {
-      for (IndexEntry& entry : read_index(version_, table.def.page, index.first_page, page_count(), source())) {
+      // Entries stream from the source's index into the builder, which
+      // spills beyond its budget: no index is held whole.
+      stream_index(version_, table.def.page, index.first_page, page_count(), source(), [&](IndexEntry& entry) {
         const std::optional<RowPointer> moved = moves.find(entry.row);
-        if (!moved) continue;
+        if (!moved) return;
         const auto fresh = rewritten.find(*moved);
         std::optional<std::vector<std::uint8_t>> key;
         if (fresh != rewritten.end()) key = fresh_key(version_, table.def, index, fresh->second);
-        builder.add(key ? std::move(*key) : std::move(entry.key), *moved);
-      }
+        builder->add(key ? std::move(*key) : std::move(entry.key), *moved);
+      });
     } catch (const Error& e) {
       report(-1, table.name, std::string("index ") + std::to_string(index.number) + " unreadable: " + e.what());
+      builder = std::make_unique<IndexBuilder>(options);  // none of a damaged index's entries
     }
-    const IndexBuildResult built = builder.finish(*writer_);
+    const IndexBuildResult built = builder->finish(*writer_);
     index.first_page = built.root_page;
     index.unique_entry_count = built.unique_entry_count;
     index.counter_rows = 0;
@@ -446,7 +446,8 @@ MaintenanceReport Compactor::run() {
   source_file_.read_at(0, head);
   version_ = detect_version(head);
   header_ = decode_header(head);
-  pager_ = std::make_unique<Pager>(source_file_, version_, header_.database_key);
+  pager_ = std::make_unique<Pager>(source_file_, version_, header_.database_key, Pager::kDefaultCachePages,
+                                   kReadAheadPages);
   if (pager_->page_count() < 3) throw Error(ErrorCode::UnrecognisedFormat, "the database has fewer than three pages");
   report_.version = version_;
   report_.source_bytes = source_file_.size();

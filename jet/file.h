@@ -29,6 +29,10 @@ class File {
   virtual void truncate(std::uint64_t size) = 0;
   // Makes what was written durable.
   virtual void sync() = 0;
+  // Asks the system to start writing a range out to the disk now, without
+  // waiting for it, so that a later sync has little left to do. A hint only:
+  // it makes nothing durable, and a file may ignore it.
+  virtual void start_writeback(std::uint64_t /*offset*/, std::uint64_t /*length*/) {}
 };
 
 // A file held in memory.
@@ -62,6 +66,7 @@ class FailAfterFile : public File {
   void write_at(std::uint64_t offset, Bytes data) override;
   void truncate(std::uint64_t size) override;
   void sync() override;
+  void start_writeback(std::uint64_t offset, std::uint64_t length) override { inner_.start_writeback(offset, length); }
 
   std::uint64_t operations() const { return used_; }
 
@@ -118,6 +123,7 @@ class PosixFile : public File {
   void write_at(std::uint64_t offset, Bytes data) override;
   void truncate(std::uint64_t size) override;
   void sync() override;
+  void start_writeback(std::uint64_t offset, std::uint64_t length) override;
 
   int descriptor() const { return fd_; }
   const std::string& path() const { return path_; }

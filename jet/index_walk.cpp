@@ -21,8 +21,11 @@ std::string entry_text(const IndexEntry& e) {
 
 class Walker {
  public:
-  Walker(Version v, std::uint32_t table_page, const IndexWalkOptions& options, const PageSource& source)
-      : version_(v), table_page_(table_page), options_(options), source_(source) {}
+  // With `take`, leaf entries stream to it instead of being collected, and
+  // the first problem raises Corrupt.
+  Walker(Version v, std::uint32_t table_page, const IndexWalkOptions& options, const PageSource& source,
+         const IndexEntrySink* take = nullptr)
+      : version_(v), table_page_(table_page), options_(options), source_(source), take_(take) {}
 
   IndexWalk run(std::uint32_t root) {
     visit(root, 0, 0, "root page");
@@ -39,6 +42,7 @@ class Walker {
   };
 
   void problem(std::uint32_t page, std::string field, std::string what) {
+    if (take_ != nullptr) throw_corrupt(page, "index", field, what);
     if (walk_.problems.size() >= options_.max_problems) {
       walk_.problems_truncated = true;
       return;
@@ -94,13 +98,18 @@ class Walker {
     }
     leaf_depth_ = depth;
     if (page.entries.empty()) return std::nullopt;
-    if (!walk_.entries.empty() && !(walk_.entries.back() < page.entries.front())) {
+    if (last_leaf_ && !(*last_leaf_ < page.entries.front())) {
       problem(number, "entry 0",
               entry_text(page.entries.front()) + " is not after the previous page's last entry " +
-                  entry_text(walk_.entries.back()));
+                  entry_text(*last_leaf_));
     }
-    for (auto& e : page.entries) walk_.entries.push_back(std::move(e));
-    return walk_.entries.back();
+    last_leaf_ = page.entries.back();
+    if (take_ != nullptr) {
+      for (IndexEntry& e : page.entries) (*take_)(e);
+    } else {
+      for (IndexEntry& e : page.entries) walk_.entries.push_back(std::move(e));
+    }
+    return last_leaf_;
   }
 
   std::optional<IndexEntry> visit_intermediate(std::uint32_t number, const IndexPage& page, std::size_t depth) {
@@ -145,7 +154,9 @@ class Walker {
   std::uint32_t table_page_;
   const IndexWalkOptions& options_;
   const PageSource& source_;
+  const IndexEntrySink* take_;
   IndexWalk walk_;
+  std::optional<IndexEntry> last_leaf_;  // the last leaf entry met so far
   std::unordered_set<std::uint32_t> seen_;
   std::vector<std::vector<LevelPage>> levels_;
   std::optional<std::size_t> leaf_depth_;
@@ -169,6 +180,13 @@ std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uin
     throw_corrupt(p.page, "index", p.field, p.what);
   }
   return std::move(walk.entries);
+}
+
+void stream_index(Version v, std::uint32_t table_page, std::uint32_t root_page, std::uint32_t page_count,
+                  const PageSource& source, const IndexEntrySink& take) {
+  IndexWalkOptions options;
+  options.page_count = page_count;
+  Walker(v, table_page, options, source, &take).run(root_page);
 }
 
 }  // namespace jet

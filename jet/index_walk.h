@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,13 @@ IndexWalk check_index(Version v, std::uint32_t table_page, std::uint32_t root_pa
 // problem check_index would report.
 std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uint32_t root_page,
                                    std::uint32_t page_count, const PageSource& source);
+
+// The same walk for an index too large to hold: each leaf entry goes to
+// `take` as its page is read, and only one page's entries are held at a
+// time. The first problem raises Corrupt at once, after the entries before
+// it were taken.
+using IndexEntrySink = std::function<void(IndexEntry&)>;
+void stream_index(Version v, std::uint32_t table_page, std::uint32_t root_page, std::uint32_t page_count,
+                  const PageSource& source, const IndexEntrySink& take);
 
 }  // namespace jet

@@ -71,48 +71,56 @@ ChainRow decode_chain_row(Bytes row, std::uint32_t page) {
   return ChainRow{RowPointer::from_u32(r.u32(0, "next row pointer")), row.subspan(4)};
 }
 
-std::vector<std::uint8_t> read_long_value(const LongValueField& field,
-                                          const LongValueRowFetcher& fetch, std::uint32_t page,
-                                          std::string_view column, std::size_t max_rows) {
-  std::string structure = "long value of column " + std::string(column);
-  auto fail = [&](const std::string& field_name, const std::string& what) -> void {
-    throw_corrupt(page, structure, field_name, what);
+void read_long_value_into(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
+                          std::string_view column, std::size_t max_rows, std::vector<std::uint8_t>& out) {
+  const auto fail = [&](const std::string& field_name, const std::string& what) {
+    throw_corrupt(page, "long value of column " + std::string(column), field_name, what);
   };
+  out.clear();
   switch (field.kind) {
     case LongValueKind::Inline:
-      return std::vector<std::uint8_t>(field.inline_data.begin(), field.inline_data.end());
+      out.assign(field.inline_data.begin(), field.inline_data.end());
+      return;
     case LongValueKind::SingleRow: {
-      if (field.length == 0) return {};
-      std::vector<std::uint8_t> row = fetch(field.first);
+      if (field.length == 0) return;
+      const Bytes row = fetch(field.first);
       if (row.size() < field.length) {
-        fail("length", "says " + std::to_string(field.length) + " bytes, but " +
-                           where(field.first) + " holds " + std::to_string(row.size()));
+        fail("length", "says " + std::to_string(field.length) + " bytes, but " + where(field.first) + " holds " +
+                           std::to_string(row.size()));
       }
-      row.resize(field.length);
-      return row;
+      out.assign(row.begin(), row.begin() + field.length);
+      return;
     }
     case LongValueKind::Chain: break;
   }
 
-  std::vector<std::uint8_t> data;
   std::set<RowPointer> visited;
   RowPointer at = field.first;
   while (!at.is_null()) {
     if (!visited.insert(at).second) fail("row pointer", "the chain loops back to " + where(at));
     if (visited.size() > max_rows) fail("row pointer", "the chain is longer than the file");
-    std::vector<std::uint8_t> row = fetch(at);
-    ChainRow link = decode_chain_row(row, at.page);
-    if (data.size() + link.piece.size() > field.length) {
-      fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds more by " +
-                         where(at));
+    const ChainRow link = decode_chain_row(fetch(at), at.page);
+    if (out.size() + link.piece.size() > field.length) {
+      fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds more by " + where(at));
     }
-    data.insert(data.end(), link.piece.begin(), link.piece.end());
+    out.insert(out.end(), link.piece.begin(), link.piece.end());
     at = link.next;
   }
-  if (data.size() != field.length) {
+  if (out.size() != field.length) {
     fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds " +
-                       std::to_string(data.size()));
+                       std::to_string(out.size()));
   }
+}
+
+std::vector<std::uint8_t> read_long_value(const LongValueField& field, const LongValueRowFetcher& fetch,
+                                          std::uint32_t page, std::string_view column, std::size_t max_rows) {
+  std::vector<std::uint8_t> row;  // the row lent last
+  const LongValueRowView view = [&](RowPointer at) -> Bytes {
+    row = fetch(at);
+    return row;
+  };
+  std::vector<std::uint8_t> data;
+  read_long_value_into(field, view, page, column, max_rows, data);
   return data;
 }
 

@@ -63,6 +63,14 @@ std::vector<std::uint8_t> read_long_value(const LongValueField& field,
                                           const LongValueRowFetcher& fetch, std::uint32_t page,
                                           std::string_view column, std::size_t max_rows);
 
+// The same for a reader that can lend each row in place: the view a
+// LongValueRowView returns need only stay valid until its next call. The
+// value replaces the contents of `out`, whose capacity is reused, so a caller
+// that reads many values allocates only for the largest.
+using LongValueRowView = std::function<Bytes(RowPointer)>;
+void read_long_value_into(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
+                          std::string_view column, std::size_t max_rows, std::vector<std::uint8_t>& out);
+
 // One row of a chain: the pointer to the next row, then this row's piece.
 std::vector<std::uint8_t> encode_chain_row(RowPointer next, Bytes piece);
 

@@ -63,7 +63,10 @@ void PageFile::flush() {
     }
     std::size_t end = first;
     while (end < waiting_.size() && waiting_[end]) waiting_[end++] = false;
-    file_.write_at(std::uint64_t{window_start_ + first} * size, Bytes(window_.data() + first * size, (end - first) * size));
+    const std::uint64_t offset = std::uint64_t{window_start_ + first} * size;
+    const std::size_t length = (end - first) * size;
+    file_.write_at(offset, Bytes(window_.data() + first * size, length));
+    file_.start_writeback(offset, length);
     first = end;
   }
 }

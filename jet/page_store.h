@@ -12,7 +12,9 @@
 // the order they took them, so a large file is written in large sequential
 // writes rather than one system call a page. A page before the window (one
 // kept open while later pages were written) is written at once. flush()
-// writes what waits; a writer calls it before it truncates or syncs.
+// writes what waits; a writer calls it before it truncates or syncs. Each
+// write is followed by a hint to start writing it back (File::start_writeback),
+// so the disk works while later pages are built and the final sync is short.
 #pragma once
 
 #include <cstdint>

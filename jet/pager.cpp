@@ -1,5 +1,6 @@
 #include "jet/pager.h"
 
+#include <algorithm>
 #include <array>
 
 #include "jet/rc4.h"
@@ -13,12 +14,13 @@ void crypt_page(std::uint32_t database_key, std::uint32_t page_number, MutableBy
 }
 
 Pager::Pager(const File& file, Version version, std::uint32_t database_key,
-             std::size_t cache_pages)
+             std::size_t cache_pages, std::size_t read_ahead_pages)
     : file_(file),
       version_(version),
       database_key_(database_key),
       page_size_(jet::page_size(version)),
-      cache_limit_(cache_pages == 0 ? 1 : cache_pages) {
+      read_ahead_(read_ahead_pages == 0 ? 1 : read_ahead_pages) {
+  cache_limit_ = std::max(cache_pages, read_ahead_);
   std::uint64_t size = file.size();
   std::uint64_t whole = size / page_size_;
   if (whole > 0xFFFFFFu) {
@@ -43,18 +45,29 @@ Page Pager::page(std::uint32_t n) const {
                   std::to_string(page_count_) + " pages)";
     throw_corrupt(n, "page", "page number", what);
   }
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>(page_size_);
-  file_.read_at(static_cast<std::uint64_t>(n) * page_size_, *bytes);
-  if (database_key_ != 0 && n != 0) crypt_page(database_key_, n, *bytes);
+  // The run ends before the first page already cached, so that no cached
+  // page is read twice.
+  std::uint32_t count = 1;
+  while (count < read_ahead_ && n + count < page_count_ && !index_.contains(n + count)) ++count;
+  run_.resize(std::size_t{count} * page_size_);
+  file_.read_at(static_cast<std::uint64_t>(n) * page_size_, run_);
+  // Last page first, so the one asked for is the most recently used.
+  for (std::uint32_t k = count; k-- > 0;) {
+    const auto first = run_.begin() + static_cast<std::ptrdiff_t>(std::size_t{k} * page_size_);
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(first, first + page_size_);
+    if (database_key_ != 0 && n + k != 0) crypt_page(database_key_, n + k, *bytes);
+    remember(n + k, std::move(bytes));
+  }
+  return lru_.front().second;
+}
 
-  Page result = std::move(bytes);
-  lru_.emplace_front(n, result);
+void Pager::remember(std::uint32_t n, Page page) const {
+  lru_.emplace_front(n, std::move(page));
   index_[n] = lru_.begin();
   if (lru_.size() > cache_limit_) {
     index_.erase(lru_.back().first);
     lru_.pop_back();
   }
-  return result;
 }
 
 void Pager::clear_cache() const {

@@ -1,6 +1,10 @@
 // Reads the pages of a database file, decrypting them when the database key
 // is set, and keeps the most recently used ones in a bounded cache.
 //
+// A reader that goes through the file mostly in page order (compaction) asks
+// for read-ahead: a missing page is then read together with the pages after
+// it, up to the window, in one read, instead of one system call a page.
+//
 // A file is a sequence of pages of the format's size; page 0 is the header.
 // When the database key is not zero, page N (N >= 1) is RC4-encrypted under
 // the 4-byte little-endian key (database key XOR N). A file whose size is not
@@ -28,8 +32,10 @@ class Pager {
  public:
   static constexpr std::size_t kDefaultCachePages = 1024;
 
+  // read_ahead_pages: pages read at once on a miss (1: just the page asked
+  // for); the cache keeps at least that many.
   Pager(const File& file, Version version, std::uint32_t database_key,
-        std::size_t cache_pages = kDefaultCachePages);
+        std::size_t cache_pages = kDefaultCachePages, std::size_t read_ahead_pages = 1);
 
   Version version() const { return version_; }
   std::uint32_t page_size() const { return page_size_; }
@@ -46,6 +52,8 @@ class Pager {
   void clear_cache() const;
 
  private:
+  void remember(std::uint32_t n, Page page) const;
+
   const File& file_;
   Version version_;
   std::uint32_t database_key_;
@@ -53,6 +61,8 @@ class Pager {
   std::uint32_t page_count_;
   std::uint32_t trailing_bytes_;
   std::size_t cache_limit_;
+  std::size_t read_ahead_;
+  mutable std::vector<std::uint8_t> run_;  // the bytes of the last read-ahead
 
   // Least recently used at the back.
   mutable std::list<std::pair<std::uint32_t, Page>> lru_;

@@ -78,8 +78,8 @@ struct TreeDamage {
   std::vector<std::pair<std::uint32_t, std::string>> expected;
 };
 
-TEST(IndexWalk, CollectsEveryProblemInsteadOfStopping) {
-  const std::vector<TreeDamage> damages = {
+std::vector<TreeDamage> tree_damages() {
+  return {
       {"tail loops back to the root", [](auto& t) { t[3].tail_page = 3; }, {{3, "tail page"}, {5, "next page"}}},
       {"child outside the file", [](auto& t) { t[3].entries[0].child = 99; }, {{3, "entry 0"}, {5, "previous page"}}},
       {"child is a data page", [](auto& t) { t[3].entries[1].child = 12; }, {{12, "page type"}, {4, "next page"}, {6, "previous page"}}},
@@ -97,7 +97,10 @@ TEST(IndexWalk, CollectsEveryProblemInsteadOfStopping) {
        },
        {{4, "next page"}, {6, "previous page"}}},
   };
-  for (const TreeDamage& d : damages) {
+}
+
+TEST(IndexWalk, CollectsEveryProblemInsteadOfStopping) {
+  for (const TreeDamage& d : tree_damages()) {
     SCOPED_TRACE(d.name);
     auto tree = two_level_tree();
     d.apply(tree);
@@ -123,6 +126,32 @@ TEST(IndexWalk, ReadIndexRaisesTheFirstProblem) {
   }
 }
 
+// Streaming hands on what the collecting walk returns, and stops at the
+// first problem: whatever was taken before it is still in strict order.
+TEST(IndexWalk, StreamTakesTheEntriesInOrderAndRaisesTheFirstProblem) {
+  std::vector<IndexEntry> taken;
+  const IndexEntrySink take = [&](IndexEntry& e) { taken.push_back(e); };
+  stream_index(kV, kTable, 3, 20, source_of(two_level_tree()), take);
+  EXPECT_EQ(taken, walk(two_level_tree()).entries);
+  for (const TreeDamage& d : tree_damages()) {
+    SCOPED_TRACE(d.name);
+    auto tree = two_level_tree();
+    d.apply(tree);
+    taken.clear();
+    try {
+      stream_index(kV, kTable, 3, 20, source_of(tree), take);
+      ADD_FAILURE() << "streamed a damaged index to the end";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code(), ErrorCode::Corrupt);
+      const IndexProblem first = walk(tree).problems.front();
+      EXPECT_EQ(e.where().page, first.page);
+      EXPECT_EQ(e.where().field, first.field);
+    }
+    EXPECT_TRUE(std::is_sorted(taken.begin(), taken.end()));
+    EXPECT_EQ(std::adjacent_find(taken.begin(), taken.end()), taken.end());
+  }
+}
+
 TEST(IndexWalk, EveryCorpusIndexTreeWalksCleanly) {
   if (!testing::corpus_available()) GTEST_SKIP() << "no sample databases at " << JET_CORPUS_DIR;
   std::size_t roots = 0;
@@ -133,6 +162,15 @@ TEST(IndexWalk, EveryCorpusIndexTreeWalksCleanly) {
       IndexWalk w = check_index(file.version, root.table_page, root.root_page, IndexWalkOptions{file.page_count(), 1000, 32},
                                 file.page_source());
       for (const auto& problem : w.problems) ADD_FAILURE() << "page " << problem.page << " " << problem.field << ": " << problem.what;
+      std::size_t streamed = 0;
+      stream_index(file.version, root.table_page, root.root_page, file.page_count(), file.page_source(),
+                   [&](IndexEntry& e) {
+                     if (streamed < w.entries.size()) {
+                       EXPECT_EQ(e, w.entries[streamed]);
+                     }
+                     ++streamed;
+                   });
+      EXPECT_EQ(streamed, w.entries.size());
     }
   }
   EXPECT_GT(roots, 200u);

@@ -67,6 +67,35 @@ TEST(ReadLongValue, AssemblesSingleRowsAndChains) {
   EXPECT_EQ(read_long_value(chain, store.fetcher(), 1, "M", 100), text("first second third"));
 }
 
+// A reader that lends rows from one scratch buffer, overwritten on every
+// call, as a page cache's view would be: the value must be copied out piece
+// by piece, and the caller's buffer must hold only the latest value.
+TEST(ReadLongValue, IntoABufferFromLentRowsKeepsOnlyTheLatestValue) {
+  RowStore store;
+  store.rows[{6, 1}] = encode_chain_row(RowPointer{7, 0}, text("first "));
+  store.rows[{7, 0}] = encode_chain_row(RowPointer{6, 2}, text("second "));
+  store.rows[{6, 2}] = encode_chain_row(RowPointer{}, text("third"));
+  store.rows[{5, 0}] = text("short and slack");
+  ByteVector scratch;
+  const LongValueRowView lend = [&](RowPointer p) -> Bytes {
+    scratch = store.fetcher()(p);
+    return scratch;
+  };
+  const LongValueField chain{LongValueKind::Chain, 18, RowPointer{6, 1}, 0, {}};
+  const LongValueField single{LongValueKind::SingleRow, 5, RowPointer{5, 0}, 0, {}};
+  const ByteVector inline_bytes = text("in row");
+  const LongValueField in_row{LongValueKind::Inline, 6, RowPointer{}, 0, inline_bytes};
+  const LongValueField empty{LongValueKind::SingleRow, 0, RowPointer{}, 0, {}};
+  ByteVector out;
+  const std::pair<const LongValueField*, ByteVector> reads[] = {
+      {&chain, text("first second third")}, {&single, text("short")}, {&in_row, text("in row")},
+      {&empty, {}}, {&chain, text("first second third")}};
+  for (const auto& [field, want] : reads) {
+    read_long_value_into(*field, lend, 1, "M", 100, out);
+    EXPECT_EQ(out, want);
+  }
+}
+
 struct ChainDamage {
   const char* name;
   std::uint32_t length;

@@ -66,5 +66,35 @@ TEST(Pager, CachesUpToItsLimitAndRereadsWhatItEvicted) {
   EXPECT_THROW(pager.page(1), Error);  // must be read again: the budget is spent
 }
 
+// Read-ahead: a miss reads the run of pages after it in one read, up to the
+// window, never past the last whole page nor over a page already cached,
+// and every page still decrypts under its own number.
+TEST(Pager, ReadsAheadInOneReadUpToTheWindowTheEndOrACachedPage) {
+  struct Case {
+    const char* name;
+    std::size_t window;
+    std::vector<std::uint32_t> asked;
+    std::uint64_t reads;
+  } cases[] = {
+      {"in order, window 4", 4, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 3},        // 1-4, 5-8, 9
+      {"window 1 reads each page", 1, {1, 2, 3}, 3},
+      {"clipped at the last whole page", 8, {6, 7, 8, 9, 0}, 2},          // 6-9, 0-5
+      {"stops before a cached page", 4, {5, 3, 4, 5, 6, 2}, 3},           // 5-8, 3-4, 2
+      {"backwards: each run stops at the page after it", 3, {9, 8, 7, 6}, 4},
+  };
+  for (std::uint32_t key : {0u, 0x6B39DAC7u}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " key " + std::to_string(key));
+      MemoryFile inner = make_file(10, key, 100);
+      FailAfterFile file(inner, 1000);
+      Pager pager(file, Version::Jet3, key, 16, c.window);
+      for (std::uint32_t n : c.asked) {
+        EXPECT_EQ(*pager.page(n), std::vector<std::uint8_t>(2048, static_cast<std::uint8_t>(n))) << "page " << n;
+      }
+      EXPECT_EQ(file.operations(), c.reads);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace jet
