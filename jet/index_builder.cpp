@@ -13,17 +13,18 @@ namespace jet {
 
 namespace {
 
-// Memory one buffered entry costs beyond its key bytes.
-constexpr std::size_t kEntryOverhead = sizeof(IndexEntry);
+// The arena's offsets are 32 bits wide: a run is spilled before it outgrows
+// them, whatever the budget.
+constexpr std::size_t kMaxArenaBytes = std::size_t{0xFFFFFFFF} - 0xFFFF;
 
 // Record layout of a spilled run: u16 key length, key, u32 page, u8 row.
-void write_record(std::FILE* f, const IndexEntry& e) {
+void write_record(std::FILE* f, Bytes key, RowPointer row) {
   std::uint8_t head[2];
-  store_u16(head, static_cast<std::uint16_t>(e.key.size()));
+  store_u16(head, static_cast<std::uint16_t>(key.size()));
   std::uint8_t tail[5];
-  store_u32(tail, e.row.page);
-  tail[4] = e.row.row;
-  if (std::fwrite(head, 1, 2, f) != 2 || std::fwrite(e.key.data(), 1, e.key.size(), f) != e.key.size() ||
+  store_u32(tail, row.page);
+  tail[4] = row.row;
+  if (std::fwrite(head, 1, 2, f) != 2 || std::fwrite(key.data(), 1, key.size(), f) != key.size() ||
       std::fwrite(tail, 1, 5, f) != 5) {
     throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
   }
@@ -260,54 +261,55 @@ void IndexBuilder::merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std
   }
 }
 
-namespace {
+IndexBuilder::IndexBuilder(IndexBuildOptions options) : options_(options) {}
+IndexBuilder::~IndexBuilder() = default;
 
-// Sorts entries into index order. Entries that arrive in key order, as a
-// compaction takes them from an existing index, only need each run of equal
-// keys put in row order, which costs little next to a full sort.
-void sort_entries(std::vector<IndexEntry>& entries) {
-  const auto key_less = [](const IndexEntry& a, const IndexEntry& b) {
-    return IndexEntry::compare_keys(a.key, b.key) < 0;
+void IndexBuilder::add(Bytes key, RowPointer row) {
+  if (key.size() + 8 > index_page_capacity(options_.version)) {
+    throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
+                "a key of " + std::to_string(key.size()) + " bytes does not fit an index page");
+  }
+  held_.push_back(Held{static_cast<std::uint32_t>(keys_.size()), static_cast<std::uint16_t>(key.size()), row});
+  keys_.insert(keys_.end(), key.begin(), key.end());
+  if (keys_.size() + held_.size() * sizeof(Held) >= options_.memory_budget || keys_.size() >= kMaxArenaBytes) {
+    spill();
+  }
+}
+
+// Sorts the held entries into index order. Entries that arrive in key order,
+// as a compaction takes them from an existing index, only need each run of
+// equal keys put in row order, which costs little next to a full sort.
+void IndexBuilder::sort_held() {
+  const auto key_less = [this](const Held& a, const Held& b) {
+    return IndexEntry::compare_keys(key_of(a), key_of(b)) < 0;
   };
-  if (!std::is_sorted(entries.begin(), entries.end(), key_less)) {
-    std::sort(entries.begin(), entries.end());
+  if (!std::is_sorted(held_.begin(), held_.end(), key_less)) {
+    std::sort(held_.begin(), held_.end(), [this](const Held& a, const Held& b) {
+      const auto order = IndexEntry::compare_keys(key_of(a), key_of(b));
+      return order != 0 ? order < 0 : a.row < b.row;
+    });
     return;
   }
-  for (auto first = entries.begin(); first != entries.end();) {
+  for (auto first = held_.begin(); first != held_.end();) {
     auto last = std::next(first);
-    while (last != entries.end() && IndexEntry::compare_keys(first->key, last->key) == 0) ++last;
+    while (last != held_.end() && IndexEntry::compare_keys(key_of(*first), key_of(*last)) == 0) ++last;
     if (std::distance(first, last) > 1) {
-      std::sort(first, last, [](const IndexEntry& a, const IndexEntry& b) { return a.row < b.row; });
+      std::sort(first, last, [](const Held& a, const Held& b) { return a.row < b.row; });
     }
     first = last;
   }
 }
 
-}  // namespace
-
-IndexBuilder::IndexBuilder(IndexBuildOptions options) : options_(options) {}
-IndexBuilder::~IndexBuilder() = default;
-
-void IndexBuilder::add(std::vector<std::uint8_t> key, RowPointer row) {
-  if (key.size() + 8 > index_page_capacity(options_.version)) {
-    throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
-                "a key of " + std::to_string(key.size()) + " bytes does not fit an index page");
-  }
-  buffered_bytes_ += key.size() + kEntryOverhead;
-  buffer_.push_back(IndexEntry{std::move(key), row, 0});
-  if (buffered_bytes_ >= options_.memory_budget) spill();
-}
-
 void IndexBuilder::spill() {
-  sort_entries(buffer_);
+  sort_held();
   auto run = std::make_unique<Run>();
   run->open();
-  for (const IndexEntry& e : buffer_) write_record(run->file, e);
+  for (const Held& e : held_) write_record(run->file, key_of(e), e.row);
   run->rewind();
   runs_.push_back(std::move(run));
-  buffer_.clear();
-  buffer_.shrink_to_fit();
-  buffered_bytes_ = 0;
+  // The capacity stays for the next run, which fills it again.
+  held_.clear();
+  keys_.clear();
 }
 
 IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
@@ -317,7 +319,7 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
   // The previous entry, its key buffer reused.
   IndexEntry previous;
   bool has_previous = false;
-  auto emit = [&](IndexEntry e) {
+  auto emit = [&](const IndexEntry& e) {
     if (has_previous) {
       if (!(previous < e)) {
         throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
@@ -341,10 +343,15 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
   };
 
   if (runs_.empty()) {
-    sort_entries(buffer_);
-    for (IndexEntry& e : buffer_) emit(std::move(e));
+    sort_held();
+    IndexEntry current;  // its key buffer reused
+    for (const Held& e : held_) {
+      current.key.assign(key_of(e).begin(), key_of(e).end());
+      current.row = e.row;
+      emit(current);
+    }
   } else {
-    if (!buffer_.empty()) spill();
+    if (!held_.empty()) spill();
     // Merge at most kMaxFanIn runs at a time, so that open files stay few
     // however small the budget was for the index.
     while (runs_.size() > kMaxFanIn) {
@@ -353,14 +360,15 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
       runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(kMaxFanIn));
       auto merged = std::make_unique<Run>();
       merged->open();
-      merge_runs(group, [&](IndexEntry e) { write_record(merged->file, e); });
+      merge_runs(group, [&](IndexEntry e) { write_record(merged->file, e.key, e.row); });
       merged->rewind();
       runs_.push_back(std::move(merged));
     }
     merge_runs(runs_, emit);
   }
   stream.finish();
-  buffer_.clear();
+  held_ = {};
+  keys_ = {};
   runs_.clear();
   return result;
 }

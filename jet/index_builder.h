@@ -1,7 +1,8 @@
 // Building a real index's pages in one pass from its entries.
 //
 // Entries arrive in any order. The builder keeps them in memory up to a
-// budget; beyond it, it sorts what it holds into a run in an unnamed
+// budget (their keys side by side in one arena, so that an entry costs its
+// key bytes and 16 more); beyond it, it sorts what it holds into a run in an unnamed
 // temporary file and starts again, and at the end merges the runs. The
 // sorted entries then stream into pages: leaves filled as full as the page
 // allows (with the shared prefix taken out), each finished page's last entry
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -67,7 +69,8 @@ class IndexBuilder {
 
   // Raises LimitExceeded for a key too long to fit an index page, Io when a
   // run cannot be spilled.
-  void add(std::vector<std::uint8_t> key, RowPointer row);
+  void add(Bytes key, RowPointer row);
+  void add(std::initializer_list<std::uint8_t> key, RowPointer row) { add(Bytes(key.begin(), key.size()), row); }
 
   // Sorts, merges and writes the pages. Raises InvalidArgument when the same
   // key and row were added twice, or, in a unique index, the same key (the
@@ -76,13 +79,21 @@ class IndexBuilder {
 
  private:
   struct Run;
+  // An entry held in memory: where its key is in the arena, and its row.
+  struct Held {
+    std::uint32_t offset;
+    std::uint16_t length;
+    RowPointer row;
+  };
   static constexpr std::size_t kMaxFanIn = 64;
+  Bytes key_of(const Held& entry) const { return Bytes(keys_.data() + entry.offset, entry.length); }
+  void sort_held();
   void spill();
   static void merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(IndexEntry)>& out);
 
   IndexBuildOptions options_;
-  std::vector<IndexEntry> buffer_;
-  std::size_t buffered_bytes_ = 0;
+  std::vector<std::uint8_t> keys_;  // the arena
+  std::vector<Held> held_;
   std::vector<std::unique_ptr<Run>> runs_;
 };
 
