@@ -17,6 +17,7 @@
 #include "jet/pager.h"
 #include "jet/row.h"
 #include "jet/table_def.h"
+#include "jet/table_ids.h"
 #include "jet/usage_map.h"
 #include "jet/usage_map_writer.h"
 
@@ -27,8 +28,10 @@ namespace {
 constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::size_t kMaxOverflowHops = 8;
 // Bytes of entries an index builder holds before it spills a sorted run;
-// one index is built at a time.
-constexpr std::size_t kIndexMemoryBudget = std::size_t{16} << 20;
+// one index is built at a time. Small, so that memory stays flat as the
+// file grows: entries mostly arrive in key order, and merging sorted runs
+// read back from the page cache costs little.
+constexpr std::size_t kIndexMemoryBudget = std::size_t{1} << 20;
 // Pages read at once when a page is not cached: the source is read mostly in
 // page order, table by table.
 constexpr std::size_t kReadAheadPages = 64;
@@ -129,7 +132,7 @@ class Compactor {
   std::unique_ptr<UsageMapWriter> map_rows_;
   MaintenanceReport report_;
   std::vector<Table> tables_;
-  std::map<std::uint32_t, std::uint32_t> moved_;  // old definition page -> new
+  TableIdMap moved_;
   // Table rows and long-value rows come from different pages: each keeps
   // its own.
   DecodedPage row_page_;
@@ -141,12 +144,6 @@ Compactor::Compactor(const File& source, File& destination) : source_file_(sourc
 
 void Compactor::report(std::int32_t code, const std::string& table, const std::string& what) {
   report_.errors.push_back(CompactErrorEntry{code, what, 0, table});
-}
-
-std::optional<std::int32_t> remapped_id(const std::map<std::uint32_t, std::uint32_t>& moved, std::int32_t id) {
-  const auto it = moved.find(static_cast<std::uint32_t>(id) & kObjectIdPageMask);
-  if (it == moved.end()) return std::nullopt;
-  return static_cast<std::int32_t>((static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) | it->second);
 }
 
 const DecodedPage& Compactor::data_page(DecodedPage& slot, std::uint32_t number) {
@@ -220,6 +217,7 @@ void Compactor::for_each_row(const Table& table, Copy&& copy) {
 void Compactor::plan_tables() {
   const TableDef catalog = read_table_def(version_, kCatalogPage, pager_->page_count(), source());
   std::map<std::uint32_t, std::string> names;  // definition page -> name
+  std::map<std::uint32_t, std::int32_t> ids;   // definition page -> catalog Id
   for_each_row(Table{"MSysObjects", catalog, {}}, [&](RowPointer where, const std::vector<std::uint8_t>& row) {
     const RowLayout layout = decode_row_layout(row, version_, catalog.variable_column_count > 0, where.page);
     const auto value_of = [&](std::string_view name) -> Value {
@@ -237,7 +235,9 @@ void Compactor::plan_tables() {
     if (t == nullptr || i == nullptr || *t != static_cast<std::int16_t>(ObjectType::Table)) return;
     const Value name = value_of("Name");
     const auto* n = std::get_if<std::string>(&name.data);
-    names[static_cast<std::uint32_t>(*i) & kObjectIdPageMask] = n ? *n : std::string();
+    const std::uint32_t page = static_cast<std::uint32_t>(*i) & kObjectIdPageMask;
+    names[page] = n ? *n : std::string();
+    ids[page] = *i;
   });
   names.erase(kCatalogPage);
   tables_.push_back(Table{"MSysObjects", catalog, {}});
@@ -251,7 +251,8 @@ void Compactor::plan_tables() {
   for (Table& table : tables_) {
     const std::size_t count = table_def_page_count(table.def);
     for (std::size_t k = 0; k < count; ++k) table.new_pages.push_back(writer_->allocate_page());
-    moved_[table.def.page] = table.new_pages.front();
+    const auto id = ids.find(table.def.page);
+    moved_.add(id == ids.end() ? static_cast<std::int32_t>(table.def.page) : id->second, table.new_pages.front());
   }
 }
 
@@ -283,7 +284,7 @@ bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) 
   const ColumnBytes stored = column_bytes(layout, row, *column, 0);
   if (!stored.present || stored.bytes.size() != 4) return false;
   const auto id = static_cast<std::int32_t>(load_u32(stored.bytes.data()));
-  const std::optional<std::int32_t> moved = remapped_id(moved_, id);
+  const std::optional<std::int32_t> moved = moved_.id(id);
   if (!moved || *moved == id) return false;
   store_u32(row.data() + (stored.bytes.data() - row.data()), static_cast<std::uint32_t>(*moved));
   return true;
@@ -435,8 +436,7 @@ void Compactor::copy_table(Table& table) {
   }
   for (LogicalIndexDef& index : out.logical_indexes) {
     if (index.related_table_page == 0) continue;
-    const auto it = moved_.find(index.related_table_page);
-    index.related_table_page = it == moved_.end() ? 0 : it->second;
+    index.related_table_page = moved_.page(index.related_table_page).value_or(0);
   }
   table.def = std::move(out);
 }

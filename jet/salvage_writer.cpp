@@ -14,6 +14,7 @@
 #include "jet/index_row_key.h"
 #include "jet/properties.h"
 #include "jet/salvage_definition.h"
+#include "jet/table_ids.h"
 
 namespace jet {
 
@@ -65,33 +66,6 @@ class ColumnOrder {
 
  private:
   std::vector<std::size_t> source_;
-};
-
-// Old table ids to new ones. A table's id is its definition page, possibly
-// under flag bits that stay as they were; only values that are the id of a
-// written table are remapped, so that the ids of other objects (containers,
-// queries, forms) whose low bits happen to equal a page are never touched.
-class IdMap {
- public:
-  void add(std::int32_t old_id, std::uint32_t new_page) {
-    const auto raw = static_cast<std::uint32_t>(old_id);
-    ids_[old_id] = static_cast<std::int32_t>((raw & ~kIdPageMask) | new_page);
-    pages_[raw & kIdPageMask] = new_page;
-  }
-  std::optional<std::int32_t> id(std::int32_t old_id) const {
-    const auto it = ids_.find(old_id);
-    if (it == ids_.end()) return std::nullopt;
-    return it->second;
-  }
-  std::optional<std::uint32_t> page(std::uint32_t old_page) const {
-    const auto it = pages_.find(old_page);
-    if (it == pages_.end()) return std::nullopt;
-    return it->second;
-  }
-
- private:
-  std::map<std::int32_t, std::int32_t> ids_;
-  std::map<std::uint32_t, std::uint32_t> pages_;
 };
 
 void record(std::vector<CompactErrorEntry>& errors, SalvageCode code, const std::string& table,
@@ -401,7 +375,7 @@ class SalvageWriter {
   TableWriter* catalog_ = nullptr;
   std::unique_ptr<ColumnOrder> catalog_columns_;
   std::vector<OpenTable> open_;
-  IdMap ids_;
+  TableIdMap ids_;
   std::set<std::int32_t> other_object_ids_;
   std::size_t catalog_empty_indexes_ = 0;  // recorded so far
 };
