@@ -71,15 +71,14 @@ ChainRow decode_chain_row(Bytes row, std::uint32_t page) {
   return ChainRow{RowPointer::from_u32(r.u32(0, "next row pointer")), row.subspan(4)};
 }
 
-void read_long_value_into(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
-                          std::string_view column, std::size_t max_rows, std::vector<std::uint8_t>& out) {
+void walk_long_value(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
+                     std::string_view column, std::size_t max_rows, const LongValuePieceSink& take) {
   const auto fail = [&](const std::string& field_name, const std::string& what) {
     throw_corrupt(page, "long value of column " + std::string(column), field_name, what);
   };
-  out.clear();
   switch (field.kind) {
     case LongValueKind::Inline:
-      out.assign(field.inline_data.begin(), field.inline_data.end());
+      take(field.inline_data);
       return;
     case LongValueKind::SingleRow: {
       if (field.length == 0) return;
@@ -88,28 +87,36 @@ void read_long_value_into(const LongValueField& field, const LongValueRowView& f
         fail("length", "says " + std::to_string(field.length) + " bytes, but " + where(field.first) + " holds " +
                            std::to_string(row.size()));
       }
-      out.assign(row.begin(), row.begin() + field.length);
+      take(row.first(field.length));
       return;
     }
     case LongValueKind::Chain: break;
   }
 
+  std::size_t taken = 0;
   std::set<RowPointer> visited;
   RowPointer at = field.first;
   while (!at.is_null()) {
     if (!visited.insert(at).second) fail("row pointer", "the chain loops back to " + where(at));
     if (visited.size() > max_rows) fail("row pointer", "the chain is longer than the file");
     const ChainRow link = decode_chain_row(fetch(at), at.page);
-    if (out.size() + link.piece.size() > field.length) {
+    if (taken + link.piece.size() > field.length) {
       fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds more by " + where(at));
     }
-    out.insert(out.end(), link.piece.begin(), link.piece.end());
+    take(link.piece);
+    taken += link.piece.size();
     at = link.next;
   }
-  if (out.size() != field.length) {
-    fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds " +
-                       std::to_string(out.size()));
+  if (taken != field.length) {
+    fail("length", "says " + std::to_string(field.length) + " bytes, but the chain holds " + std::to_string(taken));
   }
+}
+
+void read_long_value_into(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
+                          std::string_view column, std::size_t max_rows, std::vector<std::uint8_t>& out) {
+  out.clear();
+  walk_long_value(field, fetch, page, column, max_rows,
+                  [&](Bytes piece) { out.insert(out.end(), piece.begin(), piece.end()); });
 }
 
 std::vector<std::uint8_t> read_long_value(const LongValueField& field, const LongValueRowFetcher& fetch,

@@ -71,6 +71,14 @@ using LongValueRowView = std::function<Bytes(RowPointer)>;
 void read_long_value_into(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
                           std::string_view column, std::size_t max_rows, std::vector<std::uint8_t>& out);
 
+// Receives the pieces of a long value in order.
+using LongValuePieceSink = std::function<void(Bytes piece)>;
+
+// Walks a long value with every check read_long_value makes, handing each
+// piece to `take` instead of assembling them; raises as read_long_value does.
+void walk_long_value(const LongValueField& field, const LongValueRowView& fetch, std::uint32_t page,
+                     std::string_view column, std::size_t max_rows, const LongValuePieceSink& take);
+
 // One row of a chain: the pointer to the next row, then this row's piece.
 std::vector<std::uint8_t> encode_chain_row(RowPointer next, Bytes piece);
 

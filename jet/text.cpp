@@ -4,27 +4,31 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 namespace jet {
 
 namespace {
 
 void append_utf8(std::string& out, std::uint32_t cp) {
+  char bytes[4];
+  std::size_t n = 0;
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    bytes[n++] = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    bytes[n++] = static_cast<char>(0xC0 | (cp >> 6));
+    bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    bytes[n++] = static_cast<char>(0xE0 | (cp >> 12));
+    bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    bytes[n++] = static_cast<char>(0xF0 | (cp >> 18));
+    bytes[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  out.append(bytes, n);
 }
 
 constexpr std::uint32_t kReplacement = 0xFFFD;
@@ -85,6 +89,74 @@ void append_utf16(std::vector<std::uint8_t>& out, std::uint32_t cp) {
   }
 }
 
+// Builds UTF-8 from UTF-16 code units. A high surrogate waits for the unit
+// after it; whatever does not pair becomes U+FFFD.
+class Utf8Writer {
+ public:
+  explicit Utf8Writer(std::size_t expected) { out_.reserve(expected); }
+
+  void unit(std::uint32_t u) {
+    if (pending_high_ != 0) {
+      std::uint32_t high = pending_high_;
+      pending_high_ = 0;
+      if (u >= 0xDC00 && u <= 0xDFFF) {
+        append_utf8(out_, 0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00));
+        return;
+      }
+      append_utf8(out_, kReplacement);
+    }
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      pending_high_ = u;
+    } else {
+      append_utf8(out_, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+    }
+  }
+
+  // `count` bytes below 0x80, each a character.
+  void ascii_bytes(const std::uint8_t* p, std::size_t count) {
+    flush_pending();
+    out_.append(reinterpret_cast<const char*>(p), count);
+  }
+
+  // `count` UTF-16LE units below 0x80.
+  void ascii_units(const std::uint8_t* p, std::size_t count) {
+    flush_pending();
+    std::size_t at = out_.size();
+    out_.resize(at + count);
+    char* d = out_.data() + at;
+    for (std::size_t k = 0; k < count; ++k) d[k] = static_cast<char>(p[2 * k]);
+  }
+
+  std::string finish() {
+    flush_pending();
+    return std::move(out_);
+  }
+
+ private:
+  void flush_pending() {
+    if (pending_high_ != 0) append_utf8(out_, kReplacement);
+    pending_high_ = 0;
+  }
+
+  std::string out_;
+  std::uint32_t pending_high_ = 0;  // a high surrogate not yet paired, or 0
+};
+
+// How many of the `count` bytes at p, from the first, are ASCII characters
+// other than NUL (which switches runs in compressed text).
+std::size_t ascii_bytes(const std::uint8_t* p, std::size_t count) {
+  std::size_t n = 0;
+  while (n < count && p[n] != 0 && p[n] < 0x80) ++n;
+  return n;
+}
+
+// How many of the `count` UTF-16LE units at p, from the first, are below 0x80.
+std::size_t ascii_units(const std::uint8_t* p, std::size_t count) {
+  std::size_t n = 0;
+  while (n < count && p[2 * n + 1] == 0 && p[2 * n] < 0x80) ++n;
+  return n;
+}
+
 std::string iconv_name(std::uint16_t code_page) {
   return "CP" + std::to_string(code_page == 0 ? 1252 : code_page);
 }
@@ -105,22 +177,21 @@ IconvHandle open_iconv(const std::string& to, const std::string& from) {
 }  // namespace
 
 std::string utf16le_to_utf8(Bytes utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  std::size_t units = utf16.size() / 2;
-  for (std::size_t i = 0; i < units; ++i) {
-    std::uint32_t u = load_u16(utf16.data() + 2 * i);
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-      std::uint32_t low = load_u16(utf16.data() + 2 * (i + 1));
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
+  const std::size_t units = utf16.size() / 2;
+  const std::uint8_t* p = utf16.data();
+  Utf8Writer out(units);
+  std::size_t i = 0;
+  while (i < units) {
+    std::size_t ascii = ascii_units(p + 2 * i, units - i);
+    if (ascii > 0) {
+      out.ascii_units(p + 2 * i, ascii);
+      i += ascii;
+    } else {
+      out.unit(load_u16(p + 2 * i));
+      ++i;
     }
-    append_utf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
   }
-  return out;
+  return out.finish();
 }
 
 std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8) {
@@ -134,26 +205,32 @@ std::string decode_jet4_text(Bytes stored) {
   if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
     return utf16le_to_utf8(stored);
   }
-  std::vector<std::uint8_t> utf16;
-  utf16.reserve((stored.size() - 2) * 2);
+  const std::uint8_t* p = stored.data();
+  const std::size_t size = stored.size();
+  // Mostly ASCII: one output byte per stored byte.
+  Utf8Writer out(size);
   bool one_byte_run = true;
   std::size_t i = 2;
-  while (i < stored.size()) {
-    if (stored[i] == 0) {
+  while (i < size) {
+    if (p[i] == 0) {
       one_byte_run = !one_byte_run;
       ++i;
     } else if (one_byte_run) {
-      utf16.push_back(stored[i++]);
-      utf16.push_back(0);
-    } else if (stored.size() - i >= 2) {
-      utf16.push_back(stored[i]);
-      utf16.push_back(stored[i + 1]);
+      std::size_t ascii = ascii_bytes(p + i, size - i);
+      if (ascii > 0) {
+        out.ascii_bytes(p + i, ascii);
+        i += ascii;
+      } else {
+        out.unit(p[i++]);
+      }
+    } else if (size - i >= 2) {
+      out.unit(load_u16(p + i));
       i += 2;
     } else {
       break;  // a lone byte left over in a two-byte run carries no character
     }
   }
-  return utf16le_to_utf8(utf16);
+  return out.finish();
 }
 
 std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress) {
@@ -178,6 +255,15 @@ std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress)
     if (!fits_one_byte) packed.push_back(high);
   }
   return packed.size() < plain.size() ? packed : plain;
+}
+
+void require_codepage(std::uint16_t code_page) {
+  // Opening a converter costs more than most values: remember the last one
+  // that worked.
+  thread_local std::optional<std::uint16_t> known_good;
+  if (known_good == code_page) return;
+  open_iconv("UTF-8", iconv_name(code_page));
+  known_good = code_page;
 }
 
 std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {

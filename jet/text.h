@@ -36,4 +36,8 @@ std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress)
 std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page);
 std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page);
 
+// Raises Unsupported, as codepage_to_utf8 does, when text in the code page
+// cannot be converted here; returns otherwise.
+void require_codepage(std::uint16_t code_page);
+
 }  // namespace jet

@@ -103,14 +103,31 @@ bool is_variable_length(ColumnType type) {
   return type == ColumnType::Text || type == ColumnType::Binary || is_long_value(type);
 }
 
-Value decode_value(ColumnType type, Bytes stored, const ValueFormat& format, std::uint32_t page,
-                   std::string_view column) {
+namespace {
+
+// A fixed-size type needs its bytes in full.
+void require_fixed_size(ColumnType type, std::size_t stored_size, std::uint32_t page,
+                        std::string_view column) {
   std::size_t want = fixed_size(type);
-  if (want != 0 && stored.size() < want) {
+  if (want != 0 && stored_size < want) {
     throw_corrupt(page, "row", "column " + std::string(column),
-                  "holds " + std::to_string(stored.size()) + " bytes, its type needs " +
+                  "holds " + std::to_string(stored_size) + " bytes, its type needs " +
                       std::to_string(want));
   }
+}
+
+}  // namespace
+
+void check_stored_value(ColumnType type, std::size_t stored_size, const ValueFormat& format,
+                        std::uint32_t page, std::string_view column) {
+  require_fixed_size(type, stored_size, page, column);
+  bool text = type == ColumnType::Text || type == ColumnType::Memo;
+  if (text && format.version == Version::Jet3 && stored_size > 0) require_codepage(format.code_page);
+}
+
+Value decode_value(ColumnType type, Bytes stored, const ValueFormat& format, std::uint32_t page,
+                   std::string_view column) {
+  require_fixed_size(type, stored.size(), page, column);
   const std::uint8_t* p = stored.data();
   Value v{type, std::monostate{}};
   switch (type) {

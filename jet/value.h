@@ -94,6 +94,11 @@ bool is_long_value(ColumnType type);
 Value decode_value(ColumnType type, Bytes stored, const ValueFormat& format,
                    std::uint32_t page = 0, std::string_view column = {});
 
+// Raises what decode_value would raise for `stored_size` stored bytes,
+// without building the value: its outcome depends on nothing else.
+void check_stored_value(ColumnType type, std::size_t stored_size, const ValueFormat& format,
+                        std::uint32_t page = 0, std::string_view column = {});
+
 // Encodes a non-null value that is not Boolean. Raises InvalidArgument when
 // the value's alternative does not match its type.
 std::vector<std::uint8_t> encode_value(const Value& value, const ValueFormat& format);

@@ -52,6 +52,19 @@ class RowWalker {
   std::vector<std::uint8_t> fetch_long_value_row(RowPointer pointer, const std::string& column);
   Value decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
                       std::uint32_t page_number);
+  // Everything decode_column checks, without building the value: what the
+  // walk does when no visitor wants the values.
+  void check_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                    std::uint32_t page_number);
+  ValueFormat format_of(const ColumnDef& column) const {
+    return ValueFormat{context_.version(), context_.header().code_page, column.scale,
+                       column.is_compressed_unicode()};
+  }
+  // Bounds a long-value chain: every row of it sits on some page, so more
+  // steps than rows the file can hold means a loop the reader did not catch.
+  std::size_t max_chain_rows() const {
+    return static_cast<std::size_t>(context_.page_count()) * kMaxRowsPerPage;
+  }
 
   VerifyContext& context_;
   VerifiedTable& table_;
@@ -185,8 +198,7 @@ Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnD
   ColumnBytes stored = column_bytes(layout, row, column, page_number);
   if (column.type == ColumnType::Boolean) return Value{column.type, stored.present};
   if (!stored.present) return Value::null(column.type);
-  ValueFormat format{context_.version(), context_.header().code_page, column.scale,
-                     column.is_compressed_unicode()};
+  ValueFormat format = format_of(column);
   if (!column.is_long_value()) {
     return decode_value(column.type, stored.bytes, format, page_number, column.name);
   }
@@ -194,25 +206,46 @@ Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnD
   if (field.kind == LongValueKind::Inline) {
     return decode_value(column.type, field.inline_data, format, page_number, column.name);
   }
-  // Every row of a chain sits on some page: more steps than rows the file
-  // can hold means a loop the reader did not catch.
-  std::size_t max_rows = static_cast<std::size_t>(context_.page_count()) * kMaxRowsPerPage;
   std::vector<std::uint8_t> data = read_long_value(
       field, [&](RowPointer pointer) { return fetch_long_value_row(pointer, column.name); },
-      page_number, column.name, max_rows);
+      page_number, column.name, max_chain_rows());
   return decode_value(column.type, data, format, page_number, column.name);
+}
+
+void RowWalker::check_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                             std::uint32_t page_number) {
+  ColumnBytes stored = column_bytes(layout, row, column, page_number);
+  if (column.type == ColumnType::Boolean || !stored.present) return;
+  std::size_t size = stored.bytes.size();
+  if (column.is_long_value()) {
+    LongValueField field = decode_long_value_field(stored.bytes, page_number, column.name);
+    size = 0;
+    std::vector<std::uint8_t> lent;  // the row the walk reads now
+    walk_long_value(
+        field,
+        [&](RowPointer pointer) -> Bytes {
+          lent = fetch_long_value_row(pointer, column.name);
+          return lent;
+        },
+        page_number, column.name, max_chain_rows(), [&](Bytes piece) { size += piece.size(); });
+  }
+  check_stored_value(column.type, size, format_of(column), page_number, column.name);
 }
 
 bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number) {
   try {
     bool has_variable = def_.variable_column_count > 0;
     RowLayout layout = decode_row_layout(row, context_.version(), has_variable, page_number);
+    if (!visitor_) {
+      for (const ColumnDef& column : def_.columns) check_column(layout, row, column, page_number);
+      return true;
+    }
     std::vector<Value> values;
     values.reserve(def_.columns.size());
     for (const ColumnDef& column : def_.columns) {
       values.push_back(decode_column(layout, row, column, page_number));
     }
-    if (visitor_) visitor_(def_, values);
+    visitor_(def_, values);
     return true;
   } catch (const Error& error) {
     if (!is_damage(error)) throw;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,127 @@ TEST(Jet4Text, DamagedTextStillDecodes) {
   EXPECT_EQ(decode_jet4_text(ByteVector{0x00, 0xD8, 'a', 0}), "\uFFFDa");
   EXPECT_EQ(decode_jet4_text(ByteVector{'a', 0, 'b'}), "a");
   EXPECT_EQ(decode_jet4_text(ByteVector{0xFF, 0xFE, 'a', 0x00, 0x41}), "a");
+}
+
+struct DecodeCase {
+  const char* name;
+  ByteVector stored;
+  std::string text;
+};
+
+class Jet4Decoding : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(Jet4Decoding, GivesTheText) { EXPECT_EQ(decode_jet4_text(GetParam().stored), GetParam().text); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Jet4Decoding,
+    ::testing::Values(
+        // Plain UTF-16LE.
+        DecodeCase{"ascii_then_wide", {'a', 0, 'b', 0, 0x16, 0x04, 'c', 0}, "ab\u0416c"},
+        DecodeCase{"nul_unit_is_a_character", {'a', 0, 0, 0, 'b', 0}, std::string("a\0b", 3)},
+        DecodeCase{"latin1_unit", {0xE9, 0, 'x', 0}, "\u00E9x"},
+        DecodeCase{"pair_after_ascii", {'a', 0, 0x3D, 0xD8, 0x00, 0xDE}, "a\U0001F600"},
+        DecodeCase{"lone_low", {0x00, 0xDC, 'a', 0}, "\uFFFDa"},
+        DecodeCase{"high_at_end", {'a', 0, 0x3D, 0xD8}, "a\uFFFD"},
+        DecodeCase{"high_then_high_then_low", {0x3D, 0xD8, 0x3D, 0xD8, 0x00, 0xDE}, "\uFFFD\U0001F600"},
+        DecodeCase{"high_then_ascii", {0x3D, 0xD8, 'a', 0}, "\uFFFDa"},
+        DecodeCase{"low_then_high", {0x00, 0xDE, 0x3D, 0xD8}, "\uFFFD\uFFFD"},
+        DecodeCase{"odd_length_after_pair", {0x3D, 0xD8, 0x00, 0xDE, 'z'}, "\U0001F600"},
+        DecodeCase{"one_byte", {'a'}, ""},
+        // Compressed: one-byte runs hold 01-FF, 00 switches.
+        DecodeCase{"compressed_latin1", {0xFF, 0xFE, 'a', 0xE9, 0xFF, 'b'}, "a\u00E9\u00FFb"},
+        DecodeCase{"compressed_only_marker", {0xFF, 0xFE}, ""},
+        // A unit with a zero low byte reads as a switch, so these pairs use
+        // U+1F601 (D83D DE01).
+        DecodeCase{"compressed_pair_in_wide_run",
+                   {0xFF, 0xFE, 'a', 0x00, 0x3D, 0xD8, 0x01, 0xDE, 0x00, 'b'}, "a\U0001F601b"},
+        // A pair split by an empty one-byte run still pairs: the units meet.
+        DecodeCase{"compressed_pair_across_empty_run",
+                   {0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x00, 0x00, 0x01, 0xDE}, "\U0001F601"},
+        DecodeCase{"compressed_high_before_narrow_run",
+                   {0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x00, 'a'}, "\uFFFDa"},
+        DecodeCase{"compressed_high_at_end", {0xFF, 0xFE, 0x00, 0x3D, 0xD8}, "\uFFFD"},
+        DecodeCase{"compressed_toggles_back_and_forth",
+                   {0xFF, 0xFE, 'a', 0x00, 0x16, 0x04, 0x00, 'b', 0x00, 0x00, 'c'}, "a\u0416bc"},
+        DecodeCase{"compressed_cut_wide_run_after_pair",
+                   {0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x01, 0xDE, 0x41}, "\U0001F601"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The straightforward decoding: expand compressed text to UTF-16LE, then
+// convert unit by unit. The real decoders take shortcuts; they must agree.
+std::string reference_utf16_to_utf8(const ByteVector& utf16) {
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+    units.push_back(static_cast<char16_t>(utf16[i] | (utf16[i + 1] << 8)));
+  }
+  std::string out;
+  auto put = [&](std::uint32_t cp) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint32_t u = units[i];
+    bool high = u >= 0xD800 && u <= 0xDBFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      put(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      put(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+    }
+  }
+  return out;
+}
+
+std::string reference_jet4_text(const ByteVector& stored) {
+  if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
+    return reference_utf16_to_utf8(stored);
+  }
+  ByteVector utf16;
+  bool narrow = true;
+  for (std::size_t i = 2; i < stored.size();) {
+    if (stored[i] == 0) {
+      narrow = !narrow;
+      ++i;
+    } else if (narrow) {
+      utf16.push_back(stored[i++]);
+      utf16.push_back(0);
+    } else if (i + 1 < stored.size()) {
+      utf16.push_back(stored[i]);
+      utf16.push_back(stored[i + 1]);
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return reference_utf16_to_utf8(utf16);
+}
+
+TEST(Jet4Text, AgreesWithTheStraightforwardDecodingOnAnyBytes) {
+  // Bytes drawn mostly from what text holds (ASCII, 00 switches, surrogate
+  // high bytes), so runs, toggles and pairs all occur.
+  constexpr std::uint8_t kAlphabet[] = {'a', 'Z', ' ', 0x00, 0x00, 0x7F, 0x80, 0xE9, 0xFF,
+                                        0xD8, 0xDB, 0xDC, 0xDF, 0x04, 0x3D, 0x01};
+  std::mt19937 random(7);
+  for (int round = 0; round < 20000; ++round) {
+    ByteVector stored(random() % 24);
+    for (auto& byte : stored) byte = kAlphabet[random() % sizeof kAlphabet];
+    if (round % 2 == 0 && stored.size() >= 2) stored[0] = 0xFF, stored[1] = 0xFE;
+    ASSERT_EQ(decode_jet4_text(stored), reference_jet4_text(stored)) << "round " << round;
+    ASSERT_EQ(utf16le_to_utf8(stored), reference_utf16_to_utf8(stored)) << "round " << round;
+  }
 }
 
 TEST(Utf8, MalformedInputIsRefused) {
