@@ -49,7 +49,9 @@ class RowWalker {
   bool decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number);
   // Follows an overflow row to the row it moved to.
   bool follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number);
-  std::vector<std::uint8_t> fetch_long_value_row(RowPointer pointer, const std::string& column);
+  // One row of a long-value page, checked and its page claimed; the view
+  // stays valid until the next call.
+  Bytes long_value_row(RowPointer pointer, const std::string& column);
   Value decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
                       std::uint32_t page_number);
   // Everything decode_column checks, without building the value: what the
@@ -71,6 +73,14 @@ class RowWalker {
   const TableDef& def_;
   const RowVisitor& visitor_;
   std::unordered_set<std::uint32_t> long_value_pages_;
+  // The long-value page a row was last taken from: a value's rows, and the
+  // values of neighbouring rows, mostly share one.
+  struct LongValuePage {
+    std::uint32_t number = 0;
+    Page page;
+    DataPage header;
+  };
+  std::optional<LongValuePage> long_value_page_;
 };
 
 std::optional<DataPage> RowWalker::data_page(std::uint32_t page_number, Bytes page) {
@@ -168,19 +178,23 @@ bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::
   }
 }
 
-std::vector<std::uint8_t> RowWalker::fetch_long_value_row(RowPointer pointer,
-                                                         const std::string& column) {
+Bytes RowWalker::long_value_row(RowPointer pointer, const std::string& column) {
   std::string field = column + " long-value pointer";
-  if (pointer.page == 0 || pointer.page >= context_.page_count()) {
-    throw_corrupt(pointer.page, kLongValue, field,
-                  "points at page " + std::to_string(pointer.page) + ", outside the file");
+  if (!long_value_page_ || long_value_page_->number != pointer.page) {
+    long_value_page_.reset();
+    if (pointer.page == 0 || pointer.page >= context_.page_count()) {
+      throw_corrupt(pointer.page, kLongValue, field,
+                    "points at page " + std::to_string(pointer.page) + ", outside the file");
+    }
+    Page page = context_.pager().page(pointer.page);
+    DataPage header = decode_data_page(*page, context_.version(), pointer.page);
+    if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !header.holds_long_values()) {
+      throw_corrupt(pointer.page, kLongValue, field,
+                    "points at " + page_kind((*page)[0]) + " that holds no long values");
+    }
+    long_value_page_ = LongValuePage{pointer.page, std::move(page), std::move(header)};
   }
-  Page page = context_.pager().page(pointer.page);
-  DataPage header = decode_data_page(*page, context_.version(), pointer.page);
-  if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !header.holds_long_values()) {
-    throw_corrupt(pointer.page, kLongValue, field,
-                  "points at " + page_kind((*page)[0]) + " that holds no long values");
-  }
+  const DataPage& header = long_value_page_->header;
   if (pointer.row >= header.slots.size() || header.slots[pointer.row].deleted()) {
     throw_corrupt(pointer.page, kLongValue, field,
                   "points at row " + std::to_string(pointer.row) + ", which " +
@@ -189,8 +203,7 @@ std::vector<std::uint8_t> RowWalker::fetch_long_value_row(RowPointer pointer,
   if (long_value_pages_.insert(pointer.page).second) {
     context_.ledger().claim(pointer.page, {PageRole::LongValue, def_.page}, context_.findings());
   }
-  Bytes row = row_bytes(*page, header, pointer.row, context_.version(), pointer.page);
-  return std::vector<std::uint8_t>(row.begin(), row.end());
+  return row_bytes(*long_value_page_->page, header, pointer.row, context_.version(), pointer.page);
 }
 
 Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
@@ -206,9 +219,12 @@ Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnD
   if (field.kind == LongValueKind::Inline) {
     return decode_value(column.type, field.inline_data, format, page_number, column.name);
   }
-  std::vector<std::uint8_t> data = read_long_value(
-      field, [&](RowPointer pointer) { return fetch_long_value_row(pointer, column.name); },
-      page_number, column.name, max_chain_rows());
+  auto fetch = [&](RowPointer pointer) {
+    Bytes bytes = long_value_row(pointer, column.name);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  };
+  std::vector<std::uint8_t> data =
+      read_long_value(field, fetch, page_number, column.name, max_chain_rows());
   return decode_value(column.type, data, format, page_number, column.name);
 }
 
@@ -220,13 +236,8 @@ void RowWalker::check_column(const RowLayout& layout, Bytes row, const ColumnDef
   if (column.is_long_value()) {
     LongValueField field = decode_long_value_field(stored.bytes, page_number, column.name);
     size = 0;
-    std::vector<std::uint8_t> lent;  // the row the walk reads now
     walk_long_value(
-        field,
-        [&](RowPointer pointer) -> Bytes {
-          lent = fetch_long_value_row(pointer, column.name);
-          return lent;
-        },
+        field, [&](RowPointer pointer) { return long_value_row(pointer, column.name); },
         page_number, column.name, max_chain_rows(), [&](Bytes piece) { size += piece.size(); });
   }
   check_stored_value(column.type, size, format_of(column), page_number, column.name);
