@@ -216,15 +216,10 @@ Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnD
     return decode_value(column.type, stored.bytes, format, page_number, column.name);
   }
   LongValueField field = decode_long_value_field(stored.bytes, page_number, column.name);
-  if (field.kind == LongValueKind::Inline) {
-    return decode_value(column.type, field.inline_data, format, page_number, column.name);
-  }
-  auto fetch = [&](RowPointer pointer) {
-    Bytes bytes = long_value_row(pointer, column.name);
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-  };
-  std::vector<std::uint8_t> data =
-      read_long_value(field, fetch, page_number, column.name, max_chain_rows());
+  std::vector<std::uint8_t> data;
+  read_long_value_into(
+      field, [&](RowPointer pointer) { return long_value_row(pointer, column.name); }, page_number,
+      column.name, max_chain_rows(), data);
   return decode_value(column.type, data, format, page_number, column.name);
 }
 
