@@ -27,6 +27,7 @@ Finding finding_from_error(const Error& error, Severity severity) {
 }
 
 void FindingList::add(Finding finding) {
+  if (!finding.table) finding.table = current_table_;
   ++counts_[static_cast<int>(finding.severity)];
   if (items_.size() < limit_) items_.push_back(std::move(finding));
 }

@@ -29,6 +29,9 @@ struct Finding {
   std::string structure;  // "data page", "table definition", "index leaf", ...
   std::string field;      // "row 3 offset", "next page", ...
   std::string message;
+  // The definition page of the table the finding concerns, when the
+  // verifier knows it: what a repair uses to say which table it mended.
+  std::optional<std::uint32_t> table = std::nullopt;
 
   bool operator==(const Finding&) const = default;
 };
@@ -53,6 +56,10 @@ class FindingList {
            std::string field, std::string message);
   void add_error(const Error& error, Severity severity = Severity::Error);
 
+  // Findings added from now on that name no table concern the table defined
+  // on `page` (nothing: none). The verifier sets it while it walks a table.
+  void set_current_table(std::optional<std::uint32_t> page) { current_table_ = page; }
+
   const std::vector<Finding>& items() const { return items_; }
   std::size_t count(Severity severity) const { return counts_[static_cast<int>(severity)]; }
   std::size_t total() const { return count(Severity::Info) + count(Severity::Warning) + count(Severity::Error); }
@@ -66,6 +73,7 @@ class FindingList {
   std::size_t limit_;
   std::vector<Finding> items_;
   std::size_t counts_[3] = {0, 0, 0};
+  std::optional<std::uint32_t> current_table_;
 };
 
 // The whole report as lines of text in the order the walk met them, ending

@@ -8,7 +8,6 @@
 // result's MSysCompactError table.
 #include "jet/maintenance.h"
 
-#include <cctype>
 #include <exception>
 #include <future>
 #include <optional>
@@ -38,17 +37,12 @@ std::optional<FindingList> findings_of(const File& file) {
   }
 }
 
-// The name of the table whose definition page a finding names, if any.
-std::string table_named_in(const Finding& finding, const SalvagedDatabase& db) {
-  static const std::string kPhrase = "table defined on page ";
-  const std::size_t at = finding.message.find(kPhrase);
-  if (at == std::string::npos) return "";
-  std::uint32_t number = 0;
-  for (std::size_t i = at + kPhrase.size(); i < finding.message.size() && std::isdigit(static_cast<unsigned char>(finding.message[i])) && number < 0x1000000; ++i) {
-    number = number * 10 + static_cast<std::uint32_t>(finding.message[i] - '0');
-  }
+// The name of the table a finding concerns, if the verifier knew it.
+std::string table_of(const Finding& finding, const SalvagedDatabase& db) {
+  if (!finding.table) return "";
+  if (*finding.table == db.catalog.page) return "MSysObjects";
   for (const SalvagedTable& table : db.tables) {
-    if (table.def.page == number) return table.name;
+    if (table.def.page == *finding.table) return table.name;
   }
   return "";
 }
@@ -61,7 +55,7 @@ void record_rebuilt_indexes(const FindingList& findings, const SalvagedDatabase&
   SalvageLog log;
   for (const Finding& finding : findings.items()) {
     if (finding.severity == Severity::Info || finding.structure.find("index") == std::string::npos) continue;
-    log.record(SalvageCode::IndexRebuilt, table_named_in(finding, db),
+    log.record(SalvageCode::IndexRebuilt, table_of(finding, db),
                "A damaged index was rebuilt from the rows: " + format_finding(finding));
   }
   const auto entries = log.entries();

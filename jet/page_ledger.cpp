@@ -47,8 +47,10 @@ std::vector<std::uint32_t> PageLedger::compare_with_free_map(
     const PageClaim& held = claims_[page];
     bool free = is_free(page);
     if (held.role != PageRole::Unclaimed && free) {
-      findings.add(Severity::Error, page, "free-page map", "page bit",
-                   "marked free but used as " + describe(held));
+      Finding finding{Severity::Error, page, "free-page map", "page bit",
+                      "marked free but used as " + describe(held)};
+      if (held.table != 0) finding.table = held.table;
+      findings.add(std::move(finding));
     } else if (held.role == PageRole::Unclaimed && !free) {
       unaccounted.push_back(page);
     }

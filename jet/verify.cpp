@@ -70,6 +70,29 @@ void guarded(FindingList& findings, Check&& check) {
   }
 }
 
+// While it lives, findings concern the table defined on `page`.
+class CurrentTable {
+ public:
+  CurrentTable(FindingList& findings, std::uint32_t page) : findings_(findings) {
+    findings_.set_current_table(page);
+  }
+  ~CurrentTable() { findings_.set_current_table(std::nullopt); }
+  CurrentTable(const CurrentTable&) = delete;
+  CurrentTable& operator=(const CurrentTable&) = delete;
+
+ private:
+  FindingList& findings_;
+};
+
+// The check families of one table: its definition, rows and indexes.
+void check_table(VerifyContext& context, VerifiedTable& table, const RowVisitor& visitor = nullptr) {
+  FindingList& findings = context.findings();
+  CurrentTable current(findings, table.definition_page);
+  guarded(findings, [&] { check_table_definition(context, table); });
+  guarded(findings, [&] { check_table_rows(context, table, visitor); });
+  guarded(findings, [&] { check_table_indexes(context, table); });
+}
+
 }  // namespace
 
 FindingList verify(const File& file, const VerifyOptions& options) {
@@ -83,9 +106,7 @@ FindingList verify(const File& file, const VerifyOptions& options) {
   std::vector<CatalogObject> listed;
   VerifiedTable& catalog = *context.add_table("MSysObjects", kCatalogPage);
   catalog.system = true;
-  guarded(findings, [&] { check_table_definition(context, catalog); });
-  guarded(findings, [&] { check_table_rows(context, catalog, catalog_collector(listed, findings)); });
-  guarded(findings, [&] { check_table_indexes(context, catalog); });
+  check_table(context, catalog, catalog_collector(listed, findings));
 
   for (const CatalogObject& entry : listed) {
     if (!entry.is_local_table() || entry.table_page() == kCatalogPage) continue;
@@ -97,9 +118,7 @@ FindingList verify(const File& file, const VerifyOptions& options) {
       continue;
     }
     table->system = entry.is_system();
-    guarded(findings, [&] { check_table_definition(context, *table); });
-    guarded(findings, [&] { check_table_rows(context, *table); });
-    guarded(findings, [&] { check_table_indexes(context, *table); });
+    check_table(context, *table);
   }
   guarded(findings, [&] { check_page_usage(context); });
   return findings;

@@ -21,6 +21,7 @@ bool is_blank(const std::vector<std::uint8_t>& page) {
 struct Judgement {
   Severity severity;
   std::string message;
+  std::optional<std::uint32_t> table = std::nullopt;  // the table whose rows are lost
 };
 
 Judgement judge_unclaimed(VerifyContext& context, std::uint32_t page_number) {
@@ -43,8 +44,10 @@ Judgement judge_unclaimed(VerifyContext& context, std::uint32_t page_number) {
       if (context.table_at(owner) == nullptr) {
         return {Severity::Info, "a data page of a table the catalog does not name (a dropped table)"};
       }
-      return {Severity::Warning, "a data page of the table defined on page " + std::to_string(owner) +
-                                     " that its usage map does not list: its rows are lost"};
+      return {Severity::Warning,
+              "a data page of the table defined on page " + std::to_string(owner) +
+                  " that its usage map does not list: its rows are lost",
+              owner};
     }
     case PageType::IndexIntermediate:
     case PageType::IndexLeaf:
@@ -87,7 +90,9 @@ void check_page_usage(VerifyContext& context) {
       message += " (pages " + std::to_string(unaccounted[i]) + " to " + std::to_string(unaccounted[end - 1]) +
                  ", " + std::to_string(run) + " pages)";
     }
-    context.add(judgement.severity, unaccounted[i], kStructure, "owner", message);
+    Finding finding{judgement.severity, unaccounted[i], kStructure, "owner", message};
+    finding.table = judgement.table;
+    findings.add(std::move(finding));
     i = end;
   }
 }

@@ -16,6 +16,7 @@
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
 #include "jet/maintenance.h"
+#include "jet/salvage_log.h"
 #include "jet/value.h"
 #include "jet/verify.h"
 #include "support/corpus.h"
@@ -195,7 +196,13 @@ TEST(Repair, RepairsEachKindOfDamageIntoAFileThatReadsEverywhere) {
         }
       }
       std::multiset<std::pair<std::int32_t, std::string>> reported;
-      for (const CompactErrorEntry& e : report.errors) reported.emplace(e.code, e.table);
+      for (const CompactErrorEntry& e : report.errors) {
+        reported.emplace(e.code, e.table);
+        // Every index belongs to a table: the entry says which.
+        if (e.code == static_cast<std::int32_t>(SalvageCode::IndexRebuilt)) {
+          EXPECT_FALSE(e.table.empty()) << e.description;
+        }
+      }
       EXPECT_EQ(compact_errors(path), reported);
     }
   }
