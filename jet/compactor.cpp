@@ -32,9 +32,6 @@ constexpr std::size_t kMaxOverflowHops = 8;
 // file grows: entries mostly arrive in key order, and merging sorted runs
 // read back from the page cache costs little.
 constexpr std::size_t kIndexMemoryBudget = std::size_t{1} << 20;
-// Pages read at once when a page is not cached: the source is read mostly in
-// page order, table by table.
-constexpr std::size_t kReadAheadPages = 64;
 
 // Where each copied row of a table went, for remapping the row pointers of
 // its index entries: 8 bytes a row, looked up by binary search once sealed.
@@ -447,7 +444,7 @@ MaintenanceReport Compactor::run() {
   version_ = detect_version(head);
   header_ = decode_header(head);
   pager_ = std::make_unique<Pager>(source_file_, version_, header_.database_key, Pager::kDefaultCachePages,
-                                   kReadAheadPages);
+                                   Pager::kPassReadAheadPages);
   if (pager_->page_count() < 3) throw Error(ErrorCode::UnrecognisedFormat, "the database has fewer than three pages");
   report_.version = version_;
   report_.source_bytes = source_file_.size();

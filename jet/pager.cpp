@@ -45,20 +45,32 @@ Page Pager::page(std::uint32_t n) const {
                   std::to_string(page_count_) + " pages)";
     throw_corrupt(n, "page", "page number", what);
   }
-  // The run ends before the first page already cached, so that no cached
-  // page is read twice.
+  // A miss right after a page read before continues a pass through the
+  // file: its run doubles, up to the window. Any other miss reads the page
+  // alone. The run ends before the first page already cached, so that no
+  // cached page is read twice.
+  const bool sequential = n > 0 && index_.contains(n - 1);
+  run_pages_ = sequential ? std::min(run_pages_ * 2, read_ahead_) : 1;
   std::uint32_t count = 1;
-  while (count < read_ahead_ && n + count < page_count_ && !index_.contains(n + count)) ++count;
+  while (count < run_pages_ && n + count < page_count_ && !index_.contains(n + count)) ++count;
   run_.resize(std::size_t{count} * page_size_);
   file_.read_at(static_cast<std::uint64_t>(n) * page_size_, run_);
   // Last page first, so the one asked for is the most recently used.
   for (std::uint32_t k = count; k-- > 0;) {
     const auto first = run_.begin() + static_cast<std::ptrdiff_t>(std::size_t{k} * page_size_);
-    auto bytes = std::make_shared<std::vector<std::uint8_t>>(first, first + page_size_);
+    std::shared_ptr<std::vector<std::uint8_t>> bytes = page_buffer();
+    bytes->assign(first, first + page_size_);
     if (database_key_ != 0 && n + k != 0) crypt_page(database_key_, n + k, *bytes);
     remember(n + k, std::move(bytes));
   }
   return lru_.front().second;
+}
+
+std::shared_ptr<std::vector<std::uint8_t>> Pager::page_buffer() const {
+  if (spare_.empty()) return std::make_shared<std::vector<std::uint8_t>>();
+  std::shared_ptr<std::vector<std::uint8_t>> buffer = std::move(spare_.back());
+  spare_.pop_back();
+  return buffer;
 }
 
 void Pager::remember(std::uint32_t n, Page page) const {
@@ -66,7 +78,13 @@ void Pager::remember(std::uint32_t n, Page page) const {
   index_[n] = lru_.begin();
   if (lru_.size() > cache_limit_) {
     index_.erase(lru_.back().first);
+    Page evicted = std::move(lru_.back().second);
     lru_.pop_back();
+    // Every page the cache holds was made here, writable; a page nobody
+    // else holds can be read into again.
+    if (evicted.use_count() == 1 && spare_.size() < read_ahead_) {
+      spare_.push_back(std::const_pointer_cast<std::vector<std::uint8_t>>(std::move(evicted)));
+    }
   }
 }
 

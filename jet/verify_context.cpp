@@ -10,7 +10,9 @@ std::optional<RowState> VerifiedTable::row_state(RowPointer pointer) const {
 
 VerifyContext::VerifyContext(const File& file, Header header, FindingList& findings)
     : header_(std::move(header)),
-      pager_(file, header_.version, header_.database_key),
+      // The checks go through the file mostly in page order.
+      pager_(file, header_.version, header_.database_key, Pager::kDefaultCachePages,
+             Pager::kPassReadAheadPages),
       findings_(findings),
       ledger_(pager_.page_count()) {}
 

@@ -66,21 +66,23 @@ TEST(Pager, CachesUpToItsLimitAndRereadsWhatItEvicted) {
   EXPECT_THROW(pager.page(1), Error);  // must be read again: the budget is spent
 }
 
-// Read-ahead: a miss reads the run of pages after it in one read, up to the
-// window, never past the last whole page nor over a page already cached,
-// and every page still decrypts under its own number.
-TEST(Pager, ReadsAheadInOneReadUpToTheWindowTheEndOrACachedPage) {
+// Read-ahead: a miss right after a cached page reads a run of pages in one
+// read, doubling with each such miss up to the window, never past the last
+// whole page nor over a page already cached; any other miss reads its page
+// alone and starts over. Every page still decrypts under its own number.
+TEST(Pager, ReadsAheadInOneReadWhenTheMissContinuesAPass) {
   struct Case {
     const char* name;
     std::size_t window;
     std::vector<std::uint32_t> asked;
     std::uint64_t reads;
   } cases[] = {
-      {"in order, window 4", 4, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 3},        // 1-4, 5-8, 9
+      {"in order, doubling up to window 4", 4, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 4},  // 1, 2-3, 4-7, 8-9
       {"window 1 reads each page", 1, {1, 2, 3}, 3},
-      {"clipped at the last whole page", 8, {6, 7, 8, 9, 0}, 2},          // 6-9, 0-5
-      {"stops before a cached page", 4, {5, 3, 4, 5, 6, 2}, 3},           // 5-8, 3-4, 2
-      {"backwards: each run stops at the page after it", 3, {9, 8, 7, 6}, 4},
+      {"clipped at the last whole page", 8, {5, 6, 7, 8, 9, 0}, 4},             // 5, 6-7, 8-9, 0
+      {"stops before a cached page", 8, {6, 2, 3, 4, 5, 7, 8, 9}, 5},          // 6, 2, 3-4, 5, 7-9
+      {"a jump starts over", 8, {1, 2, 3, 6, 7, 8, 9}, 5},                     // 1, 2-3, 6, 7-8, 9
+      {"backwards: each page alone", 3, {9, 8, 7, 6}, 4},
   };
   for (std::uint32_t key : {0u, 0x6B39DAC7u}) {
     for (const Case& c : cases) {
