@@ -363,7 +363,7 @@ void Compactor::copy_table(Table& table) {
     if (autonumber != table.def.columns.end()) {
       highest_autonumber = std::max(highest_autonumber, read_long(table.def, bytes, *autonumber, 0));
     }
-    const RowPointer to = data.add(ids_changed ? bytes : std::move(bytes));
+    const RowPointer to = data.add(bytes);
     moves.add(from, to);
     if (ids_changed) rewritten[to] = std::move(bytes);
   });

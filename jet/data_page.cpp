@@ -45,12 +45,13 @@ Bytes row_bytes(Bytes page, const DataPage& header, std::size_t row, Version ver
   std::size_t start = header.slots[row].offset();
   std::size_t end = row == 0 ? page.size() : header.slots[row - 1].offset();
   std::size_t table_end = data_page_header_size(version) + 2 * header.slots.size();
-  std::string field = "row " + std::to_string(row) + " offset";
+  // The field's name is built only for a failure: this runs for every row.
+  const auto field = [row] { return "row " + std::to_string(row) + " offset"; };
   if (start < table_end) {
-    r.fail(field, "row starts at " + std::to_string(start) + ", inside the row offset table");
+    r.fail(field(), "row starts at " + std::to_string(start) + ", inside the row offset table");
   }
   if (end > page.size() || start > end) {
-    r.fail(field, "row runs from " + std::to_string(start) + " to " + std::to_string(end));
+    r.fail(field(), "row runs from " + std::to_string(start) + " to " + std::to_string(end));
   }
   return page.subspan(start, end - start);
 }
@@ -66,34 +67,46 @@ std::size_t data_page_free_space(Version version, std::size_t row_count, std::si
   return used > size ? 0 : size - used;
 }
 
+void DataPageBuilder::reset() {
+  page_.assign(page_size(version_), 0);
+  end_ = page_.size();
+  row_count_ = 0;
+}
+
+void DataPageBuilder::add(Bytes head, Bytes body, std::uint16_t flags) {
+  const std::size_t start = end_ - head.size() - body.size();
+  std::copy(head.begin(), head.end(), page_.begin() + static_cast<std::ptrdiff_t>(start));
+  std::copy(body.begin(), body.end(), page_.begin() + static_cast<std::ptrdiff_t>(start + head.size()));
+  store_u16(page_.data() + data_page_header_size(version_) + 2 * row_count_, static_cast<std::uint16_t>(start | flags));
+  end_ = start;
+  ++row_count_;
+}
+
+Bytes DataPageBuilder::finish() {
+  page_[0] = static_cast<std::uint8_t>(PageType::Data);
+  page_[1] = 0x01;
+  store_u16(page_.data() + kFreeSpace,
+            static_cast<std::uint16_t>(data_page_free_space(version_, row_count_, row_bytes())));
+  store_u32(page_.data() + kOwner, owner_);
+  store_u16(page_.data() + row_count_offset(version_), static_cast<std::uint16_t>(row_count_));
+  return page_;
+}
+
 std::vector<std::uint8_t> encode_data_page(Version version, std::uint32_t owner,
                                            std::span<const PackedRow> rows) {
   std::size_t total = 0;
   for (const auto& row : rows) total += row.data.size();
-  std::size_t size = page_size(version);
   if (rows.size() > kMaxRowsPerPage ||
-      data_page_header_size(version) + 2 * rows.size() + total > size) {
+      data_page_header_size(version) + 2 * rows.size() + total > page_size(version)) {
     throw Error(ErrorCode::LimitExceeded,
                 std::to_string(rows.size()) + " rows of " + std::to_string(total) +
                     " bytes do not fit on one data page");
   }
-  std::vector<std::uint8_t> page(size, 0);
-  page[0] = static_cast<std::uint8_t>(PageType::Data);
-  page[1] = 0x01;
-  store_u16(page.data() + kFreeSpace,
-            static_cast<std::uint16_t>(data_page_free_space(version, rows.size(), total)));
-  store_u32(page.data() + kOwner, owner);
-  store_u16(page.data() + row_count_offset(version), static_cast<std::uint16_t>(rows.size()));
-  std::size_t end = size;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto& row = rows[i];
-    std::size_t start = end - row.data.size();
-    std::copy(row.data.begin(), row.data.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
-    store_u16(page.data() + data_page_header_size(version) + 2 * i,
-              static_cast<std::uint16_t>(start | row.flags));
-    end = start;
-  }
-  return page;
+  DataPageBuilder builder(version, owner);
+  builder.reset();
+  for (const auto& row : rows) builder.add({}, row.data, row.flags);
+  const Bytes page = builder.finish();
+  return std::vector<std::uint8_t>(page.begin(), page.end());
 }
 
 }  // namespace jet

@@ -69,6 +69,31 @@ struct PackedRow {
   std::uint16_t flags = 0;  // kRowDeleted and/or kRowOverflow
 };
 
+// Lays a data page out in place, one row at a time, as encode_data_page
+// does: each row below the one before it, from the end of the page. The
+// caller checks that a row fits (data_page_free_space) before adding it.
+class DataPageBuilder {
+ public:
+  DataPageBuilder(Version version, std::uint32_t owner) : version_(version), owner_(owner) {}
+
+  // Starts an empty page.
+  void reset();
+  std::size_t row_count() const { return row_count_; }
+  std::size_t row_bytes() const { return page_.size() - end_; }
+  // Adds a row made of head then body (a chain row's pointer, then its
+  // data, without joining them first).
+  void add(Bytes head, Bytes body, std::uint16_t flags = 0);
+  // The page with its header written; valid until the next reset.
+  Bytes finish();
+
+ private:
+  Version version_;
+  std::uint32_t owner_;
+  std::vector<std::uint8_t> page_;
+  std::size_t end_ = 0;  // where the last row added starts
+  std::size_t row_count_ = 0;
+};
+
 // Free space a page would have after holding rows of the given total size.
 std::size_t data_page_free_space(Version version, std::size_t row_count, std::size_t row_bytes);
 

@@ -15,35 +15,32 @@ std::size_t DataPagePacker::max_row_size(Version version) {
 void DataPagePacker::open(std::uint32_t number) {
   if (is_open()) throw Error(ErrorCode::InvalidArgument, "a data page is already being filled");
   page_ = number;
-  used_ = 0;
-  rows_.clear();
+  builder_.reset();
 }
 
 std::size_t DataPagePacker::room() const {
-  if (!is_open() || rows_.size() >= kMaxRowsPerPage) return 0;
-  const std::size_t free = data_page_free_space(version_, rows_.size(), used_);
+  if (!is_open() || builder_.row_count() >= kMaxRowsPerPage) return 0;
+  const std::size_t free = data_page_free_space(version_, builder_.row_count(), builder_.row_bytes());
   return free > kRowOffsetSize ? free - kRowOffsetSize : 0;
 }
 
-RowPointer DataPagePacker::add(std::vector<std::uint8_t> row) {
-  if (row.size() > room()) {
-    throw Error(ErrorCode::LimitExceeded, "a row of " + std::to_string(row.size()) + " bytes does not fit page " +
+RowPointer DataPagePacker::add(Bytes head, Bytes body) {
+  const std::size_t size = head.size() + body.size();
+  if (size > room()) {
+    throw Error(ErrorCode::LimitExceeded, "a row of " + std::to_string(size) + " bytes does not fit page " +
                                               std::to_string(page_) + " (room for " + std::to_string(room()) + ")");
   }
-  used_ += row.size();
-  rows_.push_back(PackedRow{std::move(row), 0});
-  return RowPointer{page_, static_cast<std::uint8_t>(rows_.size() - 1)};
+  builder_.add(head, body);
+  return RowPointer{page_, static_cast<std::uint8_t>(builder_.row_count() - 1)};
 }
 
-std::vector<std::uint8_t> DataPagePacker::close() {
-  std::vector<std::uint8_t> bytes = encode_data_page(version_, owner_, rows_);
+Bytes DataPagePacker::close() {
+  if (!is_open()) throw Error(ErrorCode::InvalidArgument, "no data page is being filled");
   page_ = 0;
-  used_ = 0;
-  rows_.clear();
-  return bytes;
+  return builder_.finish();
 }
 
-RowPointer DataPageStream::add(std::vector<std::uint8_t> row) {
+RowPointer DataPageStream::add(Bytes row) {
   if (row.size() > DataPagePacker::max_row_size(version_)) {
     throw Error(ErrorCode::LimitExceeded, "a row of " + std::to_string(row.size()) + " bytes is more than a page holds");
   }
@@ -52,7 +49,7 @@ RowPointer DataPageStream::add(std::vector<std::uint8_t> row) {
     packer_.open(store_.allocate_page());
     pages_.push_back(packer_.page());
   }
-  return packer_.add(std::move(row));
+  return packer_.add(row);
 }
 
 void DataPageStream::finish() {

@@ -7,8 +7,8 @@
 //
 // The page number is fixed when the page is opened, so each row's pointer is
 // known the moment it is added (index entries and long-value fields need it
-// before the page is full). Closing encodes the page (jet/data_page.h) with
-// the rows in the order they came.
+// before the page is full). Rows are laid out on the page as they come
+// (DataPageBuilder, jet/data_page.h), so a row is copied once.
 #pragma once
 
 #include <cstdint>
@@ -23,30 +23,31 @@ namespace jet {
 
 class DataPagePacker {
  public:
-  DataPagePacker(Version version, std::uint32_t owner) : version_(version), owner_(owner) {}
+  DataPagePacker(Version version, std::uint32_t owner) : version_(version), builder_(version, owner) {}
 
   // The largest row an empty page holds.
   static std::size_t max_row_size(Version version);
 
   bool is_open() const { return page_ != 0; }
   std::uint32_t page() const { return page_; }
-  std::size_t row_count() const { return rows_.size(); }
+  std::size_t row_count() const { return builder_.row_count(); }
 
   // Starts filling page `number`; the previous page must be closed.
   void open(std::uint32_t number);
   // The largest row that still fits the open page (0 when none does).
   std::size_t room() const;
   // Adds a row that fits (size <= room()) and returns its pointer.
-  RowPointer add(std::vector<std::uint8_t> row);
-  // The open page's bytes; the packer is then closed.
-  std::vector<std::uint8_t> close();
+  RowPointer add(Bytes row) { return add({}, row); }
+  // Adds the row made of head then body.
+  RowPointer add(Bytes head, Bytes body);
+  // The open page's bytes, valid until the next open; the packer is then
+  // closed.
+  Bytes close();
 
  private:
   Version version_;
-  std::uint32_t owner_;
   std::uint32_t page_ = 0;
-  std::size_t used_ = 0;
-  std::vector<PackedRow> rows_;
+  DataPageBuilder builder_;
 };
 
 class DataPageStream {
@@ -56,7 +57,7 @@ class DataPageStream {
 
   // Places the row and returns its pointer. Raises LimitExceeded for a row
   // larger than DataPagePacker::max_row_size.
-  RowPointer add(std::vector<std::uint8_t> row);
+  RowPointer add(Bytes row);
   // Writes the open page. Afterwards pages() is complete.
   void finish();
 

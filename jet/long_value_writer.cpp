@@ -29,7 +29,7 @@ std::vector<std::uint8_t> LongValueWriter::place(Bytes data, bool allow_inline) 
   if (data.size() <= DataPagePacker::max_row_size(version_)) {
     field.kind = LongValueKind::SingleRow;
     if (packer_.room() < data.size()) open_new_page();
-    field.first = add_row(std::vector<std::uint8_t>(data.begin(), data.end()));
+    field.first = packer_.add(data);
     return encode_long_value_field(field);
   }
 
@@ -49,7 +49,9 @@ std::vector<std::uint8_t> LongValueWriter::place(Bytes data, bool allow_inline) 
       next_page = store_.allocate_page();
       next = RowPointer{next_page, 0};
     }
-    RowPointer at = add_row(encode_chain_row(next, data.subspan(offset, piece)));
+    std::uint8_t pointer[kChainPointerSize];
+    store_row_pointer(pointer, next);
+    const RowPointer at = packer_.add(pointer, data.subspan(offset, piece));
     if (first) field.first = at;
     first = false;
     offset += piece;
@@ -62,8 +64,6 @@ std::vector<std::uint8_t> LongValueWriter::place(Bytes data, bool allow_inline) 
   return encode_long_value_field(field);
 }
 
-RowPointer LongValueWriter::add_row(std::vector<std::uint8_t> row) { return packer_.add(std::move(row)); }
-
 void LongValueWriter::open_new_page() {
   close_page();
   const std::uint32_t number = store_.allocate_page();
@@ -74,8 +74,7 @@ void LongValueWriter::open_new_page() {
 void LongValueWriter::close_page() {
   if (!packer_.is_open()) return;
   const std::uint32_t number = packer_.page();
-  std::vector<std::uint8_t> bytes = packer_.close();
-  store_.write_page(number, bytes);
+  store_.write_page(number, packer_.close());
 }
 
 void LongValueWriter::finish() { close_page(); }

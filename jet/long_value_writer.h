@@ -38,7 +38,6 @@ class LongValueWriter {
   std::uint32_t last_page() const { return pages_.empty() ? 0 : pages_.back(); }
 
  private:
-  RowPointer add_row(std::vector<std::uint8_t> row);
   void open_new_page();
   void close_page();
 

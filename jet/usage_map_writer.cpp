@@ -23,7 +23,7 @@ std::vector<RowPointer> UsageMapWriter::write(std::span<const std::vector<std::u
       finish();
       packer_.open(store_.allocate_page());
     }
-    pointers.push_back(packer_.add(std::move(map.row)));
+    pointers.push_back(packer_.add(map.row));
   }
   return pointers;
 }
@@ -59,7 +59,7 @@ std::uint32_t write_free_page_map(Version version, std::span<const std::uint32_t
   DataPagePacker packer(version, kFreePageMapPage);
   packer.open(kFreePageMapPage);
   const std::size_t row_size = map.row.size();
-  packer.add(std::move(map.row));
+  packer.add(map.row);
   packer.add(std::vector<std::uint8_t>(row_size, 0));
   store.write_page(kFreePageMapPage, packer.close());
   return final_count;
