@@ -449,7 +449,9 @@ MaintenanceReport Compactor::run() {
   report_.version = version_;
   report_.source_bytes = source_file_.size();
 
-  writer_ = std::make_unique<PageFile>(destination_, version_, header_.database_key, kCatalogPage);
+  // The destination is written in a second thread while pages are built.
+  writer_ = std::make_unique<PageFile>(destination_, version_, header_.database_key, kCatalogPage,
+                                       PageFile::Writes::InBackground);
   map_rows_ = std::make_unique<UsageMapWriter>(version_, 0, *writer_);
   plan_tables();
   for (Table& table : tables_) copy_table(table);

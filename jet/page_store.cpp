@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "jet/error.h"
 #include "jet/pager.h"
@@ -14,13 +15,16 @@ constexpr std::uint32_t kMaxPageNumber = 0xFFFFFF;
 constexpr std::size_t kWindowBytes = std::size_t{1} << 20;
 }  // namespace
 
-PageFile::PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page)
+PageFile::PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page,
+                   Writes writes)
     : file_(file),
       version_(version),
       database_key_(database_key),
       next_page_(first_free_page),
       window_(kWindowBytes),
-      waiting_(kWindowBytes / page_size(version), false) {}
+      waiting_(kWindowBytes / page_size(version), false) {
+  if (writes == Writes::InBackground) background_ = std::make_unique<BackgroundWriter>(file);
+}
 
 std::uint32_t PageFile::allocate_page() {
   if (next_page_ >= kMaxPageNumber) {
@@ -40,11 +44,11 @@ void PageFile::write_page(std::uint32_t number, Bytes page) {
   if (number < window_start_ || number == 0) {
     scratch_.assign(page.begin(), page.end());
     if (database_key_ != 0 && number != 0) crypt_page(database_key_, number, scratch_);
-    file_.write_at(std::uint64_t{number} * size, scratch_);
+    write(std::uint64_t{number} * size, scratch_);
     return;
   }
   if (number - window_start_ >= waiting_.size()) {
-    flush();
+    send_window();
     window_start_ = number;
   }
   const std::size_t slot = number - window_start_;
@@ -54,8 +58,20 @@ void PageFile::write_page(std::uint32_t number, Bytes page) {
   waiting_[slot] = true;
 }
 
-void PageFile::flush() {
+void PageFile::write(std::uint64_t offset, Bytes bytes) {
+  if (!background_) {
+    file_.write_at(offset, bytes);
+    file_.start_writeback(offset, bytes.size());
+    return;
+  }
+  std::vector<std::uint8_t> copy = background_->buffer(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), copy.begin());
+  background_->queue(std::move(copy), {BackgroundWriter::Run{offset, 0, bytes.size()}});
+}
+
+void PageFile::send_window() {
   const std::size_t size = page_size(version_);
+  std::vector<BackgroundWriter::Run> runs;
   for (std::size_t first = 0; first < waiting_.size();) {
     if (!waiting_[first]) {
       ++first;
@@ -63,12 +79,26 @@ void PageFile::flush() {
     }
     std::size_t end = first;
     while (end < waiting_.size() && waiting_[end]) waiting_[end++] = false;
-    const std::uint64_t offset = std::uint64_t{window_start_ + first} * size;
-    const std::size_t length = (end - first) * size;
-    file_.write_at(offset, Bytes(window_.data() + first * size, length));
-    file_.start_writeback(offset, length);
+    runs.push_back(BackgroundWriter::Run{std::uint64_t{window_start_ + first} * size, first * size, (end - first) * size});
     first = end;
   }
+  if (runs.empty()) return;
+  if (!background_) {
+    for (const BackgroundWriter::Run& run : runs) {
+      file_.write_at(run.file_offset, Bytes(window_.data() + run.buffer_offset, run.length));
+      file_.start_writeback(run.file_offset, run.length);
+    }
+    return;
+  }
+  // The window goes to the writer whole; the next one is a buffer it is done
+  // with. Only the slots marked waiting are ever written from a buffer.
+  std::vector<std::uint8_t> next = background_->buffer(window_.size());
+  background_->queue(std::exchange(window_, std::move(next)), std::move(runs));
+}
+
+void PageFile::flush() {
+  send_window();
+  if (background_) background_->wait();
 }
 
 }  // namespace jet

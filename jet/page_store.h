@@ -15,11 +15,16 @@
 // writes what waits; a writer calls it before it truncates or syncs. Each
 // write is followed by a hint to start writing it back (File::start_writeback),
 // so the disk works while later pages are built and the final sync is short.
+// A writer that builds many pages (compaction) asks for the writes to run in
+// a second thread (jet/background_writer.h); flush() then also waits for
+// them.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "jet/background_writer.h"
 #include "jet/bytes.h"
 #include "jet/file.h"
 #include "jet/format.h"
@@ -38,7 +43,9 @@ class PageFile : public PageStore {
  public:
   // Numbers are handed out from first_free_page on; the pages before it are
   // the caller's to write.
-  PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page);
+  enum class Writes { InCaller, InBackground };
+  PageFile(File& file, Version version, std::uint32_t database_key, std::uint32_t first_free_page,
+           Writes writes = Writes::InCaller);
 
   Version version() const { return version_; }
   std::uint32_t database_key() const { return database_key_; }
@@ -47,7 +54,9 @@ class PageFile : public PageStore {
   std::uint32_t allocate_page() override;
   // Raises InvalidArgument for a page not of the format's size.
   void write_page(std::uint32_t number, Bytes page) override;
-  // Writes the pages waiting in the window.
+  // Writes the pages waiting in the window, and waits for the writes
+  // running in the background: the file may be touched directly afterwards.
+  // Raises the error of any write that failed.
   void flush();
 
   // Pages handed out so far: the size of the file once all are written.
@@ -64,6 +73,11 @@ class PageFile : public PageStore {
   std::vector<std::uint8_t> window_;
   std::vector<bool> waiting_;  // per slot of the window: holds a page to write
   std::vector<std::uint8_t> scratch_;
+  std::unique_ptr<BackgroundWriter> background_;  // null: writes run in the caller
+
+  // Writes (or queues) the pages waiting in the window, without waiting.
+  void send_window();
+  void write(std::uint64_t offset, Bytes bytes);
 };
 
 }  // namespace jet
