@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace jet {
@@ -17,6 +19,13 @@ namespace {
 }
 
 }  // namespace
+
+void File::read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const {
+  for (const MutableBytes& part : parts) {
+    read_at(offset, part);
+    offset += part.size();
+  }
+}
 
 void MemoryFile::read_at(std::uint64_t offset, MutableBytes out) const {
   if (offset > bytes_.size() || out.size() > bytes_.size() - offset) {
@@ -38,6 +47,11 @@ void StoppableFile::read_at(std::uint64_t offset, MutableBytes out) const {
   inner_.read_at(offset, out);
 }
 
+void StoppableFile::read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const {
+  if (stopped_.load(std::memory_order_relaxed)) throw ReadsStopped();
+  inner_.read_parts_at(offset, parts);
+}
+
 void StoppableFile::write_at(std::uint64_t, Bytes) {
   throw Error(ErrorCode::InvalidArgument, "a stoppable view of a file is read-only");
 }
@@ -56,6 +70,11 @@ void FailAfterFile::spend() const {
 void FailAfterFile::read_at(std::uint64_t offset, MutableBytes out) const {
   spend();
   inner_.read_at(offset, out);
+}
+
+void FailAfterFile::read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const {
+  spend();
+  inner_.read_parts_at(offset, parts);
 }
 
 void FailAfterFile::write_at(std::uint64_t offset, Bytes data) {
@@ -116,6 +135,41 @@ void PosixFile::read_at(std::uint64_t offset, MutableBytes out) const {
                                      std::to_string(offset) + " past the end of '" + path_ + "'");
     }
     done += static_cast<std::size_t>(n);
+  }
+}
+
+void PosixFile::read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const {
+  std::vector<iovec> pieces;
+  pieces.reserve(parts.size());
+  std::size_t total = 0;
+  for (const MutableBytes& part : parts) {
+    if (part.empty()) continue;
+    pieces.push_back(iovec{part.data(), part.size()});
+    total += part.size();
+  }
+  // A short read leaves the rest to read: skip what was filled and go on.
+  std::size_t first = 0;
+  std::size_t done = 0;
+  while (done < total) {
+    const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
+    ssize_t n = ::preadv(fd_, pieces.data() + first, count, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw_io("cannot read", path_, errno);
+    }
+    if (n == 0) {
+      throw Error(ErrorCode::Io, "read of " + std::to_string(total) + " bytes at " + std::to_string(offset) +
+                                     " past the end of '" + path_ + "'");
+    }
+    done += static_cast<std::size_t>(n);
+    for (auto left = static_cast<std::size_t>(n); left > 0;) {
+      iovec& piece = pieces[first];
+      const std::size_t taken = std::min(left, piece.iov_len);
+      piece.iov_base = static_cast<std::uint8_t*>(piece.iov_base) + taken;
+      piece.iov_len -= taken;
+      left -= taken;
+      if (piece.iov_len == 0) ++first;
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ class File {
   virtual std::uint64_t size() const = 0;
   // Reads exactly out.size() bytes at offset; a read past the end raises Io.
   virtual void read_at(std::uint64_t offset, MutableBytes out) const = 0;
+  // Reads consecutive bytes from offset into each part in turn, as one
+  // operation where the file can (a pager reads a run of pages straight
+  // into the pages' own buffers).
+  virtual void read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const;
   // Writes all of data at offset, growing the file when needed.
   virtual void write_at(std::uint64_t offset, Bytes data) = 0;
   virtual void truncate(std::uint64_t size) = 0;
@@ -63,6 +68,7 @@ class FailAfterFile : public File {
 
   std::uint64_t size() const override { return inner_.size(); }
   void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const override;
   void write_at(std::uint64_t offset, Bytes data) override;
   void truncate(std::uint64_t size) override;
   void sync() override;
@@ -95,6 +101,7 @@ class StoppableFile : public File {
 
   std::uint64_t size() const override { return inner_.size(); }
   void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const override;
   void write_at(std::uint64_t offset, Bytes data) override;
   void truncate(std::uint64_t size) override;
   void sync() override {}
@@ -120,6 +127,7 @@ class PosixFile : public File {
 
   std::uint64_t size() const override;
   void read_at(std::uint64_t offset, MutableBytes out) const override;
+  void read_parts_at(std::uint64_t offset, std::span<const MutableBytes> parts) const override;
   void write_at(std::uint64_t offset, Bytes data) override;
   void truncate(std::uint64_t size) override;
   void sync() override;

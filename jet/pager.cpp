@@ -53,15 +53,19 @@ Page Pager::page(std::uint32_t n) const {
   run_pages_ = sequential ? std::min(run_pages_ * 2, read_ahead_) : 1;
   std::uint32_t count = 1;
   while (count < run_pages_ && n + count < page_count_ && !index_.contains(n + count)) ++count;
-  run_.resize(std::size_t{count} * page_size_);
-  file_.read_at(static_cast<std::uint64_t>(n) * page_size_, run_);
+  // The run is read straight into the pages' own buffers.
+  run_.clear();
+  parts_.clear();
+  for (std::uint32_t k = 0; k < count; ++k) {
+    run_.push_back(page_buffer());
+    run_.back()->resize(page_size_);
+    parts_.push_back(*run_.back());
+  }
+  file_.read_parts_at(static_cast<std::uint64_t>(n) * page_size_, parts_);
   // Last page first, so the one asked for is the most recently used.
   for (std::uint32_t k = count; k-- > 0;) {
-    const auto first = run_.begin() + static_cast<std::ptrdiff_t>(std::size_t{k} * page_size_);
-    std::shared_ptr<std::vector<std::uint8_t>> bytes = page_buffer();
-    bytes->assign(first, first + page_size_);
-    if (database_key_ != 0 && n + k != 0) crypt_page(database_key_, n + k, *bytes);
-    remember(n + k, std::move(bytes));
+    if (database_key_ != 0 && n + k != 0) crypt_page(database_key_, n + k, *run_[k]);
+    remember(n + k, std::move(run_[k]));
   }
   return lru_.front().second;
 }

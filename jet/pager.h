@@ -74,7 +74,9 @@ class Pager {
   std::size_t cache_limit_;
   std::size_t read_ahead_;
   mutable std::size_t run_pages_ = 1;      // pages the next sequential miss reads
-  mutable std::vector<std::uint8_t> run_;  // the bytes of the last read-ahead
+  // The buffers of the run being read, and their bytes as the file fills them.
+  mutable std::vector<std::shared_ptr<std::vector<std::uint8_t>>> run_;
+  mutable std::vector<MutableBytes> parts_;
   // Evicted pages nobody else held, kept to be read into again instead of
   // allocating a page per miss.
   mutable std::vector<std::shared_ptr<std::vector<std::uint8_t>>> spare_;
