@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
-#include <queue>
 #include <string>
 
 #include "jet/error.h"
@@ -224,40 +223,48 @@ struct IndexBuilder::Run {
       throw Error(ErrorCode::Io, "cannot write a sorted run of index entries to a temporary file");
     }
   }
-  // The next entry of the run, or nothing at its end.
-  std::optional<IndexEntry> next() {
+  // Reads the next entry of the run into `e`, its key buffer reused; false
+  // at the run's end.
+  bool next(IndexEntry& e) {
     std::uint8_t head[2];
     const std::size_t got = std::fread(head, 1, 2, file);
-    if (got == 0 && std::feof(file)) return std::nullopt;
-    IndexEntry e;
-    e.key.resize(load_u16(head));
+    if (got == 0 && std::feof(file)) return false;
+    e.key.resize(got == 2 ? load_u16(head) : 0);
     std::uint8_t tail[5];
     if (got != 2 || std::fread(e.key.data(), 1, e.key.size(), file) != e.key.size() ||
         std::fread(tail, 1, 5, file) != 5) {
       throw Error(ErrorCode::Io, "cannot read back a sorted run of index entries");
     }
     e.row = RowPointer{load_u32(tail), tail[4]};
-    return e;
+    return true;
   }
 };
 
-// Merges sorted runs into one sorted stream, smallest entry first.
-void IndexBuilder::merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(IndexEntry)>& out) {
+// Merges sorted runs into one sorted stream, smallest entry first. Each run
+// keeps one head entry, read back into the same buffer each time.
+void IndexBuilder::merge_runs(std::vector<std::unique_ptr<Run>>& runs,
+                              const std::function<void(const IndexEntry&)>& out) {
   struct Head {
     IndexEntry entry;
     std::size_t run;
   };
-  auto later = [](const Head& a, const Head& b) { return b.entry < a.entry; };
-  std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
-  auto refill = [&](std::size_t run) {
-    if (auto e = runs[run]->next()) heads.push(Head{std::move(*e), run});
-  };
-  for (std::size_t r = 0; r < runs.size(); ++r) refill(r);
+  const auto later = [](const Head& a, const Head& b) { return b.entry < a.entry; };
+  std::vector<Head> heads;
+  heads.reserve(runs.size());
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    Head head{IndexEntry{}, r};
+    if (runs[r]->next(head.entry)) heads.push_back(std::move(head));
+  }
+  std::make_heap(heads.begin(), heads.end(), later);
   while (!heads.empty()) {
-    Head head = heads.top();
-    heads.pop();
-    refill(head.run);
-    out(std::move(head.entry));
+    std::pop_heap(heads.begin(), heads.end(), later);
+    Head& smallest = heads.back();
+    out(smallest.entry);
+    if (runs[smallest.run]->next(smallest.entry)) {
+      std::push_heap(heads.begin(), heads.end(), later);
+    } else {
+      heads.pop_back();
+    }
   }
 }
 
@@ -360,7 +367,7 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
       runs_.erase(runs_.begin(), runs_.begin() + static_cast<std::ptrdiff_t>(kMaxFanIn));
       auto merged = std::make_unique<Run>();
       merged->open();
-      merge_runs(group, [&](IndexEntry e) { write_record(merged->file, e.key, e.row); });
+      merge_runs(group, [&](const IndexEntry& e) { write_record(merged->file, e.key, e.row); });
       merged->rewind();
       runs_.push_back(std::move(merged));
     }

@@ -89,7 +89,7 @@ class IndexBuilder {
   Bytes key_of(const Held& entry) const { return Bytes(keys_.data() + entry.offset, entry.length); }
   void sort_held();
   void spill();
-  static void merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(IndexEntry)>& out);
+  static void merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(const IndexEntry&)>& out);
 
   IndexBuildOptions options_;
   std::vector<std::uint8_t> keys_;  // the arena
