@@ -1,7 +1,6 @@
 #include "jet/index_walk.h"
 
 #include <optional>
-#include <unordered_set>
 
 #include "jet/error.h"
 
@@ -21,11 +20,22 @@ std::string entry_text(const IndexEntry& e) {
 
 class Walker {
  public:
-  // With `take`, leaf entries stream to it instead of being collected, and
-  // the first problem raises Corrupt.
+  // What the walk does with leaf entries and problems.
+  enum class Mode {
+    Collect,  // entries and problems into the IndexWalk
+    Stream,   // entries to `take`, problems into the IndexWalk
+    Strict,   // entries to `take`; the first problem raises Corrupt
+  };
+
   Walker(Version v, std::uint32_t table_page, const IndexWalkOptions& options, const PageSource& source,
-         const IndexEntrySink* take = nullptr)
-      : version_(v), table_page_(table_page), options_(options), source_(source), take_(take) {}
+         Mode mode = Mode::Collect, const IndexEntrySink* take = nullptr)
+      : version_(v),
+        table_page_(table_page),
+        options_(options),
+        source_(source),
+        mode_(mode),
+        take_(take),
+        seen_(options.page_count) {}
 
   IndexWalk run(std::uint32_t root) {
     visit(root, 0, 0, "root page");
@@ -42,7 +52,7 @@ class Walker {
   };
 
   void problem(std::uint32_t page, std::string field, std::string what) {
-    if (take_ != nullptr) throw_corrupt(page, "index", field, what);
+    if (mode_ == Mode::Strict) throw_corrupt(page, "index", field, what);
     if (walk_.problems.size() >= options_.max_problems) {
       walk_.problems_truncated = true;
       return;
@@ -57,10 +67,11 @@ class Walker {
                   std::to_string(options_.page_count) + " pages");
       return std::nullopt;
     }
-    if (!seen_.insert(number).second) {
+    if (seen_[number]) {
       problem(parent, pointer_field, "leads to page " + std::to_string(number) + " a second time (a loop)");
       return std::nullopt;
     }
+    seen_[number] = true;
     try {
       IndexPage page = decode_index_page(version_, number, source_(number));
       if (page.table_page != table_page_) {
@@ -104,7 +115,7 @@ class Walker {
                   entry_text(*last_leaf_));
     }
     last_leaf_ = page.entries.back();
-    if (take_ != nullptr) {
+    if (mode_ != Mode::Collect) {
       for (IndexEntry& e : page.entries) (*take_)(e);
     } else {
       for (IndexEntry& e : page.entries) walk_.entries.push_back(std::move(e));
@@ -154,10 +165,11 @@ class Walker {
   std::uint32_t table_page_;
   const IndexWalkOptions& options_;
   const PageSource& source_;
+  Mode mode_;
   const IndexEntrySink* take_;
   IndexWalk walk_;
   std::optional<IndexEntry> last_leaf_;  // the last leaf entry met so far
-  std::unordered_set<std::uint32_t> seen_;
+  std::vector<bool> seen_;  // a bit a page of the file: the pages already reached
   std::vector<std::vector<LevelPage>> levels_;
   std::optional<std::size_t> leaf_depth_;
 };
@@ -182,11 +194,17 @@ std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uin
   return std::move(walk.entries);
 }
 
+IndexWalk check_index_streaming(Version v, std::uint32_t table_page, std::uint32_t root_page,
+                                const IndexWalkOptions& options, const PageSource& source,
+                                const IndexEntrySink& take) {
+  return Walker(v, table_page, options, source, Walker::Mode::Stream, &take).run(root_page);
+}
+
 void stream_index(Version v, std::uint32_t table_page, std::uint32_t root_page, std::uint32_t page_count,
                   const PageSource& source, const IndexEntrySink& take) {
   IndexWalkOptions options;
   options.page_count = page_count;
-  Walker(v, table_page, options, source, &take).run(root_page);
+  Walker(v, table_page, options, source, Walker::Mode::Strict, &take).run(root_page);
 }
 
 }  // namespace jet

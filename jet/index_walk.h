@@ -56,11 +56,22 @@ IndexWalk check_index(Version v, std::uint32_t table_page, std::uint32_t root_pa
 std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uint32_t root_page,
                                    std::uint32_t page_count, const PageSource& source);
 
-// The same walk for an index too large to hold: each leaf entry goes to
+// Receives each leaf entry of a walk in order, as its page is read. The
+// entry may be moved from.
+using IndexEntrySink = std::function<void(IndexEntry&)>;
+
+// check_index for an index too large to hold: every problem is collected as
+// check_index collects it, but the leaf entries go to `take` instead of into
+// IndexWalk::entries (which stays empty), so only one page's entries are
+// held at a time.
+IndexWalk check_index_streaming(Version v, std::uint32_t table_page, std::uint32_t root_page,
+                                const IndexWalkOptions& options, const PageSource& source,
+                                const IndexEntrySink& take);
+
+// The strict walk for an index too large to hold: each leaf entry goes to
 // `take` as its page is read, and only one page's entries are held at a
 // time. The first problem raises Corrupt at once, after the entries before
 // it were taken.
-using IndexEntrySink = std::function<void(IndexEntry&)>;
 void stream_index(Version v, std::uint32_t table_page, std::uint32_t root_page, std::uint32_t page_count,
                   const PageSource& source, const IndexEntrySink& take);
 

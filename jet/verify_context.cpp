@@ -1,11 +1,31 @@
 #include "jet/verify_context.h"
 
+#include <algorithm>
+
 namespace jet {
 
-std::optional<RowState> VerifiedTable::row_state(RowPointer pointer) const {
-  auto it = rows.find(pointer.page);
-  if (it == rows.end() || pointer.row >= it->second.size()) return std::nullopt;
-  return it->second[pointer.row];
+std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
+  if (!pages_.empty() && page <= pages_.back()) return {};
+  if (starts_.empty()) starts_.push_back(0);
+  pages_.push_back(page);
+  states_.resize(states_.size() + slots, RowState::Broken);
+  starts_.push_back(static_cast<std::uint32_t>(states_.size()));
+  return std::span<RowState>(states_).last(slots);
+}
+
+std::optional<RowState> RowStates::at(RowPointer pointer) const {
+  auto it = std::lower_bound(pages_.begin(), pages_.end(), pointer.page);
+  if (it == pages_.end() || *it != pointer.page) return std::nullopt;
+  std::size_t k = static_cast<std::size_t>(it - pages_.begin());
+  std::size_t slot = starts_[k] + std::size_t{pointer.row};
+  if (slot >= starts_[k + 1]) return std::nullopt;
+  return states_[slot];
+}
+
+void RowStates::release() {
+  pages_ = {};
+  starts_ = {};
+  states_ = {};
 }
 
 VerifyContext::VerifyContext(const File& file, Header header, FindingList& findings)

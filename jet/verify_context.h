@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -26,19 +27,40 @@ namespace jet {
 // What a row slot of a table's data page held when the rows were walked.
 enum class RowState : std::uint8_t { Live, Deleted, Moved, Broken };
 
+// The row slots of a table's data pages: what an index entry may point at.
+// A byte a slot and two words a page, in flat arrays rather than a node per
+// page, so that a table of millions of rows costs little more than its slot
+// count in memory.
+class RowStates {
+ public:
+  // The slots of `page`, all Broken, for the walk to fill in. Pages are added
+  // in ascending order (the order a usage map lists them in); a page not
+  // above the last one added gets no slots.
+  std::span<RowState> add_page(std::uint32_t page, std::size_t slots);
+
+  // The state of one row, or nothing when no page added holds such a row.
+  std::optional<RowState> at(RowPointer pointer) const;
+
+  // Gives the memory back once no check needs the states any more.
+  void release();
+
+ private:
+  std::vector<std::uint32_t> pages_;   // ascending
+  std::vector<std::uint32_t> starts_;  // page k's slots: states_[starts_[k], starts_[k + 1])
+  std::vector<RowState> states_;
+};
+
 // A table as the verifier met it.
 struct VerifiedTable {
   std::string name;  // from the catalog
   bool system = false;  // a system table by the catalog's flags or name
   std::uint32_t definition_page = 0;
   std::optional<TableDef> def;  // empty when the definition did not decode
-  // Row slots of the table's data pages, by page: what an index entry may
-  // point at.
-  std::unordered_map<std::uint32_t, std::vector<RowState>> rows;
+  RowStates rows;  // filled by check_table_rows, released by check_table_indexes
   std::uint64_t live_rows = 0;
 
   // The state of one row, or nothing when the table has no such row.
-  std::optional<RowState> row_state(RowPointer pointer) const;
+  std::optional<RowState> row_state(RowPointer pointer) const { return rows.at(pointer); }
 };
 
 class VerifyContext {

@@ -1,8 +1,11 @@
 // Index checks: each real index walked from its root (page kinds, order,
 // bitmaps and prefixes, levels and sibling links, all collected by
-// check_index), its pages set against the index's usage map, and every
-// entry set against the rows the table really holds.
-#include <unordered_set>
+// check_index_streaming), its pages set against the index's usage map, and
+// every entry set against the rows the table really holds.
+//
+// The entries stream past as the walk reads them: an index of millions of
+// entries is never held, only the few that point at no live row.
+#include <algorithm>
 
 #include "jet/index_walk.h"
 #include "jet/verify_context.h"
@@ -13,32 +16,51 @@ namespace {
 
 std::string index_label(const RealIndexDef& index) { return "index " + std::to_string(index.number); }
 
-void check_entries(VerifyContext& context, const VerifiedTable& table, const RealIndexDef& index,
-                   const IndexWalk& walk) {
-  const TableDef& def = *table.def;
-  std::uint64_t entries_on_live_rows = 0;
-  for (const IndexEntry& entry : walk.entries) {
-    std::optional<RowState> state = table.row_state(entry.row);
-    std::string where = "points at row " + std::to_string(entry.row.row) + " of page " +
-                        std::to_string(entry.row.page);
+// What the entries of one index point at, tallied as they stream past.
+class EntryTally {
+ public:
+  explicit EntryTally(const VerifiedTable& table) : table_(table) {}
+
+  void take(const IndexEntry& entry) {
+    std::optional<RowState> state = table_.row_state(entry.row);
     if (!state) {
-      context.add(Severity::Error, def.page, "index", index_label(index) + " entry",
-                  where + ", which the table does not hold");
+      bad_.push_back(BadEntry{entry.row, false});
     } else if (*state == RowState::Deleted) {
-      context.add(Severity::Error, def.page, "index", index_label(index) + " entry",
-                  where + ", which is deleted");
+      bad_.push_back(BadEntry{entry.row, true});
     } else {
-      ++entries_on_live_rows;
+      ++on_live_rows_;
     }
   }
-  // An index that keeps nulls has one entry per row. Only worth saying when
-  // the walk itself found nothing wrong: otherwise the count is no evidence.
-  if (walk.problems.empty() && !index.ignores_nulls() && entries_on_live_rows != table.live_rows) {
-    context.add(Severity::Warning, def.page, "index", index_label(index) + " entry count",
-                std::to_string(entries_on_live_rows) + " entries for " +
-                    std::to_string(table.live_rows) + " rows");
+
+  // The findings about the entries, once the walk's own are reported.
+  void report(VerifyContext& context, const RealIndexDef& index, const IndexWalk& walk) const {
+    const TableDef& def = *table_.def;
+    for (const BadEntry& entry : bad_) {
+      context.add(Severity::Error, def.page, "index", index_label(index) + " entry",
+                  "points at row " + std::to_string(entry.row.row) + " of page " +
+                      std::to_string(entry.row.page) +
+                      (entry.deleted ? ", which is deleted" : ", which the table does not hold"));
+    }
+    // An index that keeps nulls has one entry per row. Only worth saying
+    // when the walk itself found nothing wrong: otherwise the count is no
+    // evidence.
+    if (walk.problems.empty() && !index.ignores_nulls() && on_live_rows_ != table_.live_rows) {
+      context.add(Severity::Warning, def.page, "index", index_label(index) + " entry count",
+                  std::to_string(on_live_rows_) + " entries for " + std::to_string(table_.live_rows) +
+                      " rows");
+    }
   }
-}
+
+ private:
+  struct BadEntry {
+    RowPointer row;
+    bool deleted;  // else the table holds no such row
+  };
+
+  const VerifiedTable& table_;
+  std::uint64_t on_live_rows_ = 0;
+  std::vector<BadEntry> bad_;
+};
 
 }  // namespace
 
@@ -48,8 +70,10 @@ void check_table_indexes(VerifyContext& context, VerifiedTable& table) {
   for (const RealIndexDef& index : def.real_indexes) {
     IndexWalkOptions options;
     options.page_count = context.page_count();
-    IndexWalk walk = check_index(context.version(), def.page, index.first_page, options,
-                                 context.page_source());
+    EntryTally tally(table);
+    IndexWalk walk = check_index_streaming(context.version(), def.page, index.first_page, options,
+                                           context.page_source(),
+                                           [&](IndexEntry& entry) { tally.take(entry); });
     for (const IndexProblem& problem : walk.problems) {
       context.add(Severity::Error, problem.page, "index page",
                   index_label(index) + (problem.field.empty() ? "" : ", " + problem.field),
@@ -66,16 +90,19 @@ void check_table_indexes(VerifyContext& context, VerifiedTable& table) {
     // lost to the index.
     if (auto mapped = usage_map(context, index.usage_map, def.page,
                                 "usage map of " + index_label(index))) {
-      std::unordered_set<std::uint32_t> reached(walk.pages.begin(), walk.pages.end());
+      std::vector<std::uint32_t> reached = std::move(walk.pages);
+      std::sort(reached.begin(), reached.end());
       for (std::uint32_t page : mapped->pages) {
-        if (reached.count(page)) continue;
+        if (std::binary_search(reached.begin(), reached.end(), page)) continue;
         context.ledger().claim(page, {PageRole::Index, def.page}, context.findings());
         context.add(Severity::Warning, page, "index page", index_label(index),
                     "listed in the usage map of the index but not part of its tree");
       }
     }
-    check_entries(context, table, index, walk);
+    tally.report(context, index, walk);
   }
+  // No later check looks at the table's rows again.
+  table.rows.release();
 }
 
 }  // namespace jet

@@ -2,7 +2,6 @@
 // each, every row decoded against the table definition, overflow rows and
 // long values, and the stored row count.
 #include <algorithm>
-#include <unordered_set>
 
 #include "jet/data_page.h"
 #include "jet/long_value.h"
@@ -39,8 +38,6 @@ class RowWalker {
       : context_(context), table_(table), def_(*table.def), visitor_(visitor) {}
 
   void walk_page(std::uint32_t page_number);
-  // Each long-value page any row of the table reached.
-  const std::unordered_set<std::uint32_t>& long_value_pages() const { return long_value_pages_; }
 
  private:
   // The data page's header, or nothing (with a finding).
@@ -52,6 +49,9 @@ class RowWalker {
   // One row of a long-value page, checked and its page claimed; the view
   // stays valid until the next call.
   Bytes long_value_row(RowPointer pointer, const std::string& column);
+  // Claims a long-value page for the table, once: a page many rows reach
+  // that belongs to someone else is reported once, not once a row.
+  void claim_long_value_page(std::uint32_t page_number);
   Value decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,
                       std::uint32_t page_number);
   // Everything decode_column checks, without building the value: what the
@@ -72,7 +72,9 @@ class RowWalker {
   VerifiedTable& table_;
   const TableDef& def_;
   const RowVisitor& visitor_;
-  std::unordered_set<std::uint32_t> long_value_pages_;
+  // A bit a page: the long-value pages the table claimed. Sized on the
+  // first claim, so tables without long values allocate nothing.
+  std::vector<bool> long_value_pages_;
   // The long-value page a row was last taken from: a value's rows, and the
   // values of neighbouring rows, mostly share one.
   struct LongValuePage {
@@ -106,8 +108,7 @@ void RowWalker::walk_page(std::uint32_t page_number) {
   if (!header) return;
   if (header->holds_long_values()) {
     // Jet 3 keeps long-value pages in the table's own map.
-    context_.ledger().claim(page_number, {PageRole::LongValue, def_.page}, context_.findings());
-    long_value_pages_.insert(page_number);
+    claim_long_value_page(page_number);
     return;
   }
   context_.ledger().claim(page_number, {PageRole::Data, def_.page}, context_.findings());
@@ -118,12 +119,14 @@ void RowWalker::walk_page(std::uint32_t page_number) {
                      " lists it");
   }
 
-  std::vector<RowState>& states = table_.rows[page_number];
-  states.assign(header->slots.size(), RowState::Broken);
+  // Empty only if the usage map listed the page twice or out of order,
+  // which its decoder rules out.
+  std::span<RowState> states = table_.rows.add_page(page_number, header->slots.size());
+  const bool recorded = states.size() == header->slots.size();
   for (std::size_t row = 0; row < header->slots.size(); ++row) {
     const RowSlot& slot = header->slots[row];
     if (slot.deleted()) {
-      states[row] = RowState::Deleted;
+      if (recorded) states[row] = RowState::Deleted;
       continue;
     }
     Bytes bytes;
@@ -137,7 +140,7 @@ void RowWalker::walk_page(std::uint32_t page_number) {
     bool good = slot.overflow() ? follow_overflow(bytes, page_number, row)
                                 : decode_row(bytes, page_number, row);
     if (good) {
-      states[row] = slot.overflow() ? RowState::Moved : RowState::Live;
+      if (recorded) states[row] = slot.overflow() ? RowState::Moved : RowState::Live;
       ++table_.live_rows;
     }
   }
@@ -200,10 +203,17 @@ Bytes RowWalker::long_value_row(RowPointer pointer, const std::string& column) {
                   "points at row " + std::to_string(pointer.row) + ", which " +
                       (pointer.row >= header.slots.size() ? "does not exist" : "is deleted"));
   }
-  if (long_value_pages_.insert(pointer.page).second) {
-    context_.ledger().claim(pointer.page, {PageRole::LongValue, def_.page}, context_.findings());
-  }
+  claim_long_value_page(pointer.page);
   return row_bytes(*long_value_page_->page, header, pointer.row, context_.version(), pointer.page);
+}
+
+void RowWalker::claim_long_value_page(std::uint32_t page_number) {
+  if (long_value_pages_.empty()) long_value_pages_.resize(context_.page_count());
+  if (page_number < long_value_pages_.size()) {
+    if (long_value_pages_[page_number]) return;
+    long_value_pages_[page_number] = true;
+  }
+  context_.ledger().claim(page_number, {PageRole::LongValue, def_.page}, context_.findings());
 }
 
 Value RowWalker::decode_column(const RowLayout& layout, Bytes row, const ColumnDef& column,

@@ -152,6 +152,26 @@ TEST(IndexWalk, StreamTakesTheEntriesInOrderAndRaisesTheFirstProblem) {
   }
 }
 
+// The verifier's streaming walk: the problems of the collecting walk, every
+// one of them, and the entries it would have collected, handed on instead.
+TEST(IndexWalk, StreamingCheckReportsWhatTheCollectingWalkReports) {
+  std::vector<TreeDamage> cases = tree_damages();
+  cases.push_back({"undamaged", [](auto&) {}, {}});
+  for (const TreeDamage& d : cases) {
+    SCOPED_TRACE(d.name);
+    auto tree = two_level_tree();
+    d.apply(tree);
+    std::vector<IndexEntry> taken;
+    IndexWalk streamed = check_index_streaming(kV, kTable, 3, IndexWalkOptions{20, 1000, 32}, source_of(tree),
+                                               [&](IndexEntry& e) { taken.push_back(e); });
+    IndexWalk collected = walk(tree);
+    EXPECT_EQ(streamed.problems, collected.problems);
+    EXPECT_EQ(streamed.pages, collected.pages);
+    EXPECT_TRUE(streamed.entries.empty());
+    EXPECT_EQ(taken, collected.entries);
+  }
+}
+
 TEST(IndexWalk, EveryCorpusIndexTreeWalksCleanly) {
   if (!testing::corpus_available()) GTEST_SKIP() << "no sample databases at " << JET_CORPUS_DIR;
   std::size_t roots = 0;

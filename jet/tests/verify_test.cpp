@@ -82,6 +82,12 @@ const Case kCases[] = {
        return testing::with_u16(s.image, slot, load_u16(s.image.data() + slot) | 0x8000);
      },
      Severity::Error, "is deleted", true},
+    {"rows cut from a page under their index entries",
+     [](const Sample& s) { return testing::with_u16(s.image, s.at(s.data_page) + s.row_count_offset(), 0); },
+     Severity::Error, "does not hold", true},
+    {"index map lists a page outside the tree",
+     [](const Sample& s) { return with_page_in_map(s, s.def.real_indexes.at(0).usage_map, s.data_page); },
+     Severity::Warning, "not part of its tree", true},
     {"variable column count too small",
      [](const Sample& s) { return testing::with_u16(s.image, s.at(s.def.page) + (s.jet3() ? 23 : 43), 0); },
      Severity::Error, "variable", true},
