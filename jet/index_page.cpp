@@ -27,14 +27,12 @@ void append_u32_be(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes) {
 }
 
 // Splits a fully written-out entry into key, row pointer and child.
-IndexEntry split_entry(Bytes record, bool leaf) {
-  IndexEntry entry;
+void split_entry(Bytes record, bool leaf, IndexEntry& entry) {
   const std::size_t key_size = record.size() - trailer_size(leaf);
   entry.key.assign(record.begin(), record.begin() + static_cast<std::ptrdiff_t>(key_size));
   const std::uint8_t* pointer = record.data() + key_size;
   entry.row = RowPointer{load_u24_be(pointer), pointer[3]};
-  if (!leaf) entry.child = load_u32_be(pointer + kRowPointerSize);
-  return entry;
+  entry.child = leaf ? 0 : load_u32_be(pointer + kRowPointerSize);
 }
 
 // The longest prefix all entries share, never reaching a row byte (two
@@ -79,6 +77,12 @@ void append_index_entry(std::vector<std::uint8_t>& out, const IndexEntry& entry,
 }
 
 IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes bytes) {
+  IndexPage page;
+  decode_index_page_into(v, page_number, bytes, page);
+  return page;
+}
+
+void decode_index_page_into(Version v, std::uint32_t page_number, Bytes bytes, IndexPage& page) {
   const IndexPageLayout layout = index_page_layout(v);
   ByteReader reader(bytes, page_number, "index page");
   const std::uint8_t type = reader.u8(0, "page type");
@@ -86,7 +90,6 @@ IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes bytes) {
       type != static_cast<std::uint8_t>(PageType::IndexIntermediate)) {
     reader.fail("page type", "is " + std::to_string(type) + ", not an index page (3 or 4)");
   }
-  IndexPage page;
   page.leaf = type == static_cast<std::uint8_t>(PageType::IndexLeaf);
   const std::string structure = structure_name(page.leaf);
   ByteReader r(bytes, page_number, structure);
@@ -95,17 +98,20 @@ IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes bytes) {
   page.next_page = r.u32(layout.next_page, "next page");
   page.tail_page = r.u32(layout.tail_page, "tail page");
   page.prefix_length = r.u16(layout.prefix_length, "shared prefix length");
-  if (layout.level != 0) page.level = r.u8(layout.level, "tree level");
+  page.level = layout.level != 0 ? r.u8(layout.level, "tree level") : 0;
   const Bytes bitmap = r.bytes(layout.bitmap, layout.bitmap_size, "entry-end bitmap");
   const Bytes area = r.bytes(layout.entries, bytes.size() - std::min(bytes.size(), layout.entries), "entries");
 
+  // Entries are decoded over the ones `page` held before; `count` of them
+  // are this page's so far.
+  std::size_t count = 0;
   std::vector<std::uint8_t> prefix;
   std::vector<std::uint8_t> record;
   std::size_t start = 0;
   for (std::size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
     if (!(bitmap[bit / 8] & (1u << (bit % 8)))) continue;
-    const std::size_t index = page.entries.size();
-    const std::string field = "entry " + std::to_string(index);
+    const std::size_t index = count;
+    const auto field = [index] { return "entry " + std::to_string(index); };
     if (bit > area.size()) {
       r.fail("entry-end bitmap", "marks an entry ending at " + std::to_string(bit) + ", past the " +
                                      std::to_string(area.size()) + " bytes of the entry area");
@@ -124,18 +130,20 @@ IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes bytes) {
     }
     record.insert(record.end(), stored.begin(), stored.end());
     if (record.size() <= trailer_size(page.leaf)) {
-      r.fail(field, "is " + std::to_string(record.size()) + " bytes, too short for a key and its pointers");
+      r.fail(field(), "is " + std::to_string(record.size()) + " bytes, too short for a key and its pointers");
     }
-    IndexEntry entry = split_entry(record, page.leaf);
-    if (!page.leaf && entry.child == 0) r.fail(field, "names no child page");
-    if (index > 0 && !(page.entries.back() < entry)) r.fail(field, "is not after the entry before it");
-    page.entries.push_back(std::move(entry));
+    if (page.entries.size() <= index) page.entries.emplace_back();
+    IndexEntry& entry = page.entries[index];
+    split_entry(record, page.leaf, entry);
+    if (!page.leaf && entry.child == 0) r.fail(field(), "names no child page");
+    if (index > 0 && !(page.entries[index - 1] < entry)) r.fail(field(), "is not after the entry before it");
+    ++count;
     start = bit;
   }
-  if (page.entries.empty() && page.prefix_length != 0) {
+  page.entries.resize(count);
+  if (count == 0 && page.prefix_length != 0) {
     r.fail("shared prefix length", "is " + std::to_string(page.prefix_length) + " on a page without entries");
   }
-  return page;
 }
 
 std::size_t compressed_entries_size(const IndexPage& page) {

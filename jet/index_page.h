@@ -100,6 +100,11 @@ struct IndexPage {
 // when the type, the bitmap, the prefix or an entry does not add up.
 IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes page);
 
+// The same into `out`, reusing the memory its entries already hold, so that
+// a walk over many pages allocates only while its pages grow. After an
+// error `out` holds nothing of use.
+void decode_index_page_into(Version v, std::uint32_t page_number, Bytes page, IndexPage& out);
+
 // The encoded size of the page's entries with the shared prefix taken out.
 std::size_t compressed_entries_size(const IndexPage& page);
 

@@ -35,7 +35,8 @@ class Walker {
         source_(source),
         mode_(mode),
         take_(take),
-        seen_(options.page_count) {}
+        seen_(options.page_count),
+        decoded_(options.max_depth + 1) {}
 
   IndexWalk run(std::uint32_t root) {
     visit(root, 0, 0, "root page");
@@ -60,55 +61,59 @@ class Walker {
     walk_.problems.push_back(IndexProblem{page, std::move(field), std::move(what)});
   }
 
-  std::optional<IndexPage> load(std::uint32_t number, std::uint32_t parent, const std::string& pointer_field) {
+  // Page `number` decoded into the buffer of its depth, or nullptr (with a
+  // problem). The page a level above stays in its own buffer while the walk
+  // goes down from it.
+  IndexPage* load(std::uint32_t number, std::uint32_t parent, std::size_t depth, const std::string& pointer_field) {
     if (number == 0 || number >= options_.page_count) {
       problem(parent, pointer_field,
               "points at page " + std::to_string(number) + ", outside the file's " +
                   std::to_string(options_.page_count) + " pages");
-      return std::nullopt;
+      return nullptr;
     }
     if (seen_[number]) {
       problem(parent, pointer_field, "leads to page " + std::to_string(number) + " a second time (a loop)");
-      return std::nullopt;
+      return nullptr;
     }
     seen_[number] = true;
+    IndexPage& page = decoded_[depth];
     try {
-      IndexPage page = decode_index_page(version_, number, source_(number));
-      if (page.table_page != table_page_) {
-        problem(number, "table definition page",
-                "is " + std::to_string(page.table_page) + ", not the index's table " + std::to_string(table_page_));
-      }
-      walk_.pages.push_back(number);
-      return page;
+      decode_index_page_into(version_, number, source_(number), page);
     } catch (const Error& e) {
       problem(e.where().page.value_or(number), e.where().field.empty() ? "page" : e.where().field, e.message());
-      return std::nullopt;
+      return nullptr;
     }
+    if (page.table_page != table_page_) {
+      problem(number, "table definition page",
+              "is " + std::to_string(page.table_page) + ", not the index's table " + std::to_string(table_page_));
+    }
+    walk_.pages.push_back(number);
+    return &page;
   }
 
-  // Visits the subtree at `number`; returns its last leaf entry, if any.
-  std::optional<IndexEntry> visit(std::uint32_t number, std::uint32_t parent, std::size_t depth,
-                                  const std::string& pointer_field) {
+  // Visits the subtree at `number`; true when it held a leaf entry, the last
+  // of which is then last_leaf_.
+  bool visit(std::uint32_t number, std::uint32_t parent, std::size_t depth, const std::string& pointer_field) {
     if (depth > options_.max_depth) {
       problem(parent, pointer_field, "leads deeper than " + std::to_string(options_.max_depth) + " levels");
-      return std::nullopt;
+      return false;
     }
-    std::optional<IndexPage> page = load(number, parent, pointer_field);
-    if (!page) return std::nullopt;
+    IndexPage* page = load(number, parent, depth, pointer_field);
+    if (page == nullptr) return false;
     if (levels_.size() <= depth) levels_.resize(depth + 1);
     levels_[depth].push_back(LevelPage{number, page->prev_page, page->next_page});
     if (page->leaf) return visit_leaf(number, *page, depth);
     return visit_intermediate(number, *page, depth);
   }
 
-  std::optional<IndexEntry> visit_leaf(std::uint32_t number, IndexPage& page, std::size_t depth) {
+  bool visit_leaf(std::uint32_t number, IndexPage& page, std::size_t depth) {
     if (leaf_depth_ && *leaf_depth_ != depth) {
       problem(number, "page type",
               "is a leaf at depth " + std::to_string(depth) + " where other leaves are at " +
                   std::to_string(*leaf_depth_));
     }
     leaf_depth_ = depth;
-    if (page.entries.empty()) return std::nullopt;
+    if (page.entries.empty()) return false;
     if (last_leaf_ && !(*last_leaf_ < page.entries.front())) {
       problem(number, "entry 0",
               entry_text(page.entries.front()) + " is not after the previous page's last entry " +
@@ -120,28 +125,25 @@ class Walker {
     } else {
       for (IndexEntry& e : page.entries) walk_.entries.push_back(std::move(e));
     }
-    return last_leaf_;
+    return true;
   }
 
-  std::optional<IndexEntry> visit_intermediate(std::uint32_t number, const IndexPage& page, std::size_t depth) {
+  bool visit_intermediate(std::uint32_t number, const IndexPage& page, std::size_t depth) {
     if (page.entries.empty() && page.tail_page == 0) problem(number, "entries", "has neither entries nor a tail page");
-    std::optional<IndexEntry> last;
+    bool any = false;
     for (std::size_t i = 0; i < page.entries.size(); ++i) {
       const IndexEntry& entry = page.entries[i];
       const std::string field = "entry " + std::to_string(i);
-      std::optional<IndexEntry> below = visit(entry.child, number, depth + 1, field);
-      if (below && (below->key != entry.key || below->row != entry.row)) {
+      const bool below = visit(entry.child, number, depth + 1, field);
+      if (below && (last_leaf_->key != entry.key || last_leaf_->row != entry.row)) {
         problem(number, field,
                 entry_text(entry) + " differs from the last entry below child page " + std::to_string(entry.child) +
-                    ", " + entry_text(*below));
+                    ", " + entry_text(*last_leaf_));
       }
-      if (below) last = below;
+      any = any || below;
     }
-    if (page.tail_page != 0) {
-      std::optional<IndexEntry> below = visit(page.tail_page, number, depth + 1, "tail page");
-      if (below) last = below;
-    }
-    return last;
+    if (page.tail_page != 0) any = visit(page.tail_page, number, depth + 1, "tail page") || any;
+    return any;
   }
 
   void check_level_links() {
@@ -170,6 +172,7 @@ class Walker {
   IndexWalk walk_;
   std::optional<IndexEntry> last_leaf_;  // the last leaf entry met so far
   std::vector<bool> seen_;  // a bit a page of the file: the pages already reached
+  std::vector<IndexPage> decoded_;  // by depth: the page being walked at each level
   std::vector<std::vector<LevelPage>> levels_;
   std::optional<std::size_t> leaf_depth_;
 };

@@ -16,8 +16,8 @@ std::string column_label(const ColumnDef& c) {
 std::size_t null_mask_size(std::size_t column_count) { return (column_count + 7) / 8; }
 
 // Jet 3's low-byte offsets and jump table.
-std::vector<std::uint16_t> jet3_offsets(const ByteReader& r, std::size_t mask_size,
-                                        std::size_t var_count) {
+void jet3_offsets(const ByteReader& r, std::size_t mask_size, std::size_t var_count,
+                  std::vector<std::uint16_t>& offsets) {
   std::size_t length = r.size();
   std::size_t count_at = length - mask_size - 1;
   std::size_t jumps = (length - 1) / 256;
@@ -27,24 +27,22 @@ std::vector<std::uint16_t> jet3_offsets(const ByteReader& r, std::size_t mask_si
   // position; when that position's high byte is below the jump count, the
   // last jump entry is a dummy.
   if ((col_ptr - var_count) / 256 < jumps) --jumps;
-  std::vector<std::uint16_t> offsets(var_count + 1);
+  offsets.resize(var_count + 1);
   std::size_t used = 0;
   for (std::size_t i = 0; i <= var_count; ++i) {
     while (used < jumps && r.u8(count_at - 1 - used, "jump table") == i) ++used;
     offsets[i] = static_cast<std::uint16_t>(r.u8(col_ptr - i, "variable offset") + 256 * used);
   }
-  return offsets;
 }
 
-std::vector<std::uint16_t> jet4_offsets(const ByteReader& r, std::size_t mask_size,
-                                        std::size_t var_count) {
+void jet4_offsets(const ByteReader& r, std::size_t mask_size, std::size_t var_count,
+                  std::vector<std::uint16_t>& offsets) {
   std::size_t length = r.size();
   if (length < mask_size + 4 + 2 * var_count) r.fail("variable column count", "does not fit the row");
-  std::vector<std::uint16_t> offsets(var_count + 1);
+  offsets.resize(var_count + 1);
   for (std::size_t i = 0; i <= var_count; ++i) {
     offsets[i] = r.u16(length - mask_size - 4 - 2 * i, "variable offset");
   }
-  return offsets;
 }
 
 }  // namespace
@@ -61,22 +59,32 @@ std::size_t fixed_column_size(const ColumnDef& column) {
 
 RowLayout decode_row_layout(Bytes row, Version version, bool has_variable_columns,
                             std::uint32_t page) {
-  ByteReader r(row, page, "row");
   RowLayout layout;
+  decode_row_layout_into(row, version, has_variable_columns, page, layout);
+  return layout;
+}
+
+void decode_row_layout_into(Bytes row, Version version, bool has_variable_columns,
+                            std::uint32_t page, RowLayout& layout) {
+  ByteReader r(row, page, "row");
+  layout.var_offsets.clear();
   bool jet3 = version == Version::Jet3;
   layout.fixed_start = jet3 ? 1 : 2;
   layout.column_count = jet3 ? r.u8(0, "column count") : r.u16(0, "column count");
   std::size_t mask_size = null_mask_size(layout.column_count);
   if (row.size() < layout.fixed_start + mask_size) r.fail("null bitmap", "does not fit the row");
   layout.null_mask = row.subspan(row.size() - mask_size);
-  if (!has_variable_columns) return layout;
+  if (!has_variable_columns) return;
 
   std::size_t count_at = row.size() - mask_size - (jet3 ? 1 : 2);
   if (count_at < layout.fixed_start) r.fail("variable column count", "does not fit the row");
   std::size_t var_count = jet3 ? r.u8(count_at, "variable column count")
                                : r.u16(count_at, "variable column count");
-  layout.var_offsets = jet3 ? jet3_offsets(r, mask_size, var_count)
-                            : jet4_offsets(r, mask_size, var_count);
+  if (jet3) {
+    jet3_offsets(r, mask_size, var_count, layout.var_offsets);
+  } else {
+    jet4_offsets(r, mask_size, var_count, layout.var_offsets);
+  }
 
   // Offsets must rise from the fixed area to the end of data, which must end
   // before the trailer starts.
@@ -92,7 +100,6 @@ RowLayout decode_row_layout(Bytes row, Version version, bool has_variable_column
     }
     previous = at;
   }
-  return layout;
 }
 
 ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,

@@ -48,6 +48,11 @@ struct RowLayout {
 RowLayout decode_row_layout(Bytes row, Version version, bool has_variable_columns,
                             std::uint32_t page);
 
+// The same into `layout`, reusing its offset vector: a walk over many rows
+// then allocates nothing a row.
+void decode_row_layout_into(Bytes row, Version version, bool has_variable_columns,
+                            std::uint32_t page, RowLayout& layout);
+
 // The stored bytes of one column: absent when the column is null (for a
 // Boolean, when it is false). Raises Corrupt when the column's bytes leave
 // the row.

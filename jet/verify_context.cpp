@@ -14,15 +14,20 @@ std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
 }
 
 std::optional<RowState> RowStates::at(RowPointer pointer) const {
-  auto it = std::lower_bound(pages_.begin(), pages_.end(), pointer.page);
-  if (it == pages_.end() || *it != pointer.page) return std::nullopt;
-  std::size_t k = static_cast<std::size_t>(it - pages_.begin());
+  std::size_t k = last_;
+  if (k >= pages_.size() || pages_[k] != pointer.page) {
+    auto it = std::lower_bound(pages_.begin(), pages_.end(), pointer.page);
+    if (it == pages_.end() || *it != pointer.page) return std::nullopt;
+    k = static_cast<std::size_t>(it - pages_.begin());
+    last_ = k;
+  }
   std::size_t slot = starts_[k] + std::size_t{pointer.row};
   if (slot >= starts_[k + 1]) return std::nullopt;
   return states_[slot];
 }
 
 void RowStates::release() {
+  last_ = 0;
   pages_ = {};
   starts_ = {};
   states_ = {};

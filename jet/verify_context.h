@@ -48,6 +48,9 @@ class RowStates {
   std::vector<std::uint32_t> pages_;   // ascending
   std::vector<std::uint32_t> starts_;  // page k's slots: states_[starts_[k], starts_[k + 1])
   std::vector<RowState> states_;
+  // Where the last lookup found its page: the entries of an index often
+  // point at one page many times running.
+  mutable std::size_t last_ = 0;
 };
 
 // A table as the verifier met it.

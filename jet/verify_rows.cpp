@@ -75,6 +75,7 @@ class RowWalker {
   // A bit a page: the long-value pages the table claimed. Sized on the
   // first claim, so tables without long values allocate nothing.
   std::vector<bool> long_value_pages_;
+  RowLayout layout_;  // the row being checked; its memory serves every row
   // The long-value page a row was last taken from: a value's rows, and the
   // values of neighbouring rows, mostly share one.
   struct LongValuePage {
@@ -182,24 +183,24 @@ bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::
 }
 
 Bytes RowWalker::long_value_row(RowPointer pointer, const std::string& column) {
-  std::string field = column + " long-value pointer";
+  const auto field = [&column] { return column + " long-value pointer"; };
   if (!long_value_page_ || long_value_page_->number != pointer.page) {
     long_value_page_.reset();
     if (pointer.page == 0 || pointer.page >= context_.page_count()) {
-      throw_corrupt(pointer.page, kLongValue, field,
+      throw_corrupt(pointer.page, kLongValue, field(),
                     "points at page " + std::to_string(pointer.page) + ", outside the file");
     }
     Page page = context_.pager().page(pointer.page);
     DataPage header = decode_data_page(*page, context_.version(), pointer.page);
     if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !header.holds_long_values()) {
-      throw_corrupt(pointer.page, kLongValue, field,
+      throw_corrupt(pointer.page, kLongValue, field(),
                     "points at " + page_kind((*page)[0]) + " that holds no long values");
     }
     long_value_page_ = LongValuePage{pointer.page, std::move(page), std::move(header)};
   }
   const DataPage& header = long_value_page_->header;
   if (pointer.row >= header.slots.size() || header.slots[pointer.row].deleted()) {
-    throw_corrupt(pointer.page, kLongValue, field,
+    throw_corrupt(pointer.page, kLongValue, field(),
                   "points at row " + std::to_string(pointer.row) + ", which " +
                       (pointer.row >= header.slots.size() ? "does not exist" : "is deleted"));
   }
@@ -251,7 +252,8 @@ void RowWalker::check_column(const RowLayout& layout, Bytes row, const ColumnDef
 bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number) {
   try {
     bool has_variable = def_.variable_column_count > 0;
-    RowLayout layout = decode_row_layout(row, context_.version(), has_variable, page_number);
+    RowLayout& layout = layout_;
+    decode_row_layout_into(row, context_.version(), has_variable, page_number, layout);
     if (!visitor_) {
       for (const ColumnDef& column : def_.columns) check_column(layout, row, column, page_number);
       return true;
