@@ -29,9 +29,13 @@ bool PageLedger::claim(std::uint32_t page, PageClaim claim, FindingList& finding
                      std::to_string(claims_.size()) + " pages)");
     return false;
   }
-  PageClaim& held = claims_[page];
+  if (claim.table >> kTableBits != 0) {
+    throw Error(ErrorCode::InvalidArgument,
+                "a page claim names table page " + std::to_string(claim.table) + ", wider than 24 bits");
+  }
+  const PageClaim held = unpack(claims_[page]);
   if (held.role == PageRole::Unclaimed) {
-    held = claim;
+    claims_[page] = pack(claim);
     return true;
   }
   if (held == claim) return true;
@@ -44,7 +48,7 @@ std::vector<std::uint32_t> PageLedger::compare_with_free_map(
     const std::function<bool(std::uint32_t)>& is_free, FindingList& findings) const {
   std::vector<std::uint32_t> unaccounted;
   for (std::uint32_t page = 0; page < claims_.size(); ++page) {
-    const PageClaim& held = claims_[page];
+    const PageClaim held = unpack(claims_[page]);
     bool free = is_free(page);
     if (held.role != PageRole::Unclaimed && free) {
       Finding finding{Severity::Error, page, "free-page map", "page bit",

@@ -41,6 +41,23 @@ TEST(PageLedger, ReportsEachPageHeldByTwoOwnersAndEachPageOutsideTheFile) {
   }
 }
 
+// A claim is kept in four bytes: every role with the widest table page a
+// table id can name comes back as it went in; a wider one is refused.
+TEST(PageLedger, KeepsEveryRoleAndTwentyFourBitTablePage) {
+  PageLedger ledger(9);
+  FindingList findings;
+  for (PageRole role : {PageRole::Header, PageRole::FreeSpaceMap, PageRole::TableDefinition, PageRole::Data,
+                        PageRole::LongValue, PageRole::Index, PageRole::UsageMap}) {
+    const auto page = static_cast<std::uint32_t>(role);
+    const PageClaim claim{role, 0xFFFFFFu - page};
+    ASSERT_TRUE(ledger.claim(page, claim, findings));
+    EXPECT_EQ(ledger.at(page), claim);
+  }
+  EXPECT_EQ(ledger.at(8), PageClaim{});
+  EXPECT_THROW(ledger.claim(8, {PageRole::Data, 0x1000000u}, findings), Error);
+  EXPECT_EQ(ledger.at(8), PageClaim{});
+}
+
 TEST(PageLedger, SetsClaimedPagesAgainstTheFreeMap) {
   PageLedger ledger(6);
   FindingList findings;
