@@ -16,6 +16,7 @@
 #include "jet/page_store.h"
 #include "jet/pager.h"
 #include "jet/row.h"
+#include "jet/stored_row_key.h"
 #include "jet/table_def.h"
 #include "jet/table_ids.h"
 #include "jet/usage_map.h"
@@ -40,6 +41,11 @@ class RowMoves {
   void add(RowPointer from, RowPointer to) { moves_.emplace_back(from.to_u32(), to.to_u32()); }
   void seal() { std::sort(moves_.begin(), moves_.end()); }
   std::size_t size() const { return moves_.size(); }
+  // Calls visit(from, to) for each move, in the order of the old pointers.
+  template <typename Visit>
+  void for_each(Visit&& visit) const {
+    for (const auto& [from, to] : moves_) visit(RowPointer::from_u32(from), RowPointer::from_u32(to));
+  }
   std::optional<RowPointer> find(RowPointer from) const {
     const std::uint32_t key = from.to_u32();
     const auto it = std::lower_bound(moves_.begin(), moves_.end(), std::pair<std::uint32_t, std::uint32_t>{key, 0});
@@ -112,6 +118,9 @@ class Compactor {
   void for_each_row(const Table& table, Copy&& copy);
   void plan_tables();
   void copy_table(Table& table);
+  // Fills `builder` with the entries of `index` encoded afresh from the rows
+  // the table's copy holds, for an index whose own pages cannot be read.
+  void index_from_rows(const Table& table, const RealIndexDef& index, const RowMoves& moves, IndexBuilder& builder);
   void rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
                            std::map<std::uint16_t, LongValueWriter>& writers);
   // One row of a long-value page, in place: valid until the next call.
@@ -344,6 +353,23 @@ std::optional<std::vector<std::uint8_t>> fresh_key(Version version, const TableD
   return encode_index_key(columns, values);
 }
 
+void Compactor::index_from_rows(const Table& table, const RealIndexDef& index, const RowMoves& moves,
+                                IndexBuilder& builder) {
+  const StoredRowSource stored{version_, header_.code_page,
+                               [this](RowPointer pointer) { return long_value_row(pointer); }, page_count()};
+  std::vector<std::uint8_t> row;
+  moves.for_each([&](RowPointer from, RowPointer to) {
+    // The source row, with the ids rewritten as in its copy but its long
+    // values still in the source's pages, where they can be read.
+    if (!fetch_row(table.def, from, row)) {
+      throw_corrupt(from.page, "data page", "row " + std::to_string(from.row), "no longer holds the row copied from it");
+    }
+    rewrite_ids(table, row);
+    const std::optional<std::vector<std::uint8_t>> key = stored_row_key(stored, table.def, index, row, from.page);
+    if (key) builder.add(*key, to);
+  });
+}
+
 void Compactor::copy_table(Table& table) {
   TableDef out = table.def;
   const std::uint32_t new_page = table.new_pages.front();
@@ -391,8 +417,17 @@ void Compactor::copy_table(Table& table) {
         builder->add(key ? std::move(*key) : std::move(entry.key), *moved);
       });
     } catch (const Error& e) {
-      report(-1, table.name, std::string("index ") + std::to_string(index.number) + " unreadable: " + e.what());
+      const std::string unreadable = "index " + std::to_string(index.number) + " unreadable: " + e.what();
       builder = std::make_unique<IndexBuilder>(options);  // none of a damaged index's entries
+      try {
+        index_from_rows(table, index, moves, *builder);
+        report(-1, table.name, unreadable + "; rebuilt from the table's rows");
+      } catch (const Error& why) {
+        if (why.code() == ErrorCode::Io) throw;
+        report(-1, table.name, unreadable + "; written empty, as its keys could not be encoded from the rows: " +
+                                   why.what());
+        builder = std::make_unique<IndexBuilder>(options);
+      }
     }
     const IndexBuildResult built = builder->finish(*writer_);
     index.first_page = built.root_page;

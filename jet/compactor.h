@@ -16,8 +16,11 @@
 // copies of it: MSysACEs' ObjectId and the related-table page of foreign
 // keys. Index entries are taken from the source's indexes as encoded there,
 // with their row pointers remapped; entries whose key holds a rewritten id are
-// encoded afresh. Each table's AutoNumber continues after the highest value
-// that remains.
+// encoded afresh. An index whose pages cannot be read is built again from
+// the values of the rows it indexed (jet/stored_row_key.h), or, where a key
+// cannot be encoded in its text sort order, written empty; the report says
+// which. Each table's AutoNumber continues after the highest value that
+// remains.
 #pragma once
 
 #include "jet/file.h"

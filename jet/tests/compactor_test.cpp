@@ -11,11 +11,14 @@
 
 #include "jet/data_page.h"
 #include "jet/database.h"
+#include "jet/database_writer.h"
 #include "jet/generate.h"
 #include "jet/header.h"
 #include "jet/index_walk.h"
 #include "jet/maintenance.h"
+#include "jet/new_database.h"
 #include "jet/pager.h"
+#include "jet/table_layout.h"
 #include "jet/usage_map.h"
 #include "jet/verify.h"
 #include "support/raw_pages.h"
@@ -434,6 +437,149 @@ TEST(Compact, AnUnreadablePrimaryKeyLosesNoRow) {
   const std::vector<std::string> rows = engine_rows(source);
   EXPECT_GT(rows.size(), 300u);
   EXPECT_EQ(engine_rows(copy), rows);
+}
+
+// The file with every page of one index zeroed: the index named `index` of
+// table `table`. Returns the real index's number.
+std::uint16_t zero_index_pages(std::vector<std::uint8_t>& bytes, const std::string& table, const std::string& index) {
+  const MemoryFile file(bytes);
+  const Database db(file);
+  const TableDef def = db.table(table).def();
+  const auto logical = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                    [&](const LogicalIndexDef& i) { return i.name == index; });
+  if (logical == def.logical_indexes.end()) throw std::runtime_error(table + " has no index " + index);
+  const RealIndexDef& real = def.real_indexes.at(logical->real_index);
+  const std::size_t size = page_size(db.version());
+  const UsageMap pages = read_usage_map(db.version(), real.usage_map, db.page_count(), db.page_source());
+  if (pages.pages.empty()) throw std::runtime_error("index " + index + " of " + table + " lists no page");
+  for (std::uint32_t page : pages.pages) {
+    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(page * size), size, std::uint8_t{0});
+  }
+  return real.number;
+}
+
+// The lines of the report that name the index.
+std::vector<std::string> reported(const MaintenanceReport& report, std::uint16_t index) {
+  std::vector<std::string> out;
+  for (const CompactErrorEntry& entry : report.errors) {
+    if (entry.description.find("index " + std::to_string(index) + " ") != std::string::npos) {
+      out.push_back(entry.table + ": " + entry.description);
+    }
+  }
+  return out;
+}
+
+// Each entry of a table's real index as its key in hex and the values of the
+// row it leads to, sorted.
+std::vector<std::string> index_entries(const File& file, const std::string& table_name, std::uint16_t number) {
+  const Database db(file);
+  const Table table = db.table(table_name);
+  std::map<RowPointer, std::string> rows;
+  table.scan([&](RowPointer at, std::vector<Value>& values) {
+    std::string& line = rows[at];
+    for (const Value& value : values) line += canonical_text(value) + "|";
+  });
+  const auto real = std::find_if(table.def().real_indexes.begin(), table.def().real_indexes.end(),
+                                 [&](const RealIndexDef& index) { return index.number == number; });
+  if (real == table.def().real_indexes.end()) throw std::runtime_error(table_name + " has no real index " + std::to_string(number));
+  std::vector<std::string> out;
+  for (const IndexEntry& entry : read_index(db.version(), table.def().page, real->first_page, db.page_count(), db.page_source())) {
+    const auto row = rows.find(entry.row);
+    out.push_back(hex_text(entry.key) + " -> " + (row == rows.end() ? "no row" : row->second));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct LostIndex {
+  const char* name;
+  std::optional<Version> generated;  // unset: `corpus` names a sample database
+  const char* corpus;
+  const char* table;
+  const char* index;
+  friend void PrintTo(const LostIndex& lost, std::ostream* out) { *out << lost.name; }
+};
+
+class CompactLostIndex : public ::testing::TestWithParam<LostIndex> {};
+
+// An index whose pages cannot be read is built again from the rows it
+// indexed: the copy verifies clean, and its index leads from the same keys
+// to the same rows as the index in the copy of the intact file, ids
+// rewritten by the move included.
+TEST_P(CompactLostIndex, IsRebuiltFromTheRows) {
+  const LostIndex& lost = GetParam();
+  MemoryFile intact;
+  if (lost.generated) {
+    generate_database(intact, GenerateOptions{*lost.generated, 300, 5, {}});
+  } else if (testing::corpus_dir().empty()) {
+    GTEST_SKIP() << "sample databases not found at " << JET_CORPUS_DIR;
+  } else {
+    intact.bytes() = testing::read_file_bytes((testing::corpus_dir() / lost.corpus).string());
+  }
+  std::vector<std::uint8_t> damaged = intact.bytes();
+  const std::uint16_t number = zero_index_pages(damaged, lost.table, lost.index);
+
+  MemoryFile expected;
+  ASSERT_TRUE(compact_database(intact, expected).errors.empty());
+  MemoryFile copy;
+  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
+  const std::vector<std::string> lines = reported(report, number);
+  ASSERT_EQ(lines.size(), 1u) << report.errors.size() << " errors";
+  EXPECT_NE(lines[0].find("rebuilt from the table's rows"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].rfind(std::string(lost.table) + ": ", 0), 0u) << lines[0];
+  const FindingList findings = verify(copy);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+
+  const std::vector<std::string> entries = index_entries(expected, lost.table, number);
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(index_entries(copy, lost.table, number), entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Indexes, CompactLostIndex,
+    ::testing::Values(LostIndex{"Jet3TextIgnoringNulls", Version::Jet3, "", "Customers", "Email"},
+                      LostIndex{"Jet3TextAndDescendingDate", Version::Jet3, "", "Customers", "CityJoined"},
+                      LostIndex{"Jet4TextAndDescendingDate", Version::Jet4, "", "Customers", "CityJoined"},
+                      LostIndex{"Jet4PrimaryKeyOfRowsWithLongValues", Version::Jet4, "", "Orders", "PrimaryKey"},
+                      LostIndex{"Jet3CatalogByParentAndName", Version::Jet3, "", "MSysObjects", "ParentIdName"},
+                      LostIndex{"Jet4SampleCatalogByMovedId", std::nullopt, "jet4/v2000-test.mdb", "MSysObjects", "Id"},
+                      LostIndex{"Jet3SampleCatalogByMovedId", std::nullopt, "jet3/v1997-test.mdb", "MSysObjects", "Id"}),
+    [](const ::testing::TestParamInfo<LostIndex>& info) { return std::string(info.param.name); });
+
+// Where a key cannot be encoded (here a character the General sort order has
+// no code for), the lost index is written empty, as the report says, and
+// every row stays.
+TEST(Compact, ALostIndexWhoseKeysCannotBeEncodedIsWrittenEmpty) {
+  MemoryFile source;
+  {
+    Header header;
+    header.version = Version::Jet4;
+    WriterOptions options;
+    options.leave_unencodable_indexes_empty = true;
+    NewDatabase db(source, header, options);
+    TableWriter& table = db.begin_table(
+        "Words", lay_out_table(Version::Jet4, 1252, 1033, {{"Number", ColumnType::Long}, {"Word", ColumnType::Text, 50}},
+                               {{"ByWord", {{"Word"}}}}));
+    std::int32_t number = 0;
+    for (const char* word : {"abc", "a\xEE\x80\x80"}) {
+      table.add_row(std::vector<Value>{Value{ColumnType::Long, ++number}, Value{ColumnType::Text, std::string(word)}});
+    }
+    db.finish_table(table);
+    db.finish();
+  }
+  std::vector<std::uint8_t> damaged = source.bytes();
+  const std::uint16_t number = zero_index_pages(damaged, "Words", "ByWord");
+  MemoryFile copy;
+  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
+  const std::vector<std::string> lines = reported(report, number);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("written empty"), std::string::npos) << lines[0];
+
+  const Database db(copy);
+  const Table table = db.table("Words");
+  EXPECT_EQ(table.rows().size(), 2u);
+  const RealIndexDef& index = table.def().real_indexes.at(0);
+  EXPECT_TRUE(read_index(db.version(), table.def().page, index.first_page, db.page_count(), db.page_source()).empty());
 }
 
 }  // namespace
