@@ -61,4 +61,20 @@ void ensure_not_in_use(const std::string& database_path) {
   }
 }
 
+bool remove_stale_lock_file(const std::string& database_path) {
+  const std::string path = lock_file_path(database_path);
+  // A write lock needs a descriptor open for writing.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  whole.l_start = 0;
+  whole.l_len = 0;  // to the largest possible offset
+  // Refused at once when anyone else holds a lock anywhere in the file.
+  const bool removed = ::fcntl(fd, F_OFD_SETLK, &whole) == 0 && ::unlink(path.c_str()) == 0;
+  ::close(fd);  // releases the lock
+  return removed;
+}
+
 }  // namespace jet

@@ -26,4 +26,12 @@ bool has_foreign_locks(const std::string& path);
 // database at path or its lock file carries locks held by another program.
 void ensure_not_in_use(const std::string& database_path);
 
+// Removes the database's lock file when no other program holds a lock on it:
+// what a crashed program left behind, which describes the sessions of a file
+// that is gone once a repair replaced it. The lock file is locked whole while
+// it is removed, so no program can take a lock on it in between. Returns
+// whether it was removed; a lock file that is absent, in use, or that cannot
+// be opened, locked or removed is left as it is.
+bool remove_stale_lock_file(const std::string& database_path);
+
 }  // namespace jet

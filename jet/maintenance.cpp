@@ -149,6 +149,9 @@ MaintenanceReport repair(const std::string& path) {
   // The original stays in place, whole, until the rewritten copy is complete
   // and synced; a failure anywhere leaves it untouched.
   replace_atomically(path, [&](File& out) { report = rewrite(*input, out); });
+  // A lock file nobody holds (checked again as it goes) is what a crashed
+  // program left behind; it describes sessions of the file just replaced.
+  remove_stale_lock_file(path);
   return report;
 }
 

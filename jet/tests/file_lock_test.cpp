@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
 #include "jet/error.h"
 #include "support/locking_child.h"
 #include "support/temp_folder.h"
@@ -71,6 +74,39 @@ TEST(EnsureNotInUse, AcceptsALockFileThatNobodyHolds) {
   write_file_bytes(folder.file("orders.ldb"), std::vector<std::uint8_t>(64, 1));
   EXPECT_NO_THROW(ensure_not_in_use(database));
   EXPECT_FALSE(has_foreign_locks(folder.file("missing.mdb")));
+}
+
+// A lock file goes only when nobody holds a lock anywhere in it.
+TEST(RemoveStaleLockFile, RemovesOnlyALockFileThatNobodyHolds) {
+  struct Row {
+    const char* name;
+    bool present;
+    std::optional<off_t> held_at;  // another process holds a lock from here
+    bool ofd;
+    bool removed;
+  } rows[] = {
+      {"left by a crashed program", true, std::nullopt, false, true},
+      {"absent", false, std::nullopt, false, false},
+      {"held at the first byte", true, 0, false, false},
+      {"held at a user slot far in", true, 64 * 32, false, false},
+      {"held through a descriptor lock", true, 64 * 4, true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    const std::string database = folder.file("orders.mdb");
+    write_file_bytes(database, std::vector<std::uint8_t>(4096, 0));
+    if (row.present) write_file_bytes(folder.file("orders.ldb"), std::vector<std::uint8_t>(64 * 64, 0));
+    std::optional<LockingChild> holder;
+    if (row.held_at) {
+      holder.emplace(folder.file("orders.ldb"), *row.held_at, 1, row.ofd);
+      ASSERT_TRUE(holder->locked());
+    }
+    EXPECT_EQ(remove_stale_lock_file(database), row.removed);
+    EXPECT_EQ(std::filesystem::exists(folder.file("orders.ldb")), row.present && !row.removed);
+    EXPECT_TRUE(std::filesystem::exists(database));
+    if (holder) EXPECT_TRUE(has_foreign_locks(folder.file("orders.ldb"))) << "the holder lost its lock";
+  }
 }
 
 }  // namespace

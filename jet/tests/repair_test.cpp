@@ -15,6 +15,7 @@
 
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
+#include "jet/generate.h"
 #include "jet/maintenance.h"
 #include "jet/salvage_log.h"
 #include "jet/value.h"
@@ -227,6 +228,41 @@ TEST(Repair, LeavesADatabaseInUseUntouched) {
   }
   EXPECT_EQ(testing::read_file_bytes(path), original);
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"data.ldb", "data.mdb"}));
+}
+
+// After a repair in place, a lock file that a crashed program left is gone;
+// a failed repair leaves everything as it was.
+TEST(Repair, RemovesAStaleLockFileOnlyWhenTheRepairSucceeds) {
+  struct Row {
+    const char* name;
+    bool database;   // a database, or bytes that are none
+    bool lock_file;  // a lock file nobody holds lies beside it
+    std::vector<std::string> left;
+  } rows[] = {
+      {"stale lock file", true, true, {"data.mdb"}},
+      {"no lock file", true, false, {"data.mdb"}},
+      {"not a database", false, true, {"data.ldb", "data.mdb"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    const std::string path = folder.file("data.mdb");
+    Image image(8192, 0x5A);
+    if (row.database) {
+      MemoryFile generated;
+      generate_database(generated, GenerateOptions{Version::Jet4, 20, 3, {}});
+      image = generated.bytes();
+    }
+    testing::write_file_bytes(path, image);
+    if (row.lock_file) testing::write_file_bytes(folder.file("data.ldb"), Image(64, 0));
+    if (row.database) {
+      repair(path);
+    } else {
+      EXPECT_THROW(repair(path), Error);
+      EXPECT_EQ(testing::read_file_bytes(path), image);
+    }
+    EXPECT_EQ(folder.entries(), row.left);
+  }
 }
 
 // A write that fails part way (here: the file-size limit reached after a few
