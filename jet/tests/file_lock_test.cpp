@@ -105,7 +105,9 @@ TEST(RemoveStaleLockFile, RemovesOnlyALockFileThatNobodyHolds) {
     EXPECT_EQ(remove_stale_lock_file(database), row.removed);
     EXPECT_EQ(std::filesystem::exists(folder.file("orders.ldb")), row.present && !row.removed);
     EXPECT_TRUE(std::filesystem::exists(database));
-    if (holder) EXPECT_TRUE(has_foreign_locks(folder.file("orders.ldb"))) << "the holder lost its lock";
+    if (holder) {
+      EXPECT_TRUE(has_foreign_locks(folder.file("orders.ldb"))) << "the holder lost its lock";
+    }
   }
 }
 
