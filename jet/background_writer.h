@@ -8,6 +8,12 @@
 // write that fails stops the rest; its error is raised to the caller at the
 // next queue() or wait().
 //
+// A third thread syncs the file each time another `sync_every` bytes have
+// been written (File::sync_alongside_writes), while writing goes on. A disk
+// that flushes all at once at the end can take longer than building the
+// pages did; syncing as the file grows leaves the final sync little to do.
+// A failed sync counts as a failed write.
+//
 // While writes are queued, nothing else may touch the file: wait() first.
 #pragma once
 
@@ -32,7 +38,9 @@ class BackgroundWriter {
     std::size_t length = 0;
   };
 
-  explicit BackgroundWriter(File& file);
+  static constexpr std::uint64_t kSyncEvery = std::uint64_t{64} << 20;
+
+  explicit BackgroundWriter(File& file, std::uint64_t sync_every = kSyncEvery);
   // Abandons what is still queued (the file is being given up).
   ~BackgroundWriter();
   BackgroundWriter(const BackgroundWriter&) = delete;
@@ -44,8 +52,8 @@ class BackgroundWriter {
   // A buffer of `size` bytes for the next queue(): one the writer is done
   // with, or a new one. Its contents are left over from before.
   std::vector<std::uint8_t> buffer(std::size_t size);
-  // Waits until everything queued is written. Raises the error of a write
-  // that failed.
+  // Waits until everything queued is written, and any sync under way has
+  // finished. Raises the error of a write or sync that failed.
   void wait();
 
  private:
@@ -54,17 +62,25 @@ class BackgroundWriter {
     std::vector<Run> runs;
   };
   void work();
-  void raise_failure();  // with the lock held
+  void sync_when_due();
+  void fail(std::exception_ptr failure);  // with the lock held
+  void raise_failure();                   // with the lock held
 
   File& file_;
+  const std::uint64_t sync_every_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> jobs_;
   bool busy_ = false;  // a job is being written
+  std::uint64_t unsynced_ = 0;  // bytes written since the last sync was asked for
+  bool sync_due_ = false;
+  bool syncing_ = false;
   bool stopping_ = false;
   std::exception_ptr failure_;
   std::vector<std::vector<std::uint8_t>> spare_;
-  std::thread thread_;  // last: started once the rest is ready
+  // Last: started once the rest is ready.
+  std::thread thread_;
+  std::thread syncer_;
 };
 
 }  // namespace jet

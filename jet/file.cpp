@@ -193,6 +193,11 @@ void PosixFile::sync() {
   if (::fsync(fd_) != 0) throw_io("cannot sync", path_, errno);
 }
 
+void PosixFile::sync_alongside_writes() {
+  // The data, not the times: the final sync() settles the rest.
+  if (::fdatasync(fd_) != 0) throw_io("cannot sync", path_, errno);
+}
+
 void PosixFile::start_writeback(std::uint64_t offset, std::uint64_t length) {
 #if defined(__linux__)
   // Failure changes nothing: the data still reaches the disk at the sync.

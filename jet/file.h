@@ -38,6 +38,12 @@ class File {
   // waiting for it, so that a later sync has little left to do. A hint only:
   // it makes nothing durable, and a file may ignore it.
   virtual void start_writeback(std::uint64_t /*offset*/, std::uint64_t /*length*/) {}
+  // Makes what was written so far durable while another thread may go on
+  // writing, so that the final sync() waits for little more than the last
+  // writes. A file that cannot be synced alongside its writes does nothing
+  // here; the final sync() is needed either way. Raises Io as sync() does,
+  // and a failure raised here may not be raised again by a later sync.
+  virtual void sync_alongside_writes() {}
 };
 
 // A file held in memory.
@@ -132,6 +138,7 @@ class PosixFile : public File {
   void truncate(std::uint64_t size) override;
   void sync() override;
   void start_writeback(std::uint64_t offset, std::uint64_t length) override;
+  void sync_alongside_writes() override;
 
   int descriptor() const { return fd_; }
   const std::string& path() const { return path_; }
