@@ -19,8 +19,8 @@ Pager::Pager(const File& file, Version version, std::uint32_t database_key,
       version_(version),
       database_key_(database_key),
       page_size_(jet::page_size(version)),
-      read_ahead_(read_ahead_pages == 0 ? 1 : read_ahead_pages) {
-  cache_limit_ = std::max(cache_pages, read_ahead_);
+      read_ahead_(read_ahead_pages == 0 ? 1 : read_ahead_pages),
+      cache_(std::max(cache_pages, read_ahead_)) {
   std::uint64_t size = file.size();
   std::uint64_t whole = size / page_size_;
   if (whole > 0xFFFFFFu) {
@@ -33,10 +33,7 @@ Pager::Pager(const File& file, Version version, std::uint32_t database_key,
 }
 
 Page Pager::page(std::uint32_t n) const {
-  if (auto it = index_.find(n); it != index_.end()) {
-    lru_.splice(lru_.begin(), lru_, it->second);
-    return it->second->second;
-  }
+  if (const Page* cached = cache_.use(n)) return *cached;
   if (n >= page_count_) {
     std::string what =
         n == page_count_ && trailing_bytes_ != 0
@@ -49,10 +46,10 @@ Page Pager::page(std::uint32_t n) const {
   // file: its run doubles, up to the window. Any other miss reads the page
   // alone. The run ends before the first page already cached, so that no
   // cached page is read twice.
-  const bool sequential = n > 0 && index_.contains(n - 1);
+  const bool sequential = n > 0 && cache_.contains(n - 1);
   run_pages_ = sequential ? std::min(run_pages_ * 2, read_ahead_) : 1;
   std::uint32_t count = 1;
-  while (count < run_pages_ && n + count < page_count_ && !index_.contains(n + count)) ++count;
+  while (count < run_pages_ && n + count < page_count_ && !cache_.contains(n + count)) ++count;
   // The run is read straight into the pages' own buffers.
   run_.clear();
   parts_.clear();
@@ -63,11 +60,13 @@ Page Pager::page(std::uint32_t n) const {
   }
   file_.read_parts_at(static_cast<std::uint64_t>(n) * page_size_, parts_);
   // Last page first, so the one asked for is the most recently used.
+  Page asked;
   for (std::uint32_t k = count; k-- > 0;) {
     if (database_key_ != 0 && n + k != 0) crypt_page(database_key_, n + k, *run_[k]);
+    if (k == 0) asked = run_[0];
     remember(n + k, std::move(run_[k]));
   }
-  return lru_.front().second;
+  return asked;
 }
 
 std::shared_ptr<std::vector<std::uint8_t>> Pager::page_buffer() const {
@@ -78,23 +77,14 @@ std::shared_ptr<std::vector<std::uint8_t>> Pager::page_buffer() const {
 }
 
 void Pager::remember(std::uint32_t n, Page page) const {
-  lru_.emplace_front(n, std::move(page));
-  index_[n] = lru_.begin();
-  if (lru_.size() > cache_limit_) {
-    index_.erase(lru_.back().first);
-    Page evicted = std::move(lru_.back().second);
-    lru_.pop_back();
-    // Every page the cache holds was made here, writable; a page nobody
-    // else holds can be read into again.
-    if (evicted.use_count() == 1 && spare_.size() < read_ahead_) {
-      spare_.push_back(std::const_pointer_cast<std::vector<std::uint8_t>>(std::move(evicted)));
-    }
+  Page evicted = cache_.insert(n, std::move(page));
+  // Every page the cache holds was made here, writable; a page nobody else
+  // holds can be read into again.
+  if (evicted && evicted.use_count() == 1 && spare_.size() < read_ahead_) {
+    spare_.push_back(std::const_pointer_cast<std::vector<std::uint8_t>>(std::move(evicted)));
   }
 }
 
-void Pager::clear_cache() const {
-  lru_.clear();
-  index_.clear();
-}
+void Pager::clear_cache() const { cache_.clear(); }
 
 }  // namespace jet

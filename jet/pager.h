@@ -17,17 +17,14 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "jet/file.h"
 #include "jet/format.h"
+#include "jet/page_cache.h"
 
 namespace jet {
-
-using Page = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // Encrypts or decrypts (the same operation) one page's bytes in place.
 void crypt_page(std::uint32_t database_key, std::uint32_t page_number, MutableBytes page);
@@ -71,7 +68,6 @@ class Pager {
   std::uint32_t page_size_;
   std::uint32_t page_count_;
   std::uint32_t trailing_bytes_;
-  std::size_t cache_limit_;
   std::size_t read_ahead_;
   mutable std::size_t run_pages_ = 1;      // pages the next sequential miss reads
   // The buffers of the run being read, and their bytes as the file fills them.
@@ -80,10 +76,7 @@ class Pager {
   // Evicted pages nobody else held, kept to be read into again instead of
   // allocating a page per miss.
   mutable std::vector<std::shared_ptr<std::vector<std::uint8_t>>> spare_;
-
-  // Least recently used at the back.
-  mutable std::list<std::pair<std::uint32_t, Page>> lru_;
-  mutable std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
+  mutable PageCache cache_;
 };
 
 }  // namespace jet
