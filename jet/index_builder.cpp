@@ -34,8 +34,7 @@ void write_record(std::FILE* f, Bytes key, RowPointer row) {
 class PageSize {
  public:
   // What the size would be with `record` appended (and the state to keep).
-  std::size_t with(const std::vector<std::uint8_t>& record, std::size_t trailer, std::size_t& common,
-                   std::size_t& limit) const {
+  std::size_t with(Bytes record, std::size_t trailer, std::size_t& common, std::size_t& limit) const {
     limit = std::min(limit_, record.size() - trailer + 3);  // never into the row byte
     if (count_ == 0) {
       common = record.size();
@@ -48,12 +47,21 @@ class PageSize {
     return raw_ + record.size() - std::min(common, limit) * count_;
   }
 
-  void append(const std::vector<std::uint8_t>& record, std::size_t common, std::size_t limit) {
-    if (count_ == 0) first_ = record;
+  void append(Bytes record, std::size_t common, std::size_t limit) {
+    if (count_ == 0) first_.assign(record.begin(), record.end());
     raw_ += record.size();
     common_ = common;
     limit_ = limit;
     ++count_;
+  }
+
+  // An empty page again, the first record's buffer kept.
+  void clear() {
+    first_.clear();
+    raw_ = 0;
+    common_ = 0;
+    limit_ = SIZE_MAX;
+    count_ = 0;
   }
 
  private:
@@ -66,9 +74,11 @@ class PageSize {
 
 // One level of the tree under construction: its open page and, above the
 // leaves, the latest child, held back until it is known whether it is the
-// page's last (its tail).
+// page's last (its tail). The open page's entries are kept written out, in
+// buffers reused from page to page.
 struct Level {
-  IndexPage page;
+  IndexPage page;  // the header fields; its entries stay empty
+  IndexRecords records;
   PageSize size;
   std::uint32_t number = 0;
   bool open = false;
@@ -112,31 +122,33 @@ class PageStream {
 
   void open_page(std::size_t depth, std::uint32_t prev, std::uint32_t number) {
     Level& l = level(depth);
-    l.page = IndexPage{};
     l.page.leaf = depth == 0;
     l.page.table_page = options_.table_page;
     l.page.prev_page = prev;
+    l.page.next_page = 0;
+    l.page.tail_page = 0;
     l.page.level = static_cast<std::uint8_t>(std::min<std::size_t>(depth, 255));
-    l.size = PageSize{};
+    l.records.clear();
+    l.size.clear();
     l.number = number;
     l.open = true;
   }
 
   bool try_append(std::size_t depth, const IndexEntry& entry) {
     Level& l = levels_[depth];
-    std::vector<std::uint8_t> record;
-    append_index_entry(record, entry, l.page.leaf);
+    record_.clear();
+    append_index_entry(record_, entry, l.page.leaf);
     std::size_t common = 0, limit = 0;
     const std::size_t trailer = l.page.leaf ? 4 : 8;
-    if (l.size.with(record, trailer, common, limit) > index_page_capacity(options_.version)) {
-      if (l.page.entries.empty()) {
+    if (l.size.with(record_, trailer, common, limit) > index_page_capacity(options_.version)) {
+      if (l.records.empty()) {
         throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
                     "a key of " + std::to_string(entry.key.size()) + " bytes does not fit an index page");
       }
       return false;
     }
-    l.size.append(record, common, limit);
-    l.page.entries.push_back(entry);
+    l.size.append(record_, common, limit);
+    l.records.append(record_);
     if (l.page.leaf) l.last_leaf = entry;
     return true;
   }
@@ -144,7 +156,8 @@ class PageStream {
   void write_page(std::size_t depth, std::uint32_t next) {
     Level& l = levels_[depth];
     l.page.next_page = next;
-    sink_.write_page(l.number, encode_index_page(options_.version, l.page));
+    encode_index_page_into(options_.version, l.page, l.records, encoded_);
+    sink_.write_page(l.number, encoded_);
     result_.pages.push_back(l.number);
   }
 
@@ -191,7 +204,7 @@ class PageStream {
     if (!l.held) return;
     IndexEntry child = std::move(*l.held);
     l.held.reset();
-    if (l.page.entries.empty()) {
+    if (l.records.empty()) {
       try_append(depth, child);
     } else {
       l.page.tail_page = child.child;
@@ -203,6 +216,8 @@ class PageStream {
   IndexPageSink& sink_;
   IndexBuildResult& result_;
   std::deque<Level> levels_;  // references stay valid as levels are added
+  std::vector<std::uint8_t> record_;   // the entry being appended, written out
+  std::vector<std::uint8_t> encoded_;  // the page being written
 };
 
 }  // namespace

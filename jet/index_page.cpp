@@ -37,14 +37,14 @@ void split_entry(Bytes record, bool leaf, IndexEntry& entry) {
 
 // The longest prefix all entries share, never reaching a row byte (two
 // entries with the same key and page differ in the row at the latest).
-std::size_t shared_prefix_length(const std::vector<std::vector<std::uint8_t>>& records, bool leaf) {
-  if (records.size() < 2) return 0;
+std::size_t shared_prefix_length(const IndexRecords& records, bool leaf) {
+  if (records.count() < 2) return 0;
   std::size_t limit = SIZE_MAX;
-  for (const auto& r : records) limit = std::min(limit, r.size() - trailer_size(leaf) + 3);
-  const auto& first = records.front();
+  for (std::size_t i = 0; i < records.count(); ++i) limit = std::min(limit, records[i].size() - trailer_size(leaf) + 3);
+  const Bytes first = records[0];
   std::size_t length = limit;
-  for (std::size_t i = 1; i < records.size() && length > 0; ++i) {
-    const auto& r = records[i];
+  for (std::size_t i = 1; i < records.count() && length > 0; ++i) {
+    const Bytes r = records[i];
     std::size_t n = 0;
     while (n < length && first[n] == r[n]) ++n;
     length = n;
@@ -146,41 +146,48 @@ void decode_index_page_into(Version v, std::uint32_t page_number, Bytes bytes, I
   }
 }
 
-std::size_t compressed_entries_size(const IndexPage& page) {
-  std::vector<std::vector<std::uint8_t>> records;
-  records.reserve(page.entries.size());
-  std::size_t total = 0;
+namespace {
+IndexRecords records_of(const IndexPage& page) {
+  IndexRecords records;
+  std::vector<std::uint8_t> record;
   for (const auto& e : page.entries) {
-    records.emplace_back();
-    append_index_entry(records.back(), e, page.leaf);
-    total += records.back().size();
+    record.clear();
+    append_index_entry(record, e, page.leaf);
+    records.append(record);
   }
+  return records;
+}
+}  // namespace
+
+std::size_t compressed_entries_size(const IndexPage& page) {
+  const IndexRecords records = records_of(page);
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < records.count(); ++i) total += records[i].size();
   const std::size_t prefix = shared_prefix_length(records, page.leaf);
-  return total - prefix * (records.empty() ? 0 : records.size() - 1);
+  return total - prefix * (records.empty() ? 0 : records.count() - 1);
 }
 
 std::vector<std::uint8_t> encode_index_page(Version v, const IndexPage& page) {
+  std::vector<std::uint8_t> out;
+  encode_index_page_into(v, page, records_of(page), out);
+  return out;
+}
+
+void encode_index_page_into(Version v, const IndexPage& page, const IndexRecords& records,
+                            std::vector<std::uint8_t>& out) {
   const IndexPageLayout layout = index_page_layout(v);
-  std::vector<std::vector<std::uint8_t>> records;
-  records.reserve(page.entries.size());
-  for (const auto& e : page.entries) {
-    records.emplace_back();
-    append_index_entry(records.back(), e, page.leaf);
-  }
   const std::size_t prefix = shared_prefix_length(records, page.leaf);
 
-  std::vector<std::uint8_t> out(page_size(v), 0);
+  out.assign(page_size(v), 0);
   std::size_t offset = 0;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const std::size_t skip = i == 0 ? 0 : prefix;
-    const std::size_t length = records[i].size() - skip;
-    if (offset + length > index_page_capacity(v)) {
+  for (std::size_t i = 0; i < records.count(); ++i) {
+    const Bytes record = records[i].subspan(i == 0 ? 0 : prefix);
+    if (offset + record.size() > index_page_capacity(v)) {
       throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, structure_name(page.leaf), "entries"},
                   "entries need more than the " + std::to_string(index_page_capacity(v)) + " bytes a page holds");
     }
-    std::copy(records[i].begin() + static_cast<std::ptrdiff_t>(skip), records[i].end(),
-              out.begin() + static_cast<std::ptrdiff_t>(layout.entries + offset));
-    offset += length;
+    std::copy(record.begin(), record.end(), out.begin() + static_cast<std::ptrdiff_t>(layout.entries + offset));
+    offset += record.size();
     out[layout.bitmap + offset / 8] |= static_cast<std::uint8_t>(1u << (offset % 8));
   }
 
@@ -193,7 +200,6 @@ std::vector<std::uint8_t> encode_index_page(Version v, const IndexPage& page) {
   store_u32(&out[layout.tail_page], page.tail_page);
   store_u16(&out[layout.prefix_length], static_cast<std::uint16_t>(prefix));
   if (layout.level != 0) out[layout.level] = page.level;
-  return out;
 }
 
 }  // namespace jet

@@ -112,4 +112,35 @@ std::size_t compressed_entries_size(const IndexPage& page);
 // LimitExceeded when the entries do not fit (see index_page_capacity).
 std::vector<std::uint8_t> encode_index_page(Version v, const IndexPage& page);
 
+// A page's entries written out in full (append_index_entry), back to back:
+// what the encoder lays out. A writer that builds many pages keeps one and
+// clears it for each page, so that no entry costs an allocation.
+class IndexRecords {
+ public:
+  void clear() {
+    bytes_.clear();
+    ends_.clear();
+  }
+  void append(Bytes record) {
+    bytes_.insert(bytes_.end(), record.begin(), record.end());
+    ends_.push_back(bytes_.size());
+  }
+  std::size_t count() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  Bytes operator[](std::size_t i) const {
+    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
+    return Bytes(bytes_.data() + start, ends_[i] - start);
+  }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::vector<std::size_t> ends_;
+};
+
+// encode_index_page for entries already written out: the page's header
+// fields come from `header` (whose own entries are not read), its entries
+// from `records`. The page replaces the contents of `out`.
+void encode_index_page_into(Version v, const IndexPage& header, const IndexRecords& records,
+                            std::vector<std::uint8_t>& out);
+
 }  // namespace jet

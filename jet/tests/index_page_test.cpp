@@ -42,6 +42,28 @@ TEST(IndexPage, EncodesAndDecodesBothFormatsWithASharedPrefix) {
   }
 }
 
+TEST(IndexPage, ReusedBuffersKeepNothingOfThePageBefore) {
+  IndexPage small;
+  small.table_page = 15;
+  small.entries = {leaf_entry({0x7F, 0x02}, 0x30, 1)};
+  IndexRecords records;
+  std::vector<std::uint8_t> out;
+  for (Version v : {Version::Jet3, Version::Jet4}) {
+    SCOPED_TRACE(std::string(to_string(v)));
+    for (const IndexPage& page : {sample_leaf(), small}) {
+      records.clear();
+      std::vector<std::uint8_t> record;
+      for (const IndexEntry& e : page.entries) {
+        record.clear();
+        append_index_entry(record, e, page.leaf);
+        records.append(record);
+      }
+      encode_index_page_into(v, page, records, out);
+      EXPECT_EQ(out, encode_index_page(v, page));
+    }
+  }
+}
+
 TEST(IndexPage, PrefixRunsIntoThePointerButNeverTheRow) {
   IndexPage page;
   page.entries = {leaf_entry({0x7F, 0x01}, 0x010203, 1), leaf_entry({0x7F, 0x01}, 0x010203, 2)};
