@@ -35,26 +35,33 @@ constexpr std::size_t kMaxOverflowHops = 8;
 constexpr std::size_t kIndexMemoryBudget = std::size_t{1} << 20;
 
 // Where each copied row of a table went, for remapping the row pointers of
-// its index entries: 8 bytes a row, looked up by binary search once sealed.
+// its index entries: 8 bytes a row (the old pointer in the high half, the
+// new in the low, so that one integer comparison orders them), looked up by
+// binary search once sealed.
 class RowMoves {
  public:
-  void add(RowPointer from, RowPointer to) { moves_.emplace_back(from.to_u32(), to.to_u32()); }
+  void add(RowPointer from, RowPointer to) {
+    moves_.push_back(std::uint64_t{from.to_u32()} << 32 | to.to_u32());
+  }
   void seal() { std::sort(moves_.begin(), moves_.end()); }
   std::size_t size() const { return moves_.size(); }
   // Calls visit(from, to) for each move, in the order of the old pointers.
   template <typename Visit>
   void for_each(Visit&& visit) const {
-    for (const auto& [from, to] : moves_) visit(RowPointer::from_u32(from), RowPointer::from_u32(to));
+    for (const std::uint64_t move : moves_) visit(old_pointer(move), new_pointer(move));
   }
   std::optional<RowPointer> find(RowPointer from) const {
-    const std::uint32_t key = from.to_u32();
-    const auto it = std::lower_bound(moves_.begin(), moves_.end(), std::pair<std::uint32_t, std::uint32_t>{key, 0});
-    if (it == moves_.end() || it->first != key) return std::nullopt;
-    return RowPointer::from_u32(it->second);
+    const std::uint64_t key = std::uint64_t{from.to_u32()} << 32;
+    const auto it = std::lower_bound(moves_.begin(), moves_.end(), key);
+    if (it == moves_.end() || old_pointer(*it) != from) return std::nullopt;
+    return new_pointer(*it);
   }
 
  private:
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> moves_;
+  static RowPointer old_pointer(std::uint64_t move) { return RowPointer::from_u32(static_cast<std::uint32_t>(move >> 32)); }
+  static RowPointer new_pointer(std::uint64_t move) { return RowPointer::from_u32(static_cast<std::uint32_t>(move)); }
+
+  std::vector<std::uint64_t> moves_;
 };
 
 // The rows of a table's pages already visited, one bit for each of the 256
