@@ -28,7 +28,7 @@ class Walker {
   };
 
   Walker(Version v, std::uint32_t table_page, const IndexWalkOptions& options, const PageSource& source,
-         Mode mode = Mode::Collect, const IndexEntrySink* take = nullptr)
+         Mode mode = Mode::Collect, const IndexLeafEntrySink* take = nullptr)
       : version_(v),
         table_page_(table_page),
         options_(options),
@@ -121,7 +121,7 @@ class Walker {
     }
     last_leaf_ = page.entries.back();
     if (mode_ != Mode::Collect) {
-      for (IndexEntry& e : page.entries) (*take_)(e);
+      for (IndexEntry& e : page.entries) (*take_)(e, number);
     } else {
       for (IndexEntry& e : page.entries) walk_.entries.push_back(std::move(e));
     }
@@ -168,7 +168,7 @@ class Walker {
   const IndexWalkOptions& options_;
   const PageSource& source_;
   Mode mode_;
-  const IndexEntrySink* take_;
+  const IndexLeafEntrySink* take_;
   IndexWalk walk_;
   std::optional<IndexEntry> last_leaf_;  // the last leaf entry met so far
   std::vector<bool> seen_;  // a bit a page of the file: the pages already reached
@@ -200,6 +200,13 @@ std::vector<IndexEntry> read_index(Version v, std::uint32_t table_page, std::uin
 IndexWalk check_index_streaming(Version v, std::uint32_t table_page, std::uint32_t root_page,
                                 const IndexWalkOptions& options, const PageSource& source,
                                 const IndexEntrySink& take) {
+  const IndexLeafEntrySink by_leaf = [&take](IndexEntry& entry, std::uint32_t) { take(entry); };
+  return check_index_streaming_by_leaf(v, table_page, root_page, options, source, by_leaf);
+}
+
+IndexWalk check_index_streaming_by_leaf(Version v, std::uint32_t table_page, std::uint32_t root_page,
+                                        const IndexWalkOptions& options, const PageSource& source,
+                                        const IndexLeafEntrySink& take) {
   return Walker(v, table_page, options, source, Walker::Mode::Stream, &take).run(root_page);
 }
 
@@ -207,7 +214,8 @@ void stream_index(Version v, std::uint32_t table_page, std::uint32_t root_page, 
                   const PageSource& source, const IndexEntrySink& take) {
   IndexWalkOptions options;
   options.page_count = page_count;
-  Walker(v, table_page, options, source, Walker::Mode::Strict, &take).run(root_page);
+  const IndexLeafEntrySink by_leaf = [&take](IndexEntry& entry, std::uint32_t) { take(entry); };
+  Walker(v, table_page, options, source, Walker::Mode::Strict, &by_leaf).run(root_page);
 }
 
 }  // namespace jet

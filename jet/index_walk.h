@@ -68,6 +68,14 @@ IndexWalk check_index_streaming(Version v, std::uint32_t table_page, std::uint32
                                 const IndexWalkOptions& options, const PageSource& source,
                                 const IndexEntrySink& take);
 
+// Receives each leaf entry with the number of the leaf page that holds it.
+using IndexLeafEntrySink = std::function<void(IndexEntry&, std::uint32_t leaf_page)>;
+
+// check_index_streaming for a caller that reports where an entry was found.
+IndexWalk check_index_streaming_by_leaf(Version v, std::uint32_t table_page, std::uint32_t root_page,
+                                        const IndexWalkOptions& options, const PageSource& source,
+                                        const IndexLeafEntrySink& take);
+
 // The strict walk for an index too large to hold: each leaf entry goes to
 // `take` as its page is read, and only one page's entries are held at a
 // time. The first problem raises Corrupt at once, after the entries before

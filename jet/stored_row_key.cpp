@@ -1,7 +1,6 @@
 #include "jet/stored_row_key.h"
 
 #include "jet/index_row_key.h"
-#include "jet/row.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -9,6 +8,12 @@ namespace jet {
 std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
                                                         const RealIndexDef& index, Bytes row, std::uint32_t page) {
   const RowLayout layout = decode_row_layout(row, source.version, table.variable_column_count > 0, page);
+  return stored_row_key(source, table, index, layout, row, page);
+}
+
+std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
+                                                        const RealIndexDef& index, const RowLayout& layout,
+                                                        Bytes row, std::uint32_t page) {
   std::vector<std::uint8_t> long_value;
   const ColumnValueSource value_of = [&](const ColumnDef& column) -> Value {
     const ColumnBytes stored = column_bytes(layout, row, column, page);

@@ -10,6 +10,7 @@
 #include "jet/bytes.h"
 #include "jet/format.h"
 #include "jet/long_value.h"
+#include "jet/row.h"
 #include "jet/table_def.h"
 
 namespace jet {
@@ -29,5 +30,11 @@ struct StoredRowSource {
 // its column's sort order, Corrupt when the row does not decode.
 std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
                                                         const RealIndexDef& index, Bytes row, std::uint32_t page);
+
+// The same for a row whose layout the caller decoded already: one decode
+// then serves every index of the table.
+std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
+                                                        const RealIndexDef& index, const RowLayout& layout,
+                                                        Bytes row, std::uint32_t page);
 
 }  // namespace jet

@@ -13,7 +13,7 @@ std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
   return std::span<RowState>(states_).last(slots);
 }
 
-std::optional<RowState> RowStates::at(RowPointer pointer) const {
+std::optional<std::size_t> RowStates::slot_of(RowPointer pointer) const {
   std::size_t k = last_;
   if (k >= pages_.size() || pages_[k] != pointer.page) {
     auto it = std::lower_bound(pages_.begin(), pages_.end(), pointer.page);
@@ -23,7 +23,13 @@ std::optional<RowState> RowStates::at(RowPointer pointer) const {
   }
   std::size_t slot = starts_[k] + std::size_t{pointer.row};
   if (slot >= starts_[k + 1]) return std::nullopt;
-  return states_[slot];
+  return slot;
+}
+
+std::optional<RowState> RowStates::at(RowPointer pointer) const {
+  const std::optional<std::size_t> slot = slot_of(pointer);
+  if (!slot) return std::nullopt;
+  return states_[*slot];
 }
 
 void RowStates::release() {

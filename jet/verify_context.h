@@ -18,9 +18,12 @@
 #include "jet/header.h"
 #include "jet/page_ledger.h"
 #include "jet/pager.h"
+#include "jet/row.h"
+#include "jet/stored_row_key.h"
 #include "jet/table_def.h"
 #include "jet/usage_map.h"
 #include "jet/value.h"
+#include "jet/verify_index_keys.h"
 
 namespace jet {
 
@@ -40,6 +43,21 @@ class RowStates {
 
   // The state of one row, or nothing when no page added holds such a row.
   std::optional<RowState> at(RowPointer pointer) const;
+
+  // Every slot has a number below slot_count(), in page and row order: an
+  // index into arrays a check keeps beside the states.
+  std::size_t slot_count() const { return states_.size(); }
+  std::optional<std::size_t> slot_of(RowPointer pointer) const;
+
+  // Calls visit(pointer, state) for every slot, in page and row order.
+  template <typename Visit>
+  void for_each(Visit&& visit) const {
+    for (std::size_t k = 0; k < pages_.size(); ++k) {
+      for (std::uint32_t slot = starts_[k]; slot < starts_[k + 1]; ++slot) {
+        visit(RowPointer{pages_[k], static_cast<std::uint8_t>(slot - starts_[k])}, states_[slot]);
+      }
+    }
+  }
 
   // Gives the memory back once no check needs the states any more.
   void release();
@@ -61,6 +79,9 @@ struct VerifiedTable {
   std::optional<TableDef> def;  // empty when the definition did not decode
   RowStates rows;  // filled by check_table_rows, released by check_table_indexes
   std::uint64_t live_rows = 0;
+  // Per real index, in definition order: the keys the rows say it holds,
+  // gathered by check_table_rows for check_table_indexes.
+  std::vector<ExpectedIndexKeys> index_keys;
 
   // The state of one row, or nothing when the table has no such row.
   std::optional<RowState> row_state(RowPointer pointer) const { return rows.at(pointer); }
@@ -116,6 +137,20 @@ std::optional<UsageMap> usage_map(VerifyContext& context, RowPointer map, std::u
 
 // Receives each row of a table that decodes, with its values in column order.
 using RowVisitor = std::function<void(const TableDef& def, const std::vector<Value>& values)>;
+
+// Adds the row's key in each real index of the table to table.index_keys.
+// `home` is the pointer an index entry names the row by (for a moved row,
+// its slot, not where its bytes are now). A key that cannot be computed
+// turns the comparison off for its index, with an error finding when that
+// is damage.
+void gather_row_keys(VerifyContext& context, VerifiedTable& table, const StoredRowSource& source,
+                     const RowLayout& layout, Bytes row, std::uint32_t page, RowPointer home);
+
+// Sets an index's entries, summed as its walk streamed them past, against
+// the keys its rows have; on a difference walks the index again to report
+// each entry whose key is not its row's, and each row missing from it.
+void check_index_keys(VerifyContext& context, const VerifiedTable& table, const RealIndexDef& index,
+                      const ExpectedIndexKeys& expected, const IndexKeySum& entries);
 
 // The check families, in the order verify() runs them.
 void check_header(VerifyContext& context, Bytes page0);

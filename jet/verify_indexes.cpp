@@ -1,7 +1,8 @@
 // Index checks: each real index walked from its root (page kinds, order,
 // bitmaps and prefixes, levels and sibling links, all collected by
 // check_index_streaming), its pages set against the index's usage map, and
-// every entry set against the rows the table really holds.
+// every entry set against the rows the table really holds: that the row
+// exists and that the entry's key is the row's (verify_index_keys.h).
 //
 // The entries stream past as the walk reads them: an index of millions of
 // entries is never held, only the few that point at no live row.
@@ -29,6 +30,7 @@ class EntryTally {
       bad_.push_back(BadEntry{entry.row, true});
     } else {
       ++on_live_rows_;
+      if (*state != RowState::Broken) keys_.add(entry.key, entry.row);
     }
   }
 
@@ -51,6 +53,8 @@ class EntryTally {
     }
   }
 
+  const IndexKeySum& keys() const { return keys_; }
+
  private:
   struct BadEntry {
     RowPointer row;
@@ -60,6 +64,7 @@ class EntryTally {
   const VerifiedTable& table_;
   std::uint64_t on_live_rows_ = 0;
   std::vector<BadEntry> bad_;
+  IndexKeySum keys_;  // over the entries that point at rows which decoded
 };
 
 }  // namespace
@@ -67,7 +72,8 @@ class EntryTally {
 void check_table_indexes(VerifyContext& context, VerifiedTable& table) {
   if (!table.def) return;
   const TableDef& def = *table.def;
-  for (const RealIndexDef& index : def.real_indexes) {
+  for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
+    const RealIndexDef& index = def.real_indexes[i];
     IndexWalkOptions options;
     options.page_count = context.page_count();
     EntryTally tally(table);
@@ -100,6 +106,8 @@ void check_table_indexes(VerifyContext& context, VerifiedTable& table) {
       }
     }
     tally.report(context, index, walk);
+    // Empty when the rows were not walked (their usage map did not decode).
+    if (i < table.index_keys.size()) check_index_keys(context, table, index, table.index_keys[i], tally.keys());
   }
   // No later check looks at the table's rows again.
   table.rows.release();

@@ -35,7 +35,15 @@ std::string page_kind(std::uint8_t type) {
 class RowWalker {
  public:
   RowWalker(VerifyContext& context, VerifiedTable& table, const RowVisitor& visitor)
-      : context_(context), table_(table), def_(*table.def), visitor_(visitor) {}
+      : context_(context),
+        table_(table),
+        def_(*table.def),
+        visitor_(visitor),
+        key_source_{context.version(), context.header().code_page,
+                    [this](RowPointer pointer) { return long_value_row(pointer, "index key"); },
+                    max_chain_rows()} {
+    table_.index_keys.assign(def_.real_indexes.size(), ExpectedIndexKeys{});
+  }
 
   void walk_page(std::uint32_t page_number);
 
@@ -43,9 +51,13 @@ class RowWalker {
   // The data page's header, or nothing (with a finding).
   std::optional<DataPage> data_page(std::uint32_t page_number, Bytes page);
   // Decodes one row's values; false (with a finding) when it does not decode.
-  bool decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number);
+  // A row that decodes adds its keys to the table's when `home` names the
+  // slot its index entries point at.
+  bool decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number,
+                  std::optional<RowPointer> home);
   // Follows an overflow row to the row it moved to.
-  bool follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number);
+  bool follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number,
+                       std::optional<RowPointer> home);
   // One row of a long-value page, checked and its page claimed; the view
   // stays valid until the next call.
   Bytes long_value_row(RowPointer pointer, const std::string& column);
@@ -76,6 +88,7 @@ class RowWalker {
   // first claim, so tables without long values allocate nothing.
   std::vector<bool> long_value_pages_;
   RowLayout layout_;  // the row being checked; its memory serves every row
+  StoredRowSource key_source_;  // for the rows' index keys
   // The long-value page a row was last taken from: a value's rows, and the
   // values of neighbouring rows, mostly share one.
   struct LongValuePage {
@@ -138,8 +151,11 @@ void RowWalker::walk_page(std::uint32_t page_number) {
       context_.findings().add_error(error);
       continue;
     }
-    bool good = slot.overflow() ? follow_overflow(bytes, page_number, row)
-                                : decode_row(bytes, page_number, row);
+    // A slot whose state was not recorded cannot be named by an entry.
+    const std::optional<RowPointer> home =
+        recorded ? std::optional(RowPointer{page_number, static_cast<std::uint8_t>(row)}) : std::nullopt;
+    bool good = slot.overflow() ? follow_overflow(bytes, page_number, row, home)
+                                : decode_row(bytes, page_number, row, home);
     if (good) {
       if (recorded) states[row] = slot.overflow() ? RowState::Moved : RowState::Live;
       ++table_.live_rows;
@@ -147,7 +163,8 @@ void RowWalker::walk_page(std::uint32_t page_number) {
   }
 }
 
-bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number) {
+bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number,
+                                std::optional<RowPointer> home) {
   std::string field = row_label(row_number) + " overflow pointer";
   try {
     RowPointer target = decode_overflow_pointer(slot_row, page_number);
@@ -174,7 +191,7 @@ bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::
       return false;
     }
     return decode_row(row_bytes(*page, header, target.row, context_.version(), target.page),
-                      target.page, target.row);
+                      target.page, target.row, home);
   } catch (const Error& error) {
     if (!is_damage(error)) throw;
     context_.findings().add_error(error);
@@ -249,21 +266,23 @@ void RowWalker::check_column(const RowLayout& layout, Bytes row, const ColumnDef
   check_stored_value(column.type, size, format_of(column), page_number, column.name);
 }
 
-bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number) {
+bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row_number,
+                           std::optional<RowPointer> home) {
   try {
     bool has_variable = def_.variable_column_count > 0;
     RowLayout& layout = layout_;
     decode_row_layout_into(row, context_.version(), has_variable, page_number, layout);
     if (!visitor_) {
       for (const ColumnDef& column : def_.columns) check_column(layout, row, column, page_number);
-      return true;
+    } else {
+      std::vector<Value> values;
+      values.reserve(def_.columns.size());
+      for (const ColumnDef& column : def_.columns) {
+        values.push_back(decode_column(layout, row, column, page_number));
+      }
+      visitor_(def_, values);
     }
-    std::vector<Value> values;
-    values.reserve(def_.columns.size());
-    for (const ColumnDef& column : def_.columns) {
-      values.push_back(decode_column(layout, row, column, page_number));
-    }
-    visitor_(def_, values);
+    if (home) gather_row_keys(context_, table_, key_source_, layout, row, page_number, *home);
     return true;
   } catch (const Error& error) {
     if (!is_damage(error)) throw;
