@@ -38,31 +38,35 @@ std::vector<KeyColumn> index_key_columns(Version v, const TableDef& table, const
   return columns;
 }
 
+void append_row_key_column(std::vector<std::uint8_t>& out, Version v, const ColumnDef& def, const KeyColumn& column,
+                           const Value& value) {
+  if (def.type == ColumnType::Boolean) {
+    // Jet keeps no null Boolean: it indexes as false.
+    const bool* truth = std::get_if<bool>(&value.data);
+    append_key_column(out, column, truth && *truth);
+  } else if (value.is_null()) {
+    append_key_column(out, column, std::monostate{});
+  } else if (def.is_text()) {
+    const std::u16string text = to_utf16(std::get<std::string>(value.data));
+    append_key_column(out, column, std::u16string_view(text));
+  } else if (def.type == ColumnType::Binary) {
+    append_key_column(out, column, Bytes(std::get<std::vector<std::uint8_t>>(value.data)));
+  } else {
+    ValueFormat format;
+    format.version = v;
+    format.scale = def.scale;
+    const std::vector<std::uint8_t> stored = encode_value(value, format);
+    append_key_column(out, column, Bytes(stored));
+  }
+}
+
 std::vector<std::uint8_t> index_key_of_row(Version v, const TableDef& table, const RealIndexDef& index,
                                            const ColumnValueSource& value_of) {
   const std::vector<KeyColumn> columns = index_key_columns(v, table, index);
   std::vector<std::uint8_t> key;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const ColumnDef& def = key_column_def(table, index, index.columns[i]);
-    const Value value = value_of(def);
-    if (def.type == ColumnType::Boolean) {
-      // Jet keeps no null Boolean: it indexes as false.
-      const bool* truth = std::get_if<bool>(&value.data);
-      append_key_column(key, columns[i], truth && *truth);
-    } else if (value.is_null()) {
-      append_key_column(key, columns[i], std::monostate{});
-    } else if (def.is_text()) {
-      const std::u16string text = to_utf16(std::get<std::string>(value.data));
-      append_key_column(key, columns[i], std::u16string_view(text));
-    } else if (def.type == ColumnType::Binary) {
-      append_key_column(key, columns[i], Bytes(std::get<std::vector<std::uint8_t>>(value.data)));
-    } else {
-      ValueFormat format;
-      format.version = v;
-      format.scale = def.scale;
-      const std::vector<std::uint8_t> stored = encode_value(value, format);
-      append_key_column(key, columns[i], Bytes(stored));
-    }
+    append_row_key_column(key, v, def, columns[i], value_of(def));
   }
   return key;
 }

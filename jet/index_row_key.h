@@ -22,6 +22,12 @@ std::vector<KeyColumn> index_key_columns(Version v, const TableDef& table, const
 // bool; null as a null Value).
 using ColumnValueSource = std::function<Value(const ColumnDef& column)>;
 
+// Appends one key column of a row, its flag and value, from the column's
+// value (Memo assembled; Boolean as a bool; null as a null Value). Raises as
+// append_key_column does.
+void append_row_key_column(std::vector<std::uint8_t>& out, Version v, const ColumnDef& def, const KeyColumn& column,
+                           const Value& value);
+
 // The row's key in the index. Raises Unsupported when a text value cannot be
 // encoded in its column's sort order (see index_key.h): such an index is
 // kept read-only.

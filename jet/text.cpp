@@ -201,6 +201,31 @@ std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8) {
   return out;
 }
 
+void decode_jet4_text_utf16(Bytes stored, std::u16string& out) {
+  out.clear();
+  const std::uint8_t* p = stored.data();
+  const std::size_t size = stored.size();
+  if (size < 2 || p[0] != 0xFF || p[1] != 0xFE) {
+    for (std::size_t i = 0; i + 1 < size; i += 2) out.push_back(static_cast<char16_t>(load_u16(p + i)));
+    return;
+  }
+  bool one_byte_run = true;
+  std::size_t i = 2;
+  while (i < size) {
+    if (p[i] == 0) {
+      one_byte_run = !one_byte_run;
+      ++i;
+    } else if (one_byte_run) {
+      out.push_back(p[i++]);
+    } else if (size - i >= 2) {
+      out.push_back(static_cast<char16_t>(load_u16(p + i)));
+      i += 2;
+    } else {
+      break;  // as decode_jet4_text
+    }
+  }
+}
+
 std::string decode_jet4_text(Bytes stored) {
   if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
     return utf16le_to_utf8(stored);

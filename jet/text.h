@@ -26,6 +26,11 @@ std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8);
 // Decodes a Jet 4 text value, compressed or not.
 std::string decode_jet4_text(Bytes stored);
 
+// The same as UTF-16 code units into `out` (its memory reused), for a caller
+// that needs the characters rather than UTF-8. Unlike decode_jet4_text it
+// keeps an unpaired surrogate as it is.
+void decode_jet4_text_utf16(Bytes stored, std::u16string& out);
+
 // Encodes a Jet 4 text value; with compress, in the compressed form whenever
 // that is shorter than plain UTF-16LE.
 std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress);

@@ -143,7 +143,7 @@ using RowVisitor = std::function<void(const TableDef& def, const std::vector<Val
 // its slot, not where its bytes are now). A key that cannot be computed
 // turns the comparison off for its index, with an error finding when that
 // is damage.
-void gather_row_keys(VerifyContext& context, VerifiedTable& table, const StoredRowSource& source,
+void gather_row_keys(VerifyContext& context, VerifiedTable& table, StoredRowKeys& keys,
                      const RowLayout& layout, Bytes row, std::uint32_t page, RowPointer home);
 
 // Sets an index's entries, summed as its walk streamed them past, against

@@ -206,7 +206,7 @@ void IndexKeySum::add(Bytes key, RowPointer row) {
   ++count;
 }
 
-void gather_row_keys(VerifyContext& context, VerifiedTable& table, const StoredRowSource& source,
+void gather_row_keys(VerifyContext& context, VerifiedTable& table, StoredRowKeys& keys,
                      const RowLayout& layout, Bytes row, std::uint32_t page, RowPointer home) {
   const TableDef& def = *table.def;
   for (std::size_t i = 0; i < def.real_indexes.size() && i < table.index_keys.size(); ++i) {
@@ -214,7 +214,7 @@ void gather_row_keys(VerifyContext& context, VerifiedTable& table, const StoredR
     if (expected.not_compared) continue;
     const RealIndexDef& index = def.real_indexes[i];
     try {
-      const std::optional<std::vector<std::uint8_t>> key = stored_row_key(source, def, index, layout, row, page);
+      const std::optional<Bytes> key = keys.key(i, layout, row, page);
       if (key) expected.sum.add(*key, home);
     } catch (const Error& error) {
       if (error.code() == ErrorCode::Unsupported) {

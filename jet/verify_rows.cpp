@@ -39,9 +39,10 @@ class RowWalker {
         table_(table),
         def_(*table.def),
         visitor_(visitor),
-        key_source_{context.version(), context.header().code_page,
-                    [this](RowPointer pointer) { return long_value_row(pointer, "index key"); },
-                    max_chain_rows()} {
+        row_keys_(StoredRowSource{context.version(), context.header().code_page,
+                                  [this](RowPointer pointer) { return long_value_row(pointer, "index key"); },
+                                  max_chain_rows()},
+                  def_) {
     table_.index_keys.assign(def_.real_indexes.size(), ExpectedIndexKeys{});
   }
 
@@ -88,7 +89,7 @@ class RowWalker {
   // first claim, so tables without long values allocate nothing.
   std::vector<bool> long_value_pages_;
   RowLayout layout_;  // the row being checked; its memory serves every row
-  StoredRowSource key_source_;  // for the rows' index keys
+  StoredRowKeys row_keys_;  // the rows' keys in the table's indexes
   // The long-value page a row was last taken from: a value's rows, and the
   // values of neighbouring rows, mostly share one.
   struct LongValuePage {
@@ -282,7 +283,7 @@ bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row
       }
       visitor_(def_, values);
     }
-    if (home) gather_row_keys(context_, table_, key_source_, layout, row, page_number, *home);
+    if (home) gather_row_keys(context_, table_, row_keys_, layout, row, page_number, *home);
     return true;
   } catch (const Error& error) {
     if (!is_damage(error)) throw;

@@ -173,6 +173,15 @@ TEST(Jet4Text, AgreesWithTheStraightforwardDecodingOnAnyBytes) {
     if (round % 2 == 0 && stored.size() >= 2) stored[0] = 0xFF, stored[1] = 0xFE;
     ASSERT_EQ(decode_jet4_text(stored), reference_jet4_text(stored)) << "round " << round;
     ASSERT_EQ(utf16le_to_utf8(stored), reference_utf16_to_utf8(stored)) << "round " << round;
+    // The code units, as UTF-16LE, read as the same text.
+    std::u16string units;
+    decode_jet4_text_utf16(stored, units);
+    ByteVector le;
+    for (char16_t unit : units) {
+      le.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+      le.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    ASSERT_EQ(utf16le_to_utf8(le), decode_jet4_text(stored)) << "round " << round;
   }
 }
 
