@@ -197,12 +197,15 @@ class KeyAudit {
 }  // namespace
 
 void IndexKeySum::add(Bytes key, RowPointer row) {
-  // FNV-1a over the key, then the pointer mixed in: a digest that changes
-  // with any byte of either.
-  std::uint64_t h = 0xCBF29CE484222325ULL;
-  for (std::uint8_t b : key) h = (h ^ b) * 0x100000001B3ULL;
-  h = mix(h ^ mix((std::uint64_t{row.page} << 8) | row.row));
-  digests += h;
+  // The key eight bytes at a time, then the pointer, each step mixed so that
+  // a change to any byte of either changes the digest.
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ key.size();
+  std::size_t i = 0;
+  for (; i + 8 <= key.size(); i += 8) h = (h ^ load_u64(key.data() + i)) * 0xFF51AFD7ED558CCDULL, h ^= h >> 32;
+  std::uint64_t tail = 0;
+  for (std::size_t shift = 0; i < key.size(); ++i, shift += 8) tail |= std::uint64_t{key[i]} << shift;
+  h = mix(h ^ tail);
+  digests += mix(h ^ ((std::uint64_t{row.page} << 8) | row.row));
   ++count;
 }
 
