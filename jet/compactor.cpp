@@ -150,7 +150,6 @@ class Compactor {
   // its own.
   DecodedPage row_page_;
   DecodedPage long_value_page_;
-  std::vector<std::uint8_t> long_value_;  // the value being moved, its capacity reused
 };
 
 Compactor::Compactor(const File& source, File& destination) : source_file_(source), destination_(destination) {}
@@ -163,7 +162,7 @@ const DecodedPage& Compactor::data_page(DecodedPage& slot, std::uint32_t number)
   if (number != slot.number || slot.number == 0) {
     slot.number = 0;
     slot.bytes = pager_->page(number);
-    slot.header = decode_data_page(*slot.bytes, version_, number);
+    decode_data_page_into(*slot.bytes, version_, number, slot.header);
     slot.number = number;
   }
   return slot;
@@ -314,12 +313,13 @@ void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_
     const std::size_t at = static_cast<std::size_t>(stored.bytes.data() - row.data());
     const LongValueField field = decode_long_value_field(stored.bytes, 0, column.name);
     // Inline values stay where they are; the others move to the column's
-    // new long-value pages, in one row or a chain by size.
+    // new long-value pages, in one row or a chain by size, piece by piece
+    // as they are read.
     if (field.kind == LongValueKind::Inline) continue;
-    read_long_value_into(field, fetch, 0, column.name, pager_->page_count(), long_value_);
     LongValueWriter& writer = writers.try_emplace(column.number, version_, *writer_).first->second;
-    const std::vector<std::uint8_t> encoded = writer.place(long_value_, false);
-    std::copy(encoded.begin(), encoded.begin() + kLongValueFieldSize, row.begin() + static_cast<std::ptrdiff_t>(at));
+    const LongValueField placed = writer.begin_value(field.length);
+    walk_long_value(field, fetch, 0, column.name, pager_->page_count(), [&](Bytes piece) { writer.add_piece(piece); });
+    store_long_value_field(row.data() + at, placed);
   }
 }
 

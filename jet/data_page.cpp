@@ -15,14 +15,19 @@ constexpr std::size_t row_count_offset(Version v) { return v == Version::Jet3 ? 
 }  // namespace
 
 DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number) {
+  DataPage d;
+  decode_data_page_into(page, version, page_number, d);
+  return d;
+}
+
+void decode_data_page_into(Bytes page, Version version, std::uint32_t page_number, DataPage& d) {
   ByteReader r(page, page_number, "data page");
   if (r.u8(0, "page type") != static_cast<std::uint8_t>(PageType::Data)) {
     r.fail("page type", "expected a data page (01), found " + std::to_string(page[0]));
   }
-  DataPage d;
   d.free_space = r.u16(kFreeSpace, "free space");
   d.owner = r.u32(kOwner, "owning table");
-  if (version == Version::Jet4) d.jet4_unknown = r.u32(kJet4Unknown, "unknown");
+  d.jet4_unknown = version == Version::Jet4 ? r.u32(kJet4Unknown, "unknown") : 0;
   std::uint16_t count = r.u16(row_count_offset(version), "row count");
   std::size_t table_end = data_page_header_size(version) + 2u * count;
   if (count > kMaxRowsPerPage || table_end > page.size()) {
@@ -32,7 +37,6 @@ DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number
   for (std::size_t i = 0; i < count; ++i) {
     d.slots[i].raw = r.u16(data_page_header_size(version) + 2 * i, "row offset");
   }
-  return d;
 }
 
 Bytes row_bytes(Bytes page, const DataPage& header, std::size_t row, Version version,
@@ -68,21 +72,29 @@ std::size_t data_page_free_space(Version version, std::size_t row_count, std::si
 }
 
 void DataPageBuilder::reset() {
-  page_.assign(page_size(version_), 0);
+  if (page_.size() != page_size(version_)) page_.assign(page_size(version_), 0);
   end_ = page_.size();
   row_count_ = 0;
 }
 
 void DataPageBuilder::add(Bytes head, Bytes body, std::uint16_t flags) {
-  const std::size_t start = end_ - head.size() - body.size();
+  const MutableBytes place = reserve(head, body.size(), flags);
+  std::copy(body.begin(), body.end(), place.begin());
+}
+
+MutableBytes DataPageBuilder::reserve(Bytes head, std::size_t body_size, std::uint16_t flags) {
+  const std::size_t start = end_ - head.size() - body_size;
   std::copy(head.begin(), head.end(), page_.begin() + static_cast<std::ptrdiff_t>(start));
-  std::copy(body.begin(), body.end(), page_.begin() + static_cast<std::ptrdiff_t>(start + head.size()));
   store_u16(page_.data() + data_page_header_size(version_) + 2 * row_count_, static_cast<std::uint16_t>(start | flags));
   end_ = start;
   ++row_count_;
+  return MutableBytes(page_.data() + start + head.size(), body_size);
 }
 
 Bytes DataPageBuilder::finish() {
+  // Between the row offsets and the rows: what the page before left there.
+  const std::size_t table_end = data_page_header_size(version_) + 2 * row_count_;
+  std::fill(page_.begin() + static_cast<std::ptrdiff_t>(table_end), page_.begin() + static_cast<std::ptrdiff_t>(end_), 0);
   page_[0] = static_cast<std::uint8_t>(PageType::Data);
   page_[1] = 0x01;
   store_u16(page_.data() + kFreeSpace,

@@ -55,6 +55,9 @@ constexpr std::size_t data_page_header_size(Version v) { return v == Version::Je
 
 // Decodes a data page's header and row offsets; page_number labels errors.
 DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number);
+// The same into `out`, whose memory for the row offsets is reused. After an
+// error `out` holds nothing of use.
+void decode_data_page_into(Bytes page, Version version, std::uint32_t page_number, DataPage& out);
 
 // The bytes of row `row` of a decoded page. Raises Corrupt when the row's
 // bounds leave the page, overlap the offset table or run backwards.
@@ -83,12 +86,18 @@ class DataPageBuilder {
   // Adds a row made of head then body (a chain row's pointer, then its
   // data, without joining them first).
   void add(Bytes head, Bytes body, std::uint16_t flags = 0);
+  // Adds a row of head then body_size bytes that the caller fills in the
+  // place returned (its bytes unspecified until then), for a row that
+  // arrives in pieces; the place is valid until the next reset.
+  MutableBytes reserve(Bytes head, std::size_t body_size, std::uint16_t flags = 0);
   // The page with its header written; valid until the next reset.
   Bytes finish();
 
  private:
   Version version_;
   std::uint32_t owner_;
+  // Kept from page to page: the bytes no row or header field covers are
+  // zeroed when the page is finished.
   std::vector<std::uint8_t> page_;
   std::size_t end_ = 0;  // where the last row added starts
   std::size_t row_count_ = 0;

@@ -1,5 +1,7 @@
 #include "jet/data_page_packer.h"
 
+#include <algorithm>
+
 #include "jet/error.h"
 
 namespace jet {
@@ -25,13 +27,19 @@ std::size_t DataPagePacker::room() const {
 }
 
 RowPointer DataPagePacker::add(Bytes head, Bytes body) {
-  const std::size_t size = head.size() + body.size();
+  const ReservedRow row = reserve(head, body.size());
+  std::copy(body.begin(), body.end(), row.body.begin());
+  return row.at;
+}
+
+DataPagePacker::ReservedRow DataPagePacker::reserve(Bytes head, std::size_t body_size) {
+  const std::size_t size = head.size() + body_size;
   if (size > room()) {
     throw Error(ErrorCode::LimitExceeded, "a row of " + std::to_string(size) + " bytes does not fit page " +
                                               std::to_string(page_) + " (room for " + std::to_string(room()) + ")");
   }
-  builder_.add(head, body);
-  return RowPointer{page_, static_cast<std::uint8_t>(builder_.row_count() - 1)};
+  const MutableBytes body = builder_.reserve(head, body_size);
+  return ReservedRow{RowPointer{page_, static_cast<std::uint8_t>(builder_.row_count() - 1)}, body};
 }
 
 Bytes DataPagePacker::close() {

@@ -40,6 +40,13 @@ class DataPagePacker {
   RowPointer add(Bytes row) { return add({}, row); }
   // Adds the row made of head then body.
   RowPointer add(Bytes head, Bytes body);
+  // Adds a row of head then body_size bytes (which must fit) for the caller
+  // to fill in `body`, valid until the page is closed.
+  struct ReservedRow {
+    RowPointer at;
+    MutableBytes body;
+  };
+  ReservedRow reserve(Bytes head, std::size_t body_size);
   // The open page's bytes, valid until the next open; the packer is then
   // closed.
   Bytes close();

@@ -50,13 +50,17 @@ std::vector<std::uint8_t> encode_long_value_field(const LongValueField& f) {
     throw Error(ErrorCode::InvalidArgument, "inline long value length disagrees with its data");
   }
   std::vector<std::uint8_t> out(kLongValueFieldSize, 0);
-  store_u32(out.data(), f.length | (static_cast<std::uint32_t>(f.kind) << 24));
-  store_row_pointer(out.data() + 4, f.first);
-  store_u32(out.data() + 8, f.unknown);
+  store_long_value_field(out.data(), f);
   if (f.kind == LongValueKind::Inline) {
     out.insert(out.end(), f.inline_data.begin(), f.inline_data.end());
   }
   return out;
+}
+
+void store_long_value_field(std::uint8_t* out, const LongValueField& f) {
+  store_u32(out, f.length | (static_cast<std::uint32_t>(f.kind) << 24));
+  store_row_pointer(out + 4, f.first);
+  store_u32(out + 8, f.unknown);
 }
 
 std::vector<std::uint8_t> encode_chain_row(RowPointer next, Bytes piece) {

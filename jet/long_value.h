@@ -51,6 +51,9 @@ LongValueField decode_long_value_field(Bytes stored, std::uint32_t page, std::st
 
 // The field's bytes (with the inline data after it when kind is Inline).
 std::vector<std::uint8_t> encode_long_value_field(const LongValueField& field);
+// The field's first kLongValueFieldSize bytes (never the inline data) at
+// `out`, for a field rewritten in place in its row.
+void store_long_value_field(std::uint8_t* out, const LongValueField& field);
 
 // Fetches the bytes of one row of a long-value page; raises a Corrupt error
 // (naming the page) when the pointer leads nowhere sensible.

@@ -7,6 +7,13 @@
 //   chain        otherwise, in pieces that fill the pages they land on.
 // The writer keeps one long-value page open for the column, and the list of
 // pages it filled, for the column's owned-pages usage map.
+//
+// A value can also arrive in pieces (as a long value being read hands them
+// over, jet/long_value.h) and is then laid out on its pages as they come,
+// never assembled whole: begin_value() chooses the form from the length, as
+// place() does, and reserves the first row; add_piece() fills the rows and
+// takes the chain's next pages on the way. The pages are the same as
+// place() writes for the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +21,7 @@
 
 #include "jet/bytes.h"
 #include "jet/data_page_packer.h"
+#include "jet/long_value.h"
 #include "jet/page_store.h"
 
 namespace jet {
@@ -29,6 +37,16 @@ class LongValueWriter {
   // LimitExceeded for a value longer than a long value can be.
   std::vector<std::uint8_t> place(Bytes data, bool allow_inline);
 
+  // Starts a value of `length` bytes stored outside the row (single row or
+  // chain) and returns its field, which is complete before the data
+  // arrives. A value begun before whose pieces stopped short (its source
+  // was damaged, and the row naming it is dropped) keeps zeros for the
+  // rest, on rows nothing points at.
+  LongValueField begin_value(std::uint32_t length);
+  // The next piece of the value begun last. Raises InvalidArgument for more
+  // bytes than its length.
+  void add_piece(Bytes piece);
+
   // Writes the open page. Afterwards pages() is complete.
   void finish();
 
@@ -40,11 +58,24 @@ class LongValueWriter {
  private:
   void open_new_page();
   void close_page();
+  // Reserves the next row of a chain on the open page, or a new one when
+  // little room is left, with the piece that fits; takes the page of the
+  // row after it unless this row ends the value.
+  RowPointer start_chain_row();
+  // Writes the open page and goes on with the chain's next page.
+  void move_to_next_page();
+  // Leaves the value being placed with zeros for what did not arrive.
+  void abandon_value();
 
   Version version_;
   PageStore& store_;
   DataPagePacker packer_;
   std::vector<std::uint32_t> pages_;
+  // The value being placed: its bytes not yet in a row, the rest of the row
+  // being filled, and the page its next chain row goes on (0 when none).
+  std::size_t remaining_ = 0;
+  MutableBytes row_;
+  std::uint32_t next_page_ = 0;
 };
 
 }  // namespace jet
