@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -201,6 +202,38 @@ std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+// Walks Jet 4 compressed text (it starts FF FE): runs of characters stored
+// a byte each, the character's low byte, alternate with runs stored as
+// UTF-16LE units, each 00 byte switching from one to the other. Hands each
+// one-byte run to on_bytes(start, count) and each unit to on_unit(unit).
+template <typename OnBytes, typename OnUnit>
+void walk_compressed_text(Bytes stored, OnBytes&& on_bytes, OnUnit&& on_unit) {
+  const std::uint8_t* p = stored.data();
+  const std::size_t size = stored.size();
+  bool one_byte_run = true;
+  std::size_t i = 2;
+  while (i < size) {
+    if (p[i] == 0) {
+      one_byte_run = !one_byte_run;
+      ++i;
+    } else if (one_byte_run) {
+      const void* zero = std::memchr(p + i, 0, size - i);
+      const std::size_t end = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - p) : size;
+      on_bytes(p + i, end - i);
+      i = end;
+    } else if (size - i >= 2) {
+      on_unit(load_u16(p + i));
+      i += 2;
+    } else {
+      break;  // a lone byte left over in a two-byte run carries no character
+    }
+  }
+}
+
+}  // namespace
+
 void decode_jet4_text_utf16(Bytes stored, std::u16string& out) {
   out.clear();
   const std::uint8_t* p = stored.data();
@@ -209,52 +242,31 @@ void decode_jet4_text_utf16(Bytes stored, std::u16string& out) {
     for (std::size_t i = 0; i + 1 < size; i += 2) out.push_back(static_cast<char16_t>(load_u16(p + i)));
     return;
   }
-  bool one_byte_run = true;
-  std::size_t i = 2;
-  while (i < size) {
-    if (p[i] == 0) {
-      one_byte_run = !one_byte_run;
-      ++i;
-    } else if (one_byte_run) {
-      out.push_back(p[i++]);
-    } else if (size - i >= 2) {
-      out.push_back(static_cast<char16_t>(load_u16(p + i)));
-      i += 2;
-    } else {
-      break;  // as decode_jet4_text
-    }
-  }
+  walk_compressed_text(
+      stored, [&](const std::uint8_t* run, std::size_t count) { out.append(run, run + count); },
+      [&](std::uint16_t unit) { out.push_back(static_cast<char16_t>(unit)); });
 }
 
 std::string decode_jet4_text(Bytes stored) {
   if (stored.size() < 2 || stored[0] != 0xFF || stored[1] != 0xFE) {
     return utf16le_to_utf8(stored);
   }
-  const std::uint8_t* p = stored.data();
-  const std::size_t size = stored.size();
   // Mostly ASCII: one output byte per stored byte.
-  Utf8Writer out(size);
-  bool one_byte_run = true;
-  std::size_t i = 2;
-  while (i < size) {
-    if (p[i] == 0) {
-      one_byte_run = !one_byte_run;
-      ++i;
-    } else if (one_byte_run) {
-      std::size_t ascii = ascii_bytes(p + i, size - i);
-      if (ascii > 0) {
-        out.ascii_bytes(p + i, ascii);
-        i += ascii;
-      } else {
-        out.unit(p[i++]);
-      }
-    } else if (size - i >= 2) {
-      out.unit(load_u16(p + i));
-      i += 2;
-    } else {
-      break;  // a lone byte left over in a two-byte run carries no character
-    }
-  }
+  Utf8Writer out(stored.size());
+  walk_compressed_text(
+      stored,
+      [&](const std::uint8_t* run, std::size_t count) {
+        for (std::size_t k = 0; k < count;) {
+          const std::size_t ascii = ascii_bytes(run + k, count - k);
+          if (ascii > 0) {
+            out.ascii_bytes(run + k, ascii);
+            k += ascii;
+          } else {
+            out.unit(run[k++]);
+          }
+        }
+      },
+      [&](std::uint16_t unit) { out.unit(unit); });
   return out.finish();
 }
 
