@@ -127,7 +127,8 @@ class Compactor {
   void copy_table(Table& table);
   // Fills `builder` with the entries of `index` encoded afresh from the rows
   // the table's copy holds, for an index whose own pages cannot be read.
-  void index_from_rows(const Table& table, const RealIndexDef& index, const RowMoves& moves, IndexBuilder& builder);
+  // Rebuilds the table's real index at `position` from the rows copied.
+  void index_from_rows(const Table& table, std::size_t position, const RowMoves& moves, IndexBuilder& builder);
   void rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
                            std::map<std::uint16_t, LongValueWriter>& writers);
   // One row of a long-value page, in place: valid until the next call.
@@ -360,10 +361,11 @@ std::optional<std::vector<std::uint8_t>> fresh_key(Version version, const TableD
   return encode_index_key(columns, values);
 }
 
-void Compactor::index_from_rows(const Table& table, const RealIndexDef& index, const RowMoves& moves,
+void Compactor::index_from_rows(const Table& table, std::size_t position, const RowMoves& moves,
                                 IndexBuilder& builder) {
-  const StoredRowSource stored{version_, header_.code_page,
-                               [this](RowPointer pointer) { return long_value_row(pointer); }, page_count()};
+  StoredRowKeys keys(StoredRowSource{version_, header_.code_page,
+                                     [this](RowPointer pointer) { return long_value_row(pointer); }, page_count()},
+                     table.def);
   std::vector<std::uint8_t> row;
   moves.for_each([&](RowPointer from, RowPointer to) {
     // The source row, with the ids rewritten as in its copy but its long
@@ -372,8 +374,7 @@ void Compactor::index_from_rows(const Table& table, const RealIndexDef& index, c
       throw_corrupt(from.page, "data page", "row " + std::to_string(from.row), "no longer holds the row copied from it");
     }
     rewrite_ids(table, row);
-    const std::optional<std::vector<std::uint8_t>> key = stored_row_key(stored, table.def, index, row, from.page);
-    if (key) builder.add(*key, to);
+    if (const std::optional<Bytes> key = keys.key(position, row, from.page)) builder.add(*key, to);
   });
 }
 
@@ -409,7 +410,8 @@ void Compactor::copy_table(Table& table) {
 
   // Indexes from the source's entries, row pointers remapped.
   std::vector<std::vector<std::uint32_t>> index_pages;
-  for (RealIndexDef& index : out.real_indexes) {
+  for (std::size_t position = 0; position < out.real_indexes.size(); ++position) {
+    RealIndexDef& index = out.real_indexes[position];
     const IndexBuildOptions options{version_, new_page, kIndexMemoryBudget};
     auto builder = std::make_unique<IndexBuilder>(options);
     try {
@@ -427,7 +429,7 @@ void Compactor::copy_table(Table& table) {
       const std::string unreadable = "index " + std::to_string(index.number) + " unreadable: " + e.what();
       builder = std::make_unique<IndexBuilder>(options);  // none of a damaged index's entries
       try {
-        index_from_rows(table, index, moves, *builder);
+        index_from_rows(table, position, moves, *builder);
         report(-1, table.name, unreadable + "; rebuilt from the table's rows");
       } catch (const Error& why) {
         if (why.code() == ErrorCode::Io) throw;

@@ -57,16 +57,6 @@ bool keyed_as_stored(ColumnType type) {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
-                                                        const RealIndexDef& index, Bytes row, std::uint32_t page) {
-  const RowLayout layout = decode_row_layout(row, source.version, table.variable_column_count > 0, page);
-  if (index.ignores_nulls() && all_key_columns_null(table, index, layout, row, page)) return std::nullopt;
-  std::vector<std::uint8_t> long_value;
-  return index_key_of_row(source.version, table, index, [&](const ColumnDef& column) {
-    return stored_value(source, column, column_bytes(layout, row, column, page), page, long_value);
-  });
-}
-
 StoredRowKeys::StoredRowKeys(StoredRowSource source, const TableDef& table)
     : source_(std::move(source)), table_(table), indexes_(table.real_indexes.size()) {
   for (std::size_t i = 0; i < indexes_.size(); ++i) {
@@ -101,6 +91,11 @@ std::optional<Bytes> StoredRowKeys::key(std::size_t position, const RowLayout& l
     }
   }
   return Bytes(key_);
+}
+
+std::optional<Bytes> StoredRowKeys::key(std::size_t position, Bytes row, std::uint32_t page) {
+  decode_row_layout_into(row, source_.version, table_.variable_column_count > 0, page, layout_);
+  return key(position, layout_, row, page);
 }
 
 }  // namespace jet

@@ -28,26 +28,26 @@ struct StoredRowSource {
   std::size_t max_rows = 0;
 };
 
-// The key of `row` (read from `page`) in `index`, or nothing when the index
-// ignores nulls and every key column of the row is null, as the engine leaves
-// such a row out. Raises Unsupported when a text value cannot be encoded in
-// its column's sort order, Corrupt when the row does not decode.
-std::optional<std::vector<std::uint8_t>> stored_row_key(const StoredRowSource& source, const TableDef& table,
-                                                        const RealIndexDef& index, Bytes row, std::uint32_t page);
-
-// The keys of many rows of one table in each of its real indexes, as
-// stored_row_key gives them, for a walk over every row: the key columns are
-// looked up once, one decoded layout serves all the indexes, a key's buffer
-// is reused from row to row, and fixed-size values and Jet 4 text go into
-// the key straight from the row rather than through a decoded value.
+// The keys rows of one table have in its real indexes, read from the rows
+// as data pages store them. A key is nothing when the index ignores nulls
+// and every key column of the row is null, as the engine leaves such a row
+// out. Raises Unsupported when a text value cannot be encoded in its
+// column's sort order, Corrupt when the row does not decode.
+//
+// Made for walks over many rows: the key columns are looked up once, one
+// decoded layout serves all the indexes, a key's buffer is reused from row
+// to row, and fixed-size values and Jet 4 text go into the key straight from
+// the row rather than through a decoded value.
 class StoredRowKeys {
  public:
   StoredRowKeys(StoredRowSource source, const TableDef& table);
 
   // The row's key in the table's real index at `position` (in definition
-  // order), raising as stored_row_key does; the view stays valid until the
-  // next call.
+  // order), its layout decoded already; the view stays valid until the next
+  // call.
   std::optional<Bytes> key(std::size_t position, const RowLayout& layout, Bytes row, std::uint32_t page);
+  // The same for a row whose layout is not decoded yet.
+  std::optional<Bytes> key(std::size_t position, Bytes row, std::uint32_t page);
 
  private:
   struct IndexColumns {
@@ -59,6 +59,7 @@ class StoredRowKeys {
   StoredRowSource source_;
   const TableDef& table_;
   std::vector<IndexColumns> indexes_;
+  RowLayout layout_;
   std::vector<std::uint8_t> key_;
   std::vector<std::uint8_t> long_value_;
   std::u16string text_;

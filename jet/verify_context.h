@@ -146,10 +146,11 @@ using RowVisitor = std::function<void(const TableDef& def, const std::vector<Val
 void gather_row_keys(VerifyContext& context, VerifiedTable& table, StoredRowKeys& keys,
                      const RowLayout& layout, Bytes row, std::uint32_t page, RowPointer home);
 
-// Sets an index's entries, summed as its walk streamed them past, against
-// the keys its rows have; on a difference walks the index again to report
-// each entry whose key is not its row's, and each row missing from it.
-void check_index_keys(VerifyContext& context, const VerifiedTable& table, const RealIndexDef& index,
+// Sets the entries of the table's real index at `position`, summed as its
+// walk streamed them past, against the keys its rows have; on a difference
+// walks the index again to report each entry whose key is not its row's,
+// and each row missing from it.
+void check_index_keys(VerifyContext& context, const VerifiedTable& table, std::size_t position,
                       const ExpectedIndexKeys& expected, const IndexKeySum& entries);
 
 // The check families, in the order verify() runs them.

@@ -1,5 +1,7 @@
 #include "jet/verify_index_keys.h"
 
+#include <algorithm>
+
 #include "jet/data_page.h"
 #include "jet/index_walk.h"
 #include "jet/verify_context.h"
@@ -28,14 +30,9 @@ std::string row_text(RowPointer row) {
 }
 
 std::string key_text(Bytes key) {
-  static const char* hex = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < key.size() && i < kShownKeyBytes; ++i) {
-    text += hex[key[i] >> 4];
-    text += hex[key[i] & 15];
-  }
-  if (key.size() > kShownKeyBytes) text += "...";
-  return text.empty() ? "(empty)" : text;
+  if (key.empty()) return "(empty)";
+  const std::string shown = hex_text(key.first(std::min(key.size(), kShownKeyBytes)));
+  return key.size() > kShownKeyBytes ? shown + "..." : shown;
 }
 
 // Lends the bytes of a table's rows and of long-value rows, keeping the
@@ -95,15 +92,17 @@ class RowReader {
 // no entry names.
 class KeyAudit {
  public:
-  KeyAudit(VerifyContext& context, const VerifiedTable& table, const RealIndexDef& index)
+  KeyAudit(VerifyContext& context, const VerifiedTable& table, std::size_t position)
       : context_(context),
         table_(table),
         def_(*table.def),
-        index_(index),
+        position_(position),
+        index_(def_.real_indexes[position]),
         reader_(context),
-        source_{context.version(), context.header().code_page,
-                [this](RowPointer pointer) { return reader_.long_value_row(pointer); },
-                static_cast<std::size_t>(context.page_count()) * kMaxRowsPerPage},
+        keys_(StoredRowSource{context.version(), context.header().code_page,
+                              [this](RowPointer pointer) { return reader_.long_value_row(pointer); },
+                              static_cast<std::size_t>(context.page_count()) * kMaxRowsPerPage},
+              def_),
         named_(table.rows.slot_count()) {}
 
   void run() {
@@ -137,9 +136,9 @@ class KeyAudit {
     const std::optional<RowState> state = table_.row_state(entry.row);
     if (*state != RowState::Live && *state != RowState::Moved) return;
     named_[*slot] = true;
-    const std::optional<std::optional<std::vector<std::uint8_t>>> key = key_of(entry.row, *state);
+    const std::optional<std::optional<Bytes>> key = key_of(entry.row, *state);
     if (!key) return;
-    if (*key && **key == entry.key) return;
+    if (*key && std::ranges::equal(**key, entry.key)) return;
     std::string message = "for " + row_text(entry.row) + " of table " + table_.name + " has key " +
                           key_text(entry.key) + ", but ";
     message += *key ? "the row's key is " + key_text(**key)
@@ -150,7 +149,7 @@ class KeyAudit {
   void check_named(RowPointer row, RowState state) {
     if (state != RowState::Live && state != RowState::Moved) return;
     if (named_[*table_.rows.slot_of(row)]) return;
-    const std::optional<std::optional<std::vector<std::uint8_t>>> key = key_of(row, state);
+    const std::optional<std::optional<Bytes>> key = key_of(row, state);
     if (!key || !*key) return;
     report(missing_rows_, index_.first_page, index_label(index_),
            "has no entry for " + row_text(row) + " of table " + table_.name + ", whose key is " +
@@ -160,11 +159,11 @@ class KeyAudit {
   // The row's key in the index (empty inside when the index leaves the row
   // out), or nothing when it cannot be computed: the first walk of the rows
   // read each of them whole, so that is damage it has reported.
-  std::optional<std::optional<std::vector<std::uint8_t>>> key_of(RowPointer row, RowState state) {
+  std::optional<std::optional<Bytes>> key_of(RowPointer row, RowState state) {
     try {
       std::uint32_t page = 0;
       const Bytes bytes = reader_.row(row, state, page);
-      return stored_row_key(source_, def_, index_, bytes, page);
+      return keys_.key(position_, bytes, page);
     } catch (const Error& error) {
       if (error.code() == ErrorCode::Io) throw;
       return std::nullopt;
@@ -186,9 +185,10 @@ class KeyAudit {
   VerifyContext& context_;
   const VerifiedTable& table_;
   const TableDef& def_;
+  const std::size_t position_;
   const RealIndexDef& index_;
   RowReader reader_;
-  StoredRowSource source_;
+  StoredRowKeys keys_;
   std::vector<bool> named_;  // a bit a row slot: an entry names the row
   Tally wrong_keys_;
   Tally missing_rows_;
@@ -235,8 +235,9 @@ void gather_row_keys(VerifyContext& context, VerifiedTable& table, StoredRowKeys
   }
 }
 
-void check_index_keys(VerifyContext& context, const VerifiedTable& table, const RealIndexDef& index,
+void check_index_keys(VerifyContext& context, const VerifiedTable& table, std::size_t position,
                       const ExpectedIndexKeys& expected, const IndexKeySum& entries) {
+  const RealIndexDef& index = table.def->real_indexes[position];
   if (expected.not_compared) {
     if (!expected.damaged) {
       context.add(Severity::Info, index.first_page, "index", index_label(index) + " keys",
@@ -245,7 +246,7 @@ void check_index_keys(VerifyContext& context, const VerifiedTable& table, const 
     return;
   }
   if (entries == expected.sum) return;
-  KeyAudit(context, table, index).run();
+  KeyAudit(context, table, position).run();
 }
 
 }  // namespace jet

@@ -107,7 +107,7 @@ void check_table_indexes(VerifyContext& context, VerifiedTable& table) {
     }
     tally.report(context, index, walk);
     // Empty when the rows were not walked (their usage map did not decode).
-    if (i < table.index_keys.size()) check_index_keys(context, table, index, table.index_keys[i], tally.keys());
+    if (i < table.index_keys.size()) check_index_keys(context, table, i, table.index_keys[i], tally.keys());
   }
   // No later check looks at the table's rows again.
   table.rows.release();
