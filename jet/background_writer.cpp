@@ -34,7 +34,7 @@ void BackgroundWriter::raise_failure() {
   if (failure_) std::rethrow_exception(failure_);
 }
 
-void BackgroundWriter::queue(std::vector<std::uint8_t> buffer, std::vector<Run> runs) {
+void BackgroundWriter::queue(WriteBuffer buffer, std::vector<Run> runs) {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return failure_ || jobs_.size() < kMaxQueued; });
   raise_failure();
@@ -42,8 +42,8 @@ void BackgroundWriter::queue(std::vector<std::uint8_t> buffer, std::vector<Run> 
   changed_.notify_all();
 }
 
-std::vector<std::uint8_t> BackgroundWriter::buffer(std::size_t size) {
-  std::vector<std::uint8_t> buffer;
+WriteBuffer BackgroundWriter::buffer(std::size_t size) {
+  WriteBuffer buffer;
   {
     std::lock_guard lock(mutex_);
     if (!spare_.empty()) {

@@ -64,7 +64,7 @@ void PageFile::write(std::uint64_t offset, Bytes bytes) {
     file_.start_writeback(offset, bytes.size());
     return;
   }
-  std::vector<std::uint8_t> copy = background_->buffer(bytes.size());
+  WriteBuffer copy = background_->buffer(bytes.size());
   std::copy(bytes.begin(), bytes.end(), copy.begin());
   background_->queue(std::move(copy), {BackgroundWriter::Run{offset, 0, bytes.size()}});
 }
@@ -92,7 +92,7 @@ void PageFile::send_window() {
   }
   // The window goes to the writer whole; the next one is a buffer it is done
   // with. Only the slots marked waiting are ever written from a buffer.
-  std::vector<std::uint8_t> next = background_->buffer(window_.size());
+  WriteBuffer next = background_->buffer(window_.size());
   background_->queue(std::exchange(window_, std::move(next)), std::move(runs));
 }
 

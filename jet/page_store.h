@@ -70,7 +70,7 @@ class PageFile : public PageStore {
   std::uint32_t database_key_;
   std::uint32_t next_page_;
   std::uint32_t window_start_ = 0;  // the page number of the window's first slot
-  std::vector<std::uint8_t> window_;
+  WriteBuffer window_;  // only the slots marked waiting hold pages
   std::vector<bool> waiting_;  // per slot of the window: holds a page to write
   std::vector<std::uint8_t> scratch_;
   std::unique_ptr<BackgroundWriter> background_;  // null: writes run in the caller

@@ -57,7 +57,7 @@ class SyncRecordingFile : public MemoryFile {
 
 void queue_jobs(BackgroundWriter& writer, int jobs) {
   for (int i = 0; i < jobs; ++i) {
-    std::vector<std::uint8_t> buffer = writer.buffer(kJobBytes);
+    WriteBuffer buffer = writer.buffer(kJobBytes);
     std::fill(buffer.begin(), buffer.end(), static_cast<std::uint8_t>(i + 1));
     writer.queue(std::move(buffer), {BackgroundWriter::Run{std::uint64_t(i) * kJobBytes, 0, kJobBytes}});
   }
