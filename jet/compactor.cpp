@@ -36,14 +36,31 @@ constexpr std::size_t kIndexMemoryBudget = std::size_t{1} << 20;
 
 // Where each copied row of a table went, for remapping the row pointers of
 // its index entries: 8 bytes a row (the old pointer in the high half, the
-// new in the low, so that one integer comparison orders them), looked up by
-// binary search once sealed.
+// new in the low, so that one integer comparison orders them), sorted once
+// sealed. Every index entry is looked up here, so where the table's pages
+// lie close enough together, the moves of each old page are found directly
+// by its number, leaving a search among that page's few rows.
 class RowMoves {
  public:
   void add(RowPointer from, RowPointer to) {
     moves_.push_back(std::uint64_t{from.to_u32()} << 32 | to.to_u32());
   }
-  void seal() { std::sort(moves_.begin(), moves_.end()); }
+  void seal() {
+    std::sort(moves_.begin(), moves_.end());
+    page_starts_.clear();
+    if (moves_.empty()) return;
+    first_page_ = old_pointer(moves_.front()).page;
+    const std::uint64_t span = std::uint64_t{old_pointer(moves_.back()).page} - first_page_ + 1;
+    // Pages spread thinly (a small table among many others) would cost
+    // more to index than to search.
+    if (span > kMaxPageIndexEntriesPerMove * moves_.size() + 1024) return;
+    page_starts_.assign(span + 1, 0);
+    std::size_t next = 0;
+    for (std::uint64_t page = 0; page <= span; ++page) {
+      while (next < moves_.size() && old_pointer(moves_[next]).page - first_page_ < page) ++next;
+      page_starts_[page] = static_cast<std::uint32_t>(next);
+    }
+  }
   std::size_t size() const { return moves_.size(); }
   // Calls visit(from, to) for each move, in the order of the old pointers.
   template <typename Visit>
@@ -51,17 +68,30 @@ class RowMoves {
     for (const std::uint64_t move : moves_) visit(old_pointer(move), new_pointer(move));
   }
   std::optional<RowPointer> find(RowPointer from) const {
+    auto first = moves_.begin();
+    auto last = moves_.end();
+    if (!page_starts_.empty()) {
+      if (from.page < first_page_ || from.page - first_page_ + 1 >= page_starts_.size()) return std::nullopt;
+      const std::size_t page = from.page - first_page_;
+      last = first + page_starts_[page + 1];
+      first += page_starts_[page];
+    }
     const std::uint64_t key = std::uint64_t{from.to_u32()} << 32;
-    const auto it = std::lower_bound(moves_.begin(), moves_.end(), key);
-    if (it == moves_.end() || old_pointer(*it) != from) return std::nullopt;
+    const auto it = std::lower_bound(first, last, key);
+    if (it == last || old_pointer(*it) != from) return std::nullopt;
     return new_pointer(*it);
   }
 
  private:
+  static constexpr std::uint64_t kMaxPageIndexEntriesPerMove = 4;
   static RowPointer old_pointer(std::uint64_t move) { return RowPointer::from_u32(static_cast<std::uint32_t>(move >> 32)); }
   static RowPointer new_pointer(std::uint64_t move) { return RowPointer::from_u32(static_cast<std::uint32_t>(move)); }
 
   std::vector<std::uint64_t> moves_;
+  // page_starts_[p]: the first move from old page first_page_ + p; one more
+  // entry closes the last page. Empty where the moves are searched whole.
+  std::uint32_t first_page_ = 0;
+  std::vector<std::uint32_t> page_starts_;
 };
 
 // The rows of a table's pages already visited, one bit for each of the 256
