@@ -1,7 +1,11 @@
 #include "jet/index_page.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace jet {
 
@@ -12,7 +16,7 @@ constexpr std::size_t kChildSize = 4;
 
 std::size_t trailer_size(bool leaf) { return kRowPointerSize + (leaf ? 0 : kChildSize); }
 
-std::string structure_name(bool leaf) { return leaf ? "index leaf" : "index intermediate page"; }
+std::string_view structure_name(bool leaf) { return leaf ? "index leaf" : "index intermediate page"; }
 
 std::uint32_t load_u24_be(const std::uint8_t* p) {
   return (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[2];
@@ -61,8 +65,9 @@ std::size_t index_page_capacity(Version v) {
 
 std::strong_ordering IndexEntry::compare_keys(Bytes a, Bytes b) {
   const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return a[i] <=> b[i];
+  if (n > 0) {
+    // Unsigned bytewise, as memcmp compares.
+    if (const int order = std::memcmp(a.data(), b.data(), n); order != 0) return order <=> 0;
   }
   return a.size() <=> b.size();
 }
@@ -91,8 +96,7 @@ void decode_index_page_into(Version v, std::uint32_t page_number, Bytes bytes, I
     reader.fail("page type", "is " + std::to_string(type) + ", not an index page (3 or 4)");
   }
   page.leaf = type == static_cast<std::uint8_t>(PageType::IndexLeaf);
-  const std::string structure = structure_name(page.leaf);
-  ByteReader r(bytes, page_number, structure);
+  ByteReader r(bytes, page_number, structure_name(page.leaf));
   page.table_page = r.u32(layout.table_page, "table definition page");
   page.prev_page = r.u32(layout.prev_page, "previous page");
   page.next_page = r.u32(layout.next_page, "next page");
@@ -103,42 +107,49 @@ void decode_index_page_into(Version v, std::uint32_t page_number, Bytes bytes, I
   const Bytes area = r.bytes(layout.entries, bytes.size() - std::min(bytes.size(), layout.entries), "entries");
 
   // Entries are decoded over the ones `page` held before; `count` of them
-  // are this page's so far.
+  // are this page's so far. An entry, its shared prefix put back, is never
+  // longer than the page it came from: the prefix and the rest of an entry
+  // are two separate stretches of the entry area.
   std::size_t count = 0;
-  std::vector<std::uint8_t> prefix;
-  std::vector<std::uint8_t> record;
+  std::array<std::uint8_t, page_size(Version::Jet4)> record;
+  Bytes prefix;
   std::size_t start = 0;
-  for (std::size_t bit = 0; bit < bitmap.size() * 8; ++bit) {
-    if (!(bitmap[bit / 8] & (1u << (bit % 8)))) continue;
-    const std::size_t index = count;
-    const auto field = [index] { return "entry " + std::to_string(index); };
-    if (bit > area.size()) {
-      r.fail("entry-end bitmap", "marks an entry ending at " + std::to_string(bit) + ", past the " +
-                                     std::to_string(area.size()) + " bytes of the entry area");
-    }
-    if (bit == start) r.fail("entry-end bitmap", "marks an empty entry at " + std::to_string(bit));
-    const Bytes stored = area.subspan(start, bit - start);
-    record.clear();
-    if (index == 0) {
-      if (page.prefix_length > stored.size()) {
-        r.fail("shared prefix length", std::to_string(page.prefix_length) + " is longer than the first entry (" +
-                                           std::to_string(stored.size()) + " bytes)");
+  // Each set bit of the bitmap ends an entry; most bytes have none.
+  for (std::size_t byte = 0; byte < bitmap.size(); ++byte) {
+    for (unsigned bits = bitmap[byte]; bits != 0; bits &= bits - 1) {
+      const std::size_t bit = byte * 8 + static_cast<std::size_t>(std::countr_zero(bits));
+      const std::size_t index = count;
+      const auto field = [index] { return "entry " + std::to_string(index); };
+      if (bit > area.size()) {
+        r.fail("entry-end bitmap", "marks an entry ending at " + std::to_string(bit) + ", past the " +
+                                       std::to_string(area.size()) + " bytes of the entry area");
       }
-      prefix.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(page.prefix_length));
-    } else {
-      record = prefix;
+      if (bit == start) r.fail("entry-end bitmap", "marks an empty entry at " + std::to_string(bit));
+      const Bytes stored = area.subspan(start, bit - start);
+      if (index == 0) {
+        if (page.prefix_length > stored.size()) {
+          r.fail("shared prefix length", std::to_string(page.prefix_length) + " is longer than the first entry (" +
+                                             std::to_string(stored.size()) + " bytes)");
+        }
+        prefix = stored.first(page.prefix_length);
+      }
+      // The first entry is stored whole; the others without the prefix.
+      const std::size_t head = index == 0 ? 0 : prefix.size();
+      if (head + stored.size() > record.size()) r.fail(field(), "is longer than a page");
+      std::copy(prefix.begin(), prefix.begin() + static_cast<std::ptrdiff_t>(head), record.begin());
+      std::copy(stored.begin(), stored.end(), record.begin() + static_cast<std::ptrdiff_t>(head));
+      const Bytes whole(record.data(), head + stored.size());
+      if (whole.size() <= trailer_size(page.leaf)) {
+        r.fail(field(), "is " + std::to_string(whole.size()) + " bytes, too short for a key and its pointers");
+      }
+      if (page.entries.size() <= index) page.entries.emplace_back();
+      IndexEntry& entry = page.entries[index];
+      split_entry(whole, page.leaf, entry);
+      if (!page.leaf && entry.child == 0) r.fail(field(), "names no child page");
+      if (index > 0 && !(page.entries[index - 1] < entry)) r.fail(field(), "is not after the entry before it");
+      ++count;
+      start = bit;
     }
-    record.insert(record.end(), stored.begin(), stored.end());
-    if (record.size() <= trailer_size(page.leaf)) {
-      r.fail(field(), "is " + std::to_string(record.size()) + " bytes, too short for a key and its pointers");
-    }
-    if (page.entries.size() <= index) page.entries.emplace_back();
-    IndexEntry& entry = page.entries[index];
-    split_entry(record, page.leaf, entry);
-    if (!page.leaf && entry.child == 0) r.fail(field(), "names no child page");
-    if (index > 0 && !(page.entries[index - 1] < entry)) r.fail(field(), "is not after the entry before it");
-    ++count;
-    start = bit;
   }
   page.entries.resize(count);
   if (count == 0 && page.prefix_length != 0) {
@@ -183,7 +194,7 @@ void encode_index_page_into(Version v, const IndexPage& page, const IndexRecords
   for (std::size_t i = 0; i < records.count(); ++i) {
     const Bytes record = records[i].subspan(i == 0 ? 0 : prefix);
     if (offset + record.size() > index_page_capacity(v)) {
-      throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, structure_name(page.leaf), "entries"},
+      throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, std::string(structure_name(page.leaf)), "entries"},
                   "entries need more than the " + std::to_string(index_page_capacity(v)) + " bytes a page holds");
     }
     std::copy(record.begin(), record.end(), out.begin() + static_cast<std::ptrdiff_t>(layout.entries + offset));
