@@ -30,8 +30,8 @@ constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::size_t kMaxOverflowHops = 8;
 // Bytes of entries an index builder holds before it spills a sorted run;
 // one index is built at a time. Small, so that memory stays flat as the
-// file grows: entries mostly arrive in key order, and merging sorted runs
-// read back from the page cache costs little.
+// file grows: entries mostly arrive in key order and stream straight into
+// pages, and merging the few sorted runs left costs little.
 constexpr std::size_t kIndexMemoryBudget = std::size_t{1} << 20;
 
 // Where each copied row of a table went, for remapping the row pointers of
@@ -177,6 +177,9 @@ class Compactor {
   MaintenanceReport report_;
   std::vector<Table> tables_;
   TableIdMap moved_;
+  // Pages of indexes given up midway, as their source turned out damaged:
+  // free in the copy.
+  std::vector<std::uint32_t> abandoned_pages_;
   // Table rows and long-value rows come from different pages: each keeps
   // its own.
   DecodedPage row_page_;
@@ -444,9 +447,13 @@ void Compactor::copy_table(Table& table) {
     RealIndexDef& index = out.real_indexes[position];
     const IndexBuildOptions options{version_, new_page, kIndexMemoryBudget};
     auto builder = std::make_unique<IndexBuilder>(options);
+    // The source's entries come in key order, and keep it with their rows
+    // remapped, unless ids were rewritten: those rows get fresh keys.
+    bool streaming = rewritten.empty();
+    if (streaming) builder->start_streaming(*writer_);
     try {
-      // Entries stream from the source's index into the builder, which
-      // spills beyond its budget: no index is held whole.
+      // Entries stream from the source's index into the builder, and from it
+      // into pages or, beyond its budget, sorted runs: no index is held whole.
       stream_index(version_, table.def.page, index.first_page, page_count(), source(), [&](IndexEntry& entry) {
         const std::optional<RowPointer> moved = moves.find(entry.row);
         if (!moved) return;
@@ -457,6 +464,11 @@ void Compactor::copy_table(Table& table) {
       });
     } catch (const Error& e) {
       const std::string unreadable = "index " + std::to_string(index.number) + " unreadable: " + e.what();
+      if (streaming) {
+        const std::vector<std::uint32_t> written = builder->abandon();
+        abandoned_pages_.insert(abandoned_pages_.end(), written.begin(), written.end());
+        streaming = false;
+      }
       builder = std::make_unique<IndexBuilder>(options);  // none of a damaged index's entries
       try {
         index_from_rows(table, position, moves, *builder);
@@ -468,7 +480,7 @@ void Compactor::copy_table(Table& table) {
         builder = std::make_unique<IndexBuilder>(options);
       }
     }
-    const IndexBuildResult built = builder->finish(*writer_);
+    const IndexBuildResult built = streaming ? builder->finish() : builder->finish(*writer_);
     index.first_page = built.root_page;
     index.unique_entry_count = built.unique_entry_count;
     index.counter_rows = 0;
@@ -535,8 +547,9 @@ MaintenanceReport Compactor::run() {
     const auto pages = paginate_table_def(version_, encoded, table.new_pages);
     for (std::size_t i = 0; i < pages.size(); ++i) writer_->write_page(table.new_pages[i], pages[i]);
   }
-  // Every page is in use: the free-page map lists none.
-  writer_->set_page_count(write_free_page_map(version_, {}, writer_->page_count(), *writer_));
+  // Every page is in use but those of indexes given up midway.
+  std::sort(abandoned_pages_.begin(), abandoned_pages_.end());
+  writer_->set_page_count(write_free_page_map(version_, abandoned_pages_, writer_->page_count(), *writer_));
   writer_->flush();
 
   // The source's page 0 keeps every byte Access wrote there (the database

@@ -93,7 +93,7 @@ class PageStream {
       : options_(options), sink_(sink), result_(result) {}
 
   void add_leaf_entry(const IndexEntry& entry) {
-    if (!level(0).open) open_page(0, 0, sink_.allocate_page());
+    if (!level(0).open) open_page(0, 0, allocate());
     if (!try_append(0, entry)) {
       close_page(0, true);
       try_append(0, entry);
@@ -101,7 +101,7 @@ class PageStream {
   }
 
   void finish() {
-    if (!level(0).open) open_page(0, 0, sink_.allocate_page());  // an empty index is one empty leaf
+    if (!level(0).open) open_page(0, 0, allocate());  // an empty index is one empty leaf
     for (std::size_t depth = 0;; ++depth) {
       Level& l = levels_[depth];
       if (depth > 0) settle_last_child(depth);
@@ -114,7 +114,15 @@ class PageStream {
     }
   }
 
+  // Every page taken from the sink so far, in the order taken.
+  const std::vector<std::uint32_t>& allocated() const { return allocated_; }
+
  private:
+  std::uint32_t allocate() {
+    allocated_.push_back(sink_.allocate_page());
+    return allocated_.back();
+  }
+
   Level& level(std::size_t depth) {
     if (levels_.size() <= depth) levels_.resize(depth + 1);
     return levels_[depth];
@@ -164,7 +172,7 @@ class PageStream {
   // Writes the open page, opens the one after it when `more`, and passes
   // the written page up as a child of the level above.
   void close_page(std::size_t depth, bool more) {
-    const std::uint32_t next = more ? sink_.allocate_page() : 0;
+    const std::uint32_t next = more ? allocate() : 0;
     write_page(depth, next);
     Level& l = levels_[depth];
     IndexEntry up = l.last_leaf;
@@ -182,7 +190,7 @@ class PageStream {
   // follows, or the tail of a page that has no room for it.
   void add_child(std::size_t depth, IndexEntry child) {
     Level& l = level(depth);
-    if (!l.open) open_page(depth, 0, sink_.allocate_page());
+    if (!l.open) open_page(depth, 0, allocate());
     if (l.held) {
       IndexEntry previous = std::move(*l.held);
       l.held.reset();
@@ -218,9 +226,47 @@ class PageStream {
   std::deque<Level> levels_;  // references stay valid as levels are added
   std::vector<std::uint8_t> record_;   // the entry being appended, written out
   std::vector<std::uint8_t> encoded_;  // the page being written
+  std::vector<std::uint32_t> allocated_;
 };
 
 }  // namespace
+
+// The pages under way, and the checks each entry passes on its way to them.
+struct IndexBuilder::Output {
+  Output(const IndexBuildOptions& options, IndexPageSink& sink)
+      : options(options), sink(sink), stream(options, sink, result) {}
+
+  // Takes the next entry in index order.
+  void emit(const IndexEntry& e) {
+    if (has_previous) {
+      if (!(previous < e)) {
+        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
+                    "the same key and row were added twice (row " + std::to_string(e.row.row) + " of page " +
+                        std::to_string(e.row.page) + ")");
+      }
+      if (previous.key != e.key) {
+        ++result.unique_entry_count;
+      } else if (options.unique && e.key != options.null_key) {
+        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
+                    "the key " + hex_text(e.key) + " is there twice in a unique index");
+      }
+    } else {
+      ++result.unique_entry_count;
+    }
+    ++result.entry_count;
+    previous.key.assign(e.key.begin(), e.key.end());
+    previous.row = e.row;
+    has_previous = true;
+    stream.add_leaf_entry(e);
+  }
+
+  const IndexBuildOptions& options;
+  IndexPageSink& sink;
+  IndexBuildResult result;
+  PageStream stream;
+  IndexEntry previous;  // its key buffer reused
+  bool has_previous = false;
+};
 
 struct IndexBuilder::Run {
   std::FILE* file = nullptr;
@@ -291,10 +337,25 @@ void IndexBuilder::add(Bytes key, RowPointer row) {
     throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
                 "a key of " + std::to_string(key.size()) + " bytes does not fit an index page");
   }
+  if (output_) {
+    const bool group_open = !held_.empty() || !runs_.empty();
+    const auto order = group_open ? IndexEntry::compare_keys(key, group_key_) : std::strong_ordering::greater;
+    if (order < 0) {
+      throw Error(ErrorCode::Corrupt, Location{std::nullopt, "index", "entries"},
+                  "the key " + hex_text(key) + " comes after the greater key " + hex_text(group_key_) +
+                      ": the index is out of order");
+    }
+    if (order > 0) {
+      // No entry can come before the held group any more.
+      if (group_open) drain([this](const IndexEntry& e) { output_->emit(e); });
+      group_key_.assign(key.begin(), key.end());
+    }
+  }
   held_.push_back(Held{static_cast<std::uint32_t>(keys_.size()), static_cast<std::uint16_t>(key.size()), row});
   keys_.insert(keys_.end(), key.begin(), key.end());
   if (keys_.size() + held_.size() * sizeof(Held) >= options_.memory_budget || keys_.size() >= kMaxArenaBytes) {
     spill();
+    ++spilled_runs_;
   }
 }
 
@@ -334,43 +395,13 @@ void IndexBuilder::spill() {
   keys_.clear();
 }
 
-IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
-  IndexBuildResult result;
-  result.spilled_runs = runs_.size();
-  PageStream stream(options_, sink, result);
-  // The previous entry, its key buffer reused.
-  IndexEntry previous;
-  bool has_previous = false;
-  auto emit = [&](const IndexEntry& e) {
-    if (has_previous) {
-      if (!(previous < e)) {
-        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
-                    "the same key and row were added twice (row " + std::to_string(e.row.row) + " of page " +
-                        std::to_string(e.row.page) + ")");
-      }
-      if (previous.key != e.key) {
-        ++result.unique_entry_count;
-      } else if (options_.unique && e.key != options_.null_key) {
-        throw Error(ErrorCode::InvalidArgument, Location{std::nullopt, "index", "entries"},
-                    "the key " + hex_text(e.key) + " is there twice in a unique index");
-      }
-    } else {
-      ++result.unique_entry_count;
-    }
-    ++result.entry_count;
-    previous.key.assign(e.key.begin(), e.key.end());
-    previous.row = e.row;
-    has_previous = true;
-    stream.add_leaf_entry(e);
-  };
-
+void IndexBuilder::drain(const std::function<void(const IndexEntry&)>& out) {
   if (runs_.empty()) {
     sort_held();
-    IndexEntry current;  // its key buffer reused
     for (const Held& e : held_) {
-      current.key.assign(key_of(e).begin(), key_of(e).end());
-      current.row = e.row;
-      emit(current);
+      entry_.key.assign(key_of(e).begin(), key_of(e).end());
+      entry_.row = e.row;
+      out(entry_);
     }
   } else {
     if (!held_.empty()) spill();
@@ -386,13 +417,59 @@ IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
       merged->rewind();
       runs_.push_back(std::move(merged));
     }
-    merge_runs(runs_, emit);
+    merge_runs(runs_, out);
+    runs_.clear();
   }
-  stream.finish();
+  // The capacity stays for the next group, which fills it again.
+  held_.clear();
+  keys_.clear();
+}
+
+IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
+  if (output_) throw Error(ErrorCode::InvalidArgument, "a streaming index build already writes to its own sink");
+  output_ = std::make_unique<Output>(options_, sink);
+  drain([this](const IndexEntry& e) { output_->emit(e); });
+  return close();
+}
+
+void IndexBuilder::start_streaming(IndexPageSink& sink) {
+  if (output_ || !held_.empty() || !runs_.empty()) {
+    throw Error(ErrorCode::InvalidArgument, "an index build streams from its first entry or not at all");
+  }
+  output_ = std::make_unique<Output>(options_, sink);
+}
+
+IndexBuildResult IndexBuilder::finish() {
+  if (!output_) throw Error(ErrorCode::InvalidArgument, "only a streaming index build knows where its pages go");
+  drain([this](const IndexEntry& e) { output_->emit(e); });
+  return close();
+}
+
+IndexBuildResult IndexBuilder::close() {
+  output_->stream.finish();
+  IndexBuildResult result = std::move(output_->result);
+  result.spilled_runs = spilled_runs_;
+  output_.reset();
+  held_ = {};
+  keys_ = {};
+  return result;
+}
+
+std::vector<std::uint32_t> IndexBuilder::abandon() {
+  if (!output_) return {};
+  std::vector<std::uint32_t> taken = output_->stream.allocated();
+  std::vector<std::uint32_t> written = output_->result.pages;
+  std::sort(written.begin(), written.end());
+  // A page the sink handed out is written once whatever becomes of it.
+  const std::vector<std::uint8_t> blank(page_size(options_.version), 0);
+  for (const std::uint32_t number : taken) {
+    if (!std::binary_search(written.begin(), written.end(), number)) output_->sink.write_page(number, blank);
+  }
+  output_.reset();
   held_ = {};
   keys_ = {};
   runs_.clear();
-  return result;
+  return taken;
 }
 
 }  // namespace jet

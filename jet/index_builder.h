@@ -13,6 +13,14 @@
 // Pages are numbered by the caller's sink, in the order the builder asks for
 // them, and each is written once, complete, with its previous/next links.
 // The same entries with the same sink give the same pages whatever the budget.
+//
+// Entries taken from an existing index (a compaction's) already arrive in
+// key order; only the rows of equal keys may be out of order once remapped.
+// A streaming build then skips the sorting: it holds only the current group
+// of equal keys, and when a greater key arrives puts the group in row order
+// and passes it straight on to the pages. A group larger than the budget
+// (every row of a yes/no column, say) is spilled in runs and merged by row
+// like any entries. The pages are the same as the sorting build gives.
 #pragma once
 
 #include <cstddef>
@@ -68,7 +76,9 @@ class IndexBuilder {
   IndexBuilder& operator=(const IndexBuilder&) = delete;
 
   // Raises LimitExceeded for a key too long to fit an index page, Io when a
-  // run cannot be spilled.
+  // run cannot be spilled. In a streaming build, raises what finish() raises
+  // as soon as the entry's group of equal keys is complete, and Corrupt for a
+  // key smaller than the one before: the entries' source is out of order.
   void add(Bytes key, RowPointer row);
   void add(std::initializer_list<std::uint8_t> key, RowPointer row) { add(Bytes(key.begin(), key.size()), row); }
 
@@ -77,8 +87,20 @@ class IndexBuilder {
   // message shows it in hex). The builder is spent afterwards.
   IndexBuildResult finish(IndexPageSink& sink);
 
+  // Makes this a streaming build whose pages go to `sink` as entries are
+  // added, which must then come in key order. Before the first add().
+  void start_streaming(IndexPageSink& sink);
+  // Finishes a streaming build: the last group, the upper levels, the root.
+  IndexBuildResult finish();
+  // Gives up a streaming build whose entries turned out unusable midway: each
+  // page taken from the sink and not yet written is written blank, and every
+  // page taken is returned, for the caller to list as free. The builder is
+  // spent afterwards.
+  std::vector<std::uint32_t> abandon();
+
  private:
   struct Run;
+  struct Output;
   // An entry held in memory: where its key is in the arena, and its row.
   struct Held {
     std::uint32_t offset;
@@ -89,12 +111,20 @@ class IndexBuilder {
   Bytes key_of(const Held& entry) const { return Bytes(keys_.data() + entry.offset, entry.length); }
   void sort_held();
   void spill();
+  // Passes every entry added so far to `out` in index order, from memory or
+  // through the runs, and empties the builder for more.
+  void drain(const std::function<void(const IndexEntry&)>& out);
+  IndexBuildResult close();
   static void merge_runs(std::vector<std::unique_ptr<Run>>& runs, const std::function<void(const IndexEntry&)>& out);
 
   IndexBuildOptions options_;
   std::vector<std::uint8_t> keys_;  // the arena
   std::vector<Held> held_;
   std::vector<std::unique_ptr<Run>> runs_;
+  std::size_t spilled_runs_ = 0;  // spilled because the budget was reached
+  std::unique_ptr<Output> output_;  // the pages under way; set while streaming
+  std::vector<std::uint8_t> group_key_;  // streaming: the key of the held group
+  IndexEntry entry_;                     // the entry being passed on, its key buffer reused
 };
 
 }  // namespace jet

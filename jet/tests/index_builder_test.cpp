@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,12 +17,17 @@
 namespace jet {
 namespace {
 
-// Pages numbered from `first` on, kept in memory; each written once.
+// Pages numbered from `first` on, kept in memory; each written once. The
+// order of the calls is kept too.
 class MemorySink : public IndexPageSink {
  public:
   explicit MemorySink(std::uint32_t first) : next_(first) {}
-  std::uint32_t allocate_page() override { return next_++; }
+  std::uint32_t allocate_page() override {
+    calls.push_back("allocate " + std::to_string(next_));
+    return next_++;
+  }
   void write_page(std::uint32_t number, Bytes page) override {
+    calls.push_back("write " + std::to_string(number));
     EXPECT_LT(number, next_) << "page written before it was allocated";
     EXPECT_TRUE(pages.emplace(number, std::vector<std::uint8_t>(page.begin(), page.end())).second)
         << "page " << number << " written twice";
@@ -35,6 +42,7 @@ class MemorySink : public IndexPageSink {
   std::uint32_t end() const { return next_; }
 
   std::map<std::uint32_t, std::vector<std::uint8_t>> pages;
+  std::vector<std::string> calls;
 
  private:
   std::uint32_t next_;
@@ -208,6 +216,138 @@ TEST(IndexBuilder, RefusesDuplicatesAndKeysTooLongForAPage) {
     FAIL() << "accepted a key longer than a page";
   } catch (const Error& e) {
     EXPECT_EQ(e.code(), ErrorCode::LimitExceeded);
+  }
+}
+
+// Entries in key order (rows of equal keys in any order): what a streaming
+// build is given.
+std::vector<IndexEntry> in_key_order(std::vector<IndexEntry> entries, std::uint32_t seed) {
+  std::shuffle(entries.begin(), entries.end(), std::mt19937(seed));
+  std::stable_sort(entries.begin(), entries.end(), [](const IndexEntry& a, const IndexEntry& b) {
+    return IndexEntry::compare_keys(a.key, b.key) < 0;
+  });
+  return entries;
+}
+
+// `count` rows under each of the keys, as an index on a yes/no column has.
+std::vector<IndexEntry> few_keys(std::initializer_list<std::uint8_t> keys, std::size_t count) {
+  std::vector<IndexEntry> entries;
+  for (std::uint8_t key : keys) {
+    for (std::size_t i = 0; i < count; ++i) {
+      entries.push_back(IndexEntry{{0x7F, key}, RowPointer{static_cast<std::uint32_t>(1000 + i / 100),
+                                                             static_cast<std::uint8_t>(i % 100)}});
+    }
+  }
+  return entries;
+}
+
+struct Outcome {
+  std::optional<ErrorCode> error;
+  Location where;
+  IndexBuildResult result;
+  MemorySink sink{10};
+};
+
+std::unique_ptr<Outcome> build_with(const std::vector<IndexEntry>& entries, const IndexBuildOptions& options,
+                                    bool streaming) {
+  auto out = std::make_unique<Outcome>();
+  IndexBuilder builder(options);
+  try {
+    if (streaming) builder.start_streaming(out->sink);
+    for (const IndexEntry& e : entries) builder.add(e.key, e.row);
+    out->result = streaming ? builder.finish() : builder.finish(out->sink);
+  } catch (const Error& e) {
+    out->error = e.code();
+    out->where = e.where();
+  }
+  return out;
+}
+
+// A streaming build takes and writes the same pages in the same order as a
+// sorting build of the same entries, and refuses what it refuses; entries
+// out of key order it refuses as a damaged source.
+TEST(IndexBuilder, StreamingGivesTheSortingBuildsPages) {
+  struct Case {
+    const char* name;
+    std::vector<IndexEntry> entries;
+    std::size_t budget;
+    bool unique;
+    std::optional<ErrorCode> refused;  // by both builds
+    std::optional<ErrorCode> refused_streaming;
+    bool spills;
+  };
+  const std::vector<IndexEntry> text_like = synthetic_entries(20000, 12, 21);
+  std::vector<IndexEntry> out_of_order = in_key_order(text_like, 1);
+  std::swap(out_of_order[15000], out_of_order[15100]);
+  std::vector<IndexEntry> repeated = in_key_order(text_like, 2);
+  repeated.insert(repeated.begin() + 9000, repeated[9000]);
+  std::vector<IndexEntry> unique_keys;
+  for (const IndexEntry& e : in_key_order(text_like, 3)) {
+    if (unique_keys.empty() || unique_keys.back().key != e.key) unique_keys.push_back(e);
+  }
+  std::vector<IndexEntry> with_nulls = few_keys({0x00}, 3000);  // a unique index's null key, many times
+  with_nulls.insert(with_nulls.end(), unique_keys.begin(), unique_keys.end());
+  const std::vector<Case> cases = {
+      {"an empty index", {}, 1 << 20, false, {}, {}, false},
+      {"one entry", {text_like.front()}, 1 << 20, false, {}, {}, false},
+      {"text keys, rows of equal keys shuffled", in_key_order(text_like, 4), 1 << 20, false, {}, {}, false},
+      {"text keys within a small budget", in_key_order(text_like, 5), 8 << 10, false, {}, {}, false},
+      {"many equal keys across the budget", in_key_order(few_keys({0x00, 0x01, 0xFF}, 12000), 6), 16 << 10, false,
+       {}, {}, true},
+      {"equal keys across hundreds of runs", in_key_order(few_keys({0x00, 0xFF}, 20000), 7), 2 << 10, false, {}, {},
+       true},
+      {"a unique index with the null key many times", with_nulls, 8 << 10, true, {}, {}, true},
+      {"a unique index with a key twice", in_key_order(text_like, 8), 1 << 20, true, ErrorCode::InvalidArgument, {},
+       false},
+      {"the same key and row twice", repeated, 1 << 20, false, ErrorCode::InvalidArgument, {}, false},
+      {"a key out of order", out_of_order, 1 << 20, false, {}, ErrorCode::Corrupt, false},
+  };
+  for (Version v : {Version::Jet3, Version::Jet4}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(to_string(v)) + ", " + c.name);
+      const IndexBuildOptions options{v, 2, c.budget, c.unique, {0x7F, 0x00}};
+      const auto sorted = build_with(c.entries, options, false);
+      const auto streamed = build_with(c.entries, options, true);
+      EXPECT_EQ(sorted->error, c.refused);
+      EXPECT_EQ(streamed->error, c.refused ? c.refused : c.refused_streaming);
+      if (streamed->error) {
+        EXPECT_EQ(streamed->where.structure, "index");
+        EXPECT_EQ(streamed->where.field, "entries");
+      }
+      if (sorted->error || streamed->error) continue;
+      EXPECT_EQ(streamed->sink.calls, sorted->sink.calls);
+      EXPECT_TRUE(streamed->sink.pages == sorted->sink.pages);
+      EXPECT_EQ(streamed->result.root_page, sorted->result.root_page);
+      EXPECT_EQ(streamed->result.entry_count, c.entries.size());
+      EXPECT_EQ(streamed->result.unique_entry_count, sorted->result.unique_entry_count);
+      EXPECT_EQ(streamed->result.pages, sorted->result.pages);
+      EXPECT_EQ(streamed->result.spilled_runs > 0, c.spills);
+    }
+  }
+}
+
+// A build given up midway has written every page it took, blank where the
+// page was still open, and names them all.
+TEST(IndexBuilder, AnAbandonedStreamingBuildAccountsForEveryPageItTook) {
+  for (Version v : {Version::Jet3, Version::Jet4}) {
+    SCOPED_TRACE(to_string(v));
+    const std::vector<IndexEntry> entries = in_key_order(synthetic_entries(20000, 30, 13), 1);
+    MemorySink sink(10);
+    IndexBuilder builder(IndexBuildOptions{v, 2, 1 << 20});
+    builder.start_streaming(sink);
+    for (std::size_t i = 0; i < entries.size() / 2; ++i) builder.add(entries[i].key, entries[i].row);
+    const std::vector<std::uint32_t> taken = builder.abandon();
+    ASSERT_GT(taken.size(), 3u);
+    std::vector<std::uint32_t> written;
+    std::size_t blank = 0;
+    for (const auto& [number, page] : sink.pages) {
+      written.push_back(number);
+      blank += std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0; });
+    }
+    EXPECT_EQ(std::set<std::uint32_t>(taken.begin(), taken.end()), std::set<std::uint32_t>(written.begin(), written.end()));
+    EXPECT_EQ(taken.size(), sink.end() - 10);
+    EXPECT_GE(blank, 1u) << "the open leaf";
+    EXPECT_LT(blank, taken.size());
   }
 }
 
