@@ -1,6 +1,7 @@
 #include "jet/index_key.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "jet/error.h"
@@ -40,41 +41,42 @@ void complement(std::span<std::uint8_t> bytes) {
   for (auto& b : bytes) b = static_cast<std::uint8_t>(~b);
 }
 
-// The stored little-endian value, most significant byte first.
-std::vector<std::uint8_t> big_endian(Bytes stored) { return std::vector<std::uint8_t>(stored.rbegin(), stored.rend()); }
-
-std::vector<std::uint8_t> integer_key(Bytes stored) {
-  std::vector<std::uint8_t> v = big_endian(stored);
-  v[0] ^= 0x80;
-  return v;
+// The stored little-endian value, most significant byte first, appended in
+// place: keys are built for every row of a table, so no value goes through a
+// buffer of its own. Returns the appended bytes.
+std::span<std::uint8_t> append_big_endian(std::vector<std::uint8_t>& out, Bytes stored) {
+  const std::size_t start = out.size();
+  out.resize(start + stored.size());
+  std::reverse_copy(stored.begin(), stored.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
+  return std::span(out).subspan(start);
 }
 
-std::vector<std::uint8_t> floating_key(Bytes stored) {
-  std::vector<std::uint8_t> v = big_endian(stored);
+void append_integer(std::vector<std::uint8_t>& out, Bytes stored) { append_big_endian(out, stored)[0] ^= 0x80; }
+
+void append_floating(std::vector<std::uint8_t>& out, Bytes stored) {
+  const std::span<std::uint8_t> v = append_big_endian(out, stored);
   if (v[0] & 0x80) {
     complement(v);
   } else {
     v[0] ^= 0x80;
   }
-  return v;
 }
 
 // Stored Decimal: sign byte (non-zero: negative), then the 128-bit magnitude
 // as four 32-bit little-endian words, most significant word first.
-std::vector<std::uint8_t> decimal_key(Bytes stored, bool ascending) {
+void append_decimal(std::vector<std::uint8_t>& out, Bytes stored, bool ascending) {
   const bool negative = stored[0] != 0;
-  std::vector<std::uint8_t> v(17);
+  out.push_back(negative ? 0x00 : 0xFF);
   for (std::size_t word = 0; word < 4; ++word) {
-    for (std::size_t i = 0; i < 4; ++i) v[1 + word * 4 + i] = stored[1 + word * 4 + (3 - i)];
+    const std::span<std::uint8_t> v = append_big_endian(out, stored.subspan(1 + word * 4, 4));
+    if (negative == ascending) complement(v);
   }
-  if (negative == ascending) complement(std::span(v).subspan(1));
-  v[0] = negative ? 0x00 : 0xFF;
-  return v;
 }
 
 // GUIDs sort in their text order: the first three fields big-endian.
-std::vector<std::uint8_t> guid_bytes(Bytes stored) {
-  std::vector<std::uint8_t> v(stored.begin(), stored.end());
+std::array<std::uint8_t, 16> guid_bytes(Bytes stored) {
+  std::array<std::uint8_t, 16> v;
+  std::copy(stored.begin(), stored.end(), v.begin());
   std::reverse(v.begin(), v.begin() + 4);
   std::reverse(v.begin() + 4, v.begin() + 6);
   std::reverse(v.begin() + 6, v.begin() + 8);
@@ -120,27 +122,27 @@ void append_value(std::vector<std::uint8_t>& out, const KeyColumn& column, const
   if (bytes->size() != size) {
     bad_value(column, "the value is " + std::to_string(bytes->size()) + " bytes, not " + std::to_string(size));
   }
-  std::vector<std::uint8_t> v;
+  const std::size_t start = out.size();
   switch (column.type) {
-    case ColumnType::Byte: v.assign(bytes->begin(), bytes->end()); break;
+    case ColumnType::Byte: out.push_back((*bytes)[0]); break;
     case ColumnType::Integer:
     case ColumnType::Long:
-    case ColumnType::Currency: v = integer_key(*bytes); break;
+    case ColumnType::Currency: append_integer(out, *bytes); break;
     case ColumnType::Single:
     case ColumnType::Double:
-    case ColumnType::DateTime: v = floating_key(*bytes); break;
-    case ColumnType::Guid:
-      append_binary(out, guid_bytes(*bytes), column.ascending);
+    case ColumnType::DateTime: append_floating(out, *bytes); break;
+    case ColumnType::Guid: {
+      const std::array<std::uint8_t, 16> guid = guid_bytes(*bytes);
+      append_binary(out, guid, column.ascending);
       return;
+    }
     case ColumnType::Numeric:
       // The sign handling already depends on the direction.
-      v = decimal_key(*bytes, column.ascending);
-      out.insert(out.end(), v.begin(), v.end());
+      append_decimal(out, *bytes, column.ascending);
       return;
     default: break;
   }
-  if (!column.ascending) complement(v);
-  out.insert(out.end(), v.begin(), v.end());
+  if (!column.ascending) complement(std::span(out).subspan(start));
 }
 
 }  // namespace

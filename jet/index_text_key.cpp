@@ -55,45 +55,68 @@ void complement_from(std::vector<std::uint8_t>& out, std::size_t start) {
   for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
 }
 
+// Keys are built for every row of a table: the in-line codes go straight
+// into `out`, and the extra and unprintable parts, which most text lacks,
+// are appended by further passes over the text only when it has them, so
+// no part goes through a buffer of its own.
 void append_general_legacy(std::vector<std::uint8_t>& out, std::u16string_view text, bool ascending) {
+  static_assert(sizeof(TextCode::bytes) == 2, "in-line codes fit two bytes a character");
   const std::size_t start = out.size();
-  std::vector<std::uint8_t> extra;       // one byte per character up to the last accented one
-  std::vector<std::uint8_t> unprintable;
-  std::size_t position = 0;  // characters with in-line codes so far
+  out.resize(start + 2 * text.size());
+  std::uint8_t* in_line = out.data() + start;
+  bool international = false;
+  bool unprintable = false;
   for (char16_t c : text) {
     if (c > 0xFF) unknown_char(c, "General legacy");
     const TextCode& code = kGeneralLegacyCodes[c];
     switch (code.kind) {
       case TextCodeKind::Ignored: break;
-      case TextCodeKind::Simple:
-        out.insert(out.end(), code.bytes, code.bytes + code.size);
-        ++position;
-        break;
       case TextCodeKind::International:
-        out.insert(out.end(), code.bytes, code.bytes + code.size);
-        extra.resize(position, kPlainPlaceholder);
-        extra.push_back(code.extra);
-        ++position;
+        international = true;
+        [[fallthrough]];
+      case TextCodeKind::Simple:
+        in_line[0] = code.bytes[0];
+        in_line[1] = code.bytes[1];
+        in_line += code.size;
         break;
-      case TextCodeKind::Unprintable: {
+      case TextCodeKind::Unprintable: unprintable = true; break;
+    }
+  }
+  out.resize(static_cast<std::size_t>(in_line - out.data()));
+  out.push_back(kEndText);
+
+  // Extra codes: a placeholder for each plain character before the last
+  // accented one. `position` counts the characters with in-line codes.
+  if (international) {
+    const std::size_t extra = out.size();
+    std::size_t position = 0;
+    for (char16_t c : text) {
+      const TextCode& code = kGeneralLegacyCodes[c];
+      if (code.kind == TextCodeKind::International) {
+        out.resize(extra + position, kPlainPlaceholder);
+        out.push_back(code.extra);
+      }
+      if (code.kind == TextCodeKind::Simple || code.kind == TextCodeKind::International) ++position;
+    }
+    // Trailing placeholders say nothing.
+    while (out.size() > extra && out.back() <= kPlainPlaceholder) out.pop_back();
+  }
+
+  if (unprintable) {
+    out.insert(out.end(), {kEndText, kEndText, kEndText});
+    std::size_t position = 0;
+    for (char16_t c : text) {
+      const TextCode& code = kGeneralLegacyCodes[c];
+      if (code.kind == TextCodeKind::Unprintable) {
         // Its position is the number of characters with in-line codes
         // before it.
         const std::uint16_t marker = static_cast<std::uint16_t>(0x8000 | (7 + 4 * position));
-        unprintable.push_back(static_cast<std::uint8_t>(marker >> 8));
-        unprintable.push_back(static_cast<std::uint8_t>(marker));
-        unprintable.push_back(kUnprintableMidfix);
-        unprintable.push_back(code.bytes[0]);
-        break;
+        out.insert(out.end(), {static_cast<std::uint8_t>(marker >> 8), static_cast<std::uint8_t>(marker),
+                               kUnprintableMidfix, code.bytes[0]});
+      } else if (code.kind != TextCodeKind::Ignored) {
+        ++position;
       }
     }
-  }
-  out.push_back(kEndText);
-  // Trailing placeholders say nothing.
-  while (!extra.empty() && extra.back() <= kPlainPlaceholder) extra.pop_back();
-  out.insert(out.end(), extra.begin(), extra.end());
-  if (!unprintable.empty()) {
-    out.insert(out.end(), {kEndText, kEndText, kEndText});
-    out.insert(out.end(), unprintable.begin(), unprintable.end());
   }
   if (!ascending) {
     out.push_back(kEndExtraText);

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/index_text_codes.h"
 
 namespace jet {
 namespace {
@@ -98,6 +100,85 @@ TEST(IndexKey, EncodesEachTypeAsJetDoes) {
   };
   for (const Row& r : rows) {
     EXPECT_EQ(key_hex(r.type, r.ascending, r.value), r.expected) << r.name;
+  }
+}
+
+// A General legacy text key composed part by part, straight from the layout
+// (index_text_key.cpp), to hold the encoder's one-pass build against.
+std::vector<std::uint8_t> general_legacy_by_parts(std::u16string_view text, bool ascending) {
+  text = text.substr(0, 255);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  std::vector<std::uint8_t> in_line, extra, unprintable;
+  std::size_t position = 0;
+  for (char16_t c : text) {
+    const TextCode& code = kGeneralLegacyCodes.at(c);
+    if (code.kind == TextCodeKind::Ignored) continue;
+    if (code.kind == TextCodeKind::Unprintable) {
+      const unsigned marker = 0x8000 | (7 + 4 * position);
+      unprintable.insert(unprintable.end(), {static_cast<std::uint8_t>(marker >> 8),
+                                             static_cast<std::uint8_t>(marker & 0xFF), 0x06, code.bytes[0]});
+      continue;
+    }
+    in_line.insert(in_line.end(), code.bytes, code.bytes + code.size);
+    if (code.kind == TextCodeKind::International) {
+      extra.resize(position, 0x02);
+      extra.push_back(code.extra);
+    }
+    ++position;
+  }
+  while (!extra.empty() && extra.back() <= 0x02) extra.pop_back();
+  std::vector<std::uint8_t> key = in_line;
+  key.push_back(0x01);
+  key.insert(key.end(), extra.begin(), extra.end());
+  if (!unprintable.empty()) {
+    key.insert(key.end(), {0x01, 0x01, 0x01});
+    key.insert(key.end(), unprintable.begin(), unprintable.end());
+  }
+  if (!ascending) {
+    key.push_back(0x00);
+    for (auto& b : key) b = static_cast<std::uint8_t>(~b);
+  }
+  key.push_back(0x00);
+  return key;
+}
+
+// Every character of the table alone and among others, and seeded mixtures
+// of plain, accented, unprintable and ignored characters.
+TEST(IndexKey, GeneralLegacyTextKeysFollowTheirLayout) {
+  std::vector<std::u16string> texts;
+  for (char16_t c = 0; c <= 0xFF; ++c) {
+    for (const std::u16string& around : {std::u16string(), std::u16string(u"ab"), std::u16string(u"\u00e9\u0001")}) {
+      texts.push_back(std::u16string(1, c));
+      texts.push_back(around + c + around);
+      texts.push_back(c + around + c + u"  ");
+    }
+  }
+  std::mt19937 random(7);
+  for (int n = 0; n < 3000; ++n) {
+    std::u16string text(random() % 24, u'\0');
+    for (char16_t& c : text) {
+      // Mostly ASCII letters, as real text is.
+      c = static_cast<char16_t>(random() % 4 == 0 ? random() % 256 : u'a' + random() % 26);
+    }
+    texts.push_back(text);
+  }
+  std::u16string long_text(300, u'a');
+  long_text[100] = u'\u00e9';
+  long_text[260] = u'\u00e9';  // past what is indexed
+  long_text[200] = u'\u0002';
+  texts.push_back(long_text);
+
+  for (const std::u16string& text : texts) {
+    for (bool ascending : {true, false}) {
+      std::vector<std::uint8_t> key{0xAA};
+      append_key_column(key, KeyColumn{ColumnType::Text, ascending, TextSortOrder::GeneralLegacy},
+                        std::u16string_view(text));
+      std::vector<std::uint8_t> expected{0xAA, static_cast<std::uint8_t>(ascending ? 0x7F : 0x80)};
+      const std::vector<std::uint8_t> by_parts = general_legacy_by_parts(text, ascending);
+      expected.insert(expected.end(), by_parts.begin(), by_parts.end());
+      ASSERT_EQ(hex(key), hex(expected)) << "text of " << text.size() << " characters, first "
+                                         << (text.empty() ? 0 : static_cast<int>(text[0]));
+    }
   }
 }
 
