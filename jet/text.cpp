@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -243,7 +244,14 @@ void decode_jet4_text_utf16(Bytes stored, std::u16string& out) {
     return;
   }
   walk_compressed_text(
-      stored, [&](const std::uint8_t* run, std::size_t count) { out.append(run, run + count); },
+      stored,
+      [&](const std::uint8_t* run, std::size_t count) {
+        // Widened in place: appending bytes to a UTF-16 string directly
+        // would build a temporary string of them first.
+        const std::size_t at = out.size();
+        out.resize(at + count);
+        std::copy(run, run + count, out.begin() + static_cast<std::ptrdiff_t>(at));
+      },
       [&](std::uint16_t unit) { out.push_back(static_cast<char16_t>(unit)); });
 }
 
