@@ -7,6 +7,10 @@ namespace jet {
 std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
   if (!pages_.empty() && page <= pages_.back()) return {};
   if (starts_.empty()) starts_.push_back(0);
+  const std::size_t bucket = (page - (pages_.empty() ? page : pages_.front())) >> kBucketShift;
+  // The runs up to this page's that the last page added did not reach start
+  // their search here.
+  buckets_.resize(bucket + 1, static_cast<std::uint32_t>(pages_.size()));
   pages_.push_back(page);
   states_.resize(states_.size() + slots, RowState::Broken);
   starts_.push_back(static_cast<std::uint32_t>(states_.size()));
@@ -14,14 +18,15 @@ std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
 }
 
 std::optional<std::size_t> RowStates::slot_of(RowPointer pointer) const {
-  std::size_t k = last_;
-  if (k >= pages_.size() || pages_[k] != pointer.page) {
-    auto it = std::lower_bound(pages_.begin(), pages_.end(), pointer.page);
-    if (it == pages_.end() || *it != pointer.page) return std::nullopt;
-    k = static_cast<std::size_t>(it - pages_.begin());
-    last_ = k;
-  }
-  std::size_t slot = starts_[k] + std::size_t{pointer.row};
+  if (pages_.empty() || pointer.page < pages_.front()) return std::nullopt;
+  const std::size_t bucket = (pointer.page - pages_.front()) >> kBucketShift;
+  if (bucket >= buckets_.size()) return std::nullopt;
+  const auto from = pages_.begin() + buckets_[bucket];
+  const auto to = bucket + 1 < buckets_.size() ? pages_.begin() + buckets_[bucket + 1] : pages_.end();
+  const auto it = std::lower_bound(from, to, pointer.page);
+  if (it == to || *it != pointer.page) return std::nullopt;
+  const auto k = static_cast<std::size_t>(it - pages_.begin());
+  const std::size_t slot = starts_[k] + std::size_t{pointer.row};
   if (slot >= starts_[k + 1]) return std::nullopt;
   return slot;
 }
@@ -33,10 +38,10 @@ std::optional<RowState> RowStates::at(RowPointer pointer) const {
 }
 
 void RowStates::release() {
-  last_ = 0;
   pages_ = {};
   starts_ = {};
   states_ = {};
+  buckets_ = {};
 }
 
 VerifyContext::VerifyContext(const File& file, Header header, FindingList& findings)

@@ -33,7 +33,9 @@ enum class RowState : std::uint8_t { Live, Deleted, Moved, Broken };
 // The row slots of a table's data pages: what an index entry may point at.
 // A byte a slot and two words a page, in flat arrays rather than a node per
 // page, so that a table of millions of rows costs little more than its slot
-// count in memory.
+// count in memory. Every entry of every index is looked up here: a word for
+// each run of kBucketPages page numbers narrows the search for an entry's
+// page to the few pages of its run.
 class RowStates {
  public:
   // The slots of `page`, all Broken, for the walk to fill in. Pages are added
@@ -63,12 +65,14 @@ class RowStates {
   void release();
 
  private:
+  static constexpr unsigned kBucketShift = 6;  // runs of 64 pages
+
   std::vector<std::uint32_t> pages_;   // ascending
   std::vector<std::uint32_t> starts_;  // page k's slots: states_[starts_[k], starts_[k + 1])
   std::vector<RowState> states_;
-  // Where the last lookup found its page: the entries of an index often
-  // point at one page many times running.
-  mutable std::size_t last_ = 0;
+  // buckets_[b]: the first k whose page is at or above
+  // pages_[0] + (b << kBucketShift); one for every run up to the last page's.
+  std::vector<std::uint32_t> buckets_;
 };
 
 // A table as the verifier met it.
