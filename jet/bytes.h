@@ -96,11 +96,15 @@ class ByteReader {
   }
 
  private:
+  // Inlined into every read, which the decoders make millions of: the
+  // message is built out of line, only when a read does not fit.
   void check(std::size_t offset, std::size_t length, std::string_view field) const {
-    if (!fits(offset, length)) {
-      fail(field, "reads " + std::to_string(length) + " bytes at offset " + std::to_string(offset) +
-                      " beyond the end of " + std::to_string(data_.size()) + " bytes");
-    }
+    if (!fits(offset, length)) [[unlikely]] fail_beyond_end(offset, length, field);
+  }
+  [[noreturn, gnu::noinline, gnu::cold]] void fail_beyond_end(std::size_t offset, std::size_t length,
+                                                              std::string_view field) const {
+    fail(field, "reads " + std::to_string(length) + " bytes at offset " + std::to_string(offset) +
+                    " beyond the end of " + std::to_string(data_.size()) + " bytes");
   }
 
   Bytes data_;
