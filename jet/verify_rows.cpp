@@ -49,8 +49,9 @@ class RowWalker {
   void walk_page(std::uint32_t page_number);
 
  private:
-  // The data page's header, or nothing (with a finding).
-  std::optional<DataPage> data_page(std::uint32_t page_number, Bytes page);
+  // Decodes the data page's header into page_header_; false (with a
+  // finding) when it does not decode.
+  bool decode_page_header(std::uint32_t page_number, Bytes page);
   // Decodes one row's values; false (with a finding) when it does not decode.
   // A row that decodes adds its keys to the table's when `home` names the
   // slot its index entries point at.
@@ -88,25 +89,28 @@ class RowWalker {
   // A bit a page: the long-value pages the table claimed. Sized on the
   // first claim, so tables without long values allocate nothing.
   std::vector<bool> long_value_pages_;
+  DataPage page_header_;  // the data page being walked; its memory serves every page
   RowLayout layout_;  // the row being checked; its memory serves every row
   StoredRowKeys row_keys_;  // the rows' keys in the table's indexes
   // The long-value page a row was last taken from: a value's rows, and the
-  // values of neighbouring rows, mostly share one.
+  // values of neighbouring rows, mostly share one. Held while `page` is set;
+  // the header's memory serves every page.
   struct LongValuePage {
     std::uint32_t number = 0;
     Page page;
     DataPage header;
   };
-  std::optional<LongValuePage> long_value_page_;
+  LongValuePage long_value_page_;
 };
 
-std::optional<DataPage> RowWalker::data_page(std::uint32_t page_number, Bytes page) {
+bool RowWalker::decode_page_header(std::uint32_t page_number, Bytes page) {
   try {
-    return decode_data_page(page, context_.version(), page_number);
+    decode_data_page_into(page, context_.version(), page_number, page_header_);
+    return true;
   } catch (const Error& error) {
     if (!is_damage(error)) throw;
     context_.findings().add_error(error);
-    return std::nullopt;
+    return false;
   }
 }
 
@@ -119,34 +123,34 @@ void RowWalker::walk_page(std::uint32_t page_number) {
                  "the table's usage map lists " + page_kind(type) + " as one of its data pages");
     return;
   }
-  std::optional<DataPage> header = data_page(page_number, *page);
-  if (!header) return;
-  if (header->holds_long_values()) {
+  if (!decode_page_header(page_number, *page)) return;
+  const DataPage& header = page_header_;
+  if (header.holds_long_values()) {
     // Jet 3 keeps long-value pages in the table's own map.
     claim_long_value_page(page_number);
     return;
   }
   context_.ledger().claim(page_number, {PageRole::Data, def_.page}, context_.findings());
-  if (header->owner != def_.page) {
+  if (header.owner != def_.page) {
     context_.add(Severity::Error, page_number, kDataPage, "owner",
-                 "the page names the table defined on page " + std::to_string(header->owner) +
+                 "the page names the table defined on page " + std::to_string(header.owner) +
                      ", but the usage map of the table on page " + std::to_string(def_.page) +
                      " lists it");
   }
 
   // Empty only if the usage map listed the page twice or out of order,
   // which its decoder rules out.
-  std::span<RowState> states = table_.rows.add_page(page_number, header->slots.size());
-  const bool recorded = states.size() == header->slots.size();
-  for (std::size_t row = 0; row < header->slots.size(); ++row) {
-    const RowSlot& slot = header->slots[row];
+  std::span<RowState> states = table_.rows.add_page(page_number, header.slots.size());
+  const bool recorded = states.size() == header.slots.size();
+  for (std::size_t row = 0; row < header.slots.size(); ++row) {
+    const RowSlot& slot = header.slots[row];
     if (slot.deleted()) {
       if (recorded) states[row] = RowState::Deleted;
       continue;
     }
     Bytes bytes;
     try {
-      bytes = row_bytes(*page, *header, row, context_.version(), page_number);
+      bytes = row_bytes(*page, header, row, context_.version(), page_number);
     } catch (const Error& error) {
       if (!is_damage(error)) throw;
       context_.findings().add_error(error);
@@ -202,28 +206,30 @@ bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::
 
 Bytes RowWalker::long_value_row(RowPointer pointer, const std::string& column) {
   const auto field = [&column] { return column + " long-value pointer"; };
-  if (!long_value_page_ || long_value_page_->number != pointer.page) {
-    long_value_page_.reset();
+  LongValuePage& held = long_value_page_;
+  if (!held.page || held.number != pointer.page) {
+    held.page.reset();
     if (pointer.page == 0 || pointer.page >= context_.page_count()) {
       throw_corrupt(pointer.page, kLongValue, field(),
                     "points at page " + std::to_string(pointer.page) + ", outside the file");
     }
     Page page = context_.pager().page(pointer.page);
-    DataPage header = decode_data_page(*page, context_.version(), pointer.page);
-    if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !header.holds_long_values()) {
+    decode_data_page_into(*page, context_.version(), pointer.page, held.header);
+    if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data) || !held.header.holds_long_values()) {
       throw_corrupt(pointer.page, kLongValue, field(),
                     "points at " + page_kind((*page)[0]) + " that holds no long values");
     }
-    long_value_page_ = LongValuePage{pointer.page, std::move(page), std::move(header)};
+    held.number = pointer.page;
+    held.page = std::move(page);
   }
-  const DataPage& header = long_value_page_->header;
+  const DataPage& header = held.header;
   if (pointer.row >= header.slots.size() || header.slots[pointer.row].deleted()) {
     throw_corrupt(pointer.page, kLongValue, field(),
                   "points at row " + std::to_string(pointer.row) + ", which " +
                       (pointer.row >= header.slots.size() ? "does not exist" : "is deleted"));
   }
   claim_long_value_page(pointer.page);
-  return row_bytes(*long_value_page_->page, header, pointer.row, context_.version(), pointer.page);
+  return row_bytes(*held.page, header, pointer.row, context_.version(), pointer.page);
 }
 
 void RowWalker::claim_long_value_page(std::uint32_t page_number) {
