@@ -46,8 +46,7 @@ void complement(std::span<std::uint8_t> bytes) {
 // buffer of its own. Returns the appended bytes.
 std::span<std::uint8_t> append_big_endian(std::vector<std::uint8_t>& out, Bytes stored) {
   const std::size_t start = out.size();
-  out.resize(start + stored.size());
-  std::reverse_copy(stored.begin(), stored.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
+  out.insert(out.end(), stored.rbegin(), stored.rend());
   return std::span(out).subspan(start);
 }
 

@@ -202,9 +202,10 @@ void IndexKeySum::add(Bytes key, RowPointer row) {
   std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ key.size();
   std::size_t i = 0;
   for (; i + 8 <= key.size(); i += 8) h = (h ^ load_u64(key.data() + i)) * 0xFF51AFD7ED558CCDULL, h ^= h >> 32;
-  std::uint64_t tail = 0;
-  for (std::size_t shift = 0; i < key.size(); ++i, shift += 8) tail |= std::uint64_t{key[i]} << shift;
-  h = mix(h ^ tail);
+  // The last bytes as the low bytes of one more word, read in one step.
+  std::uint8_t rest[8] = {};
+  std::copy(key.begin() + static_cast<std::ptrdiff_t>(i), key.end(), rest);
+  h = mix(h ^ load_u64(rest));
   digests += mix(h ^ ((std::uint64_t{row.page} << 8) | row.row));
   ++count;
 }
