@@ -18,26 +18,25 @@ std::span<RowState> RowStates::add_page(std::uint32_t page, std::size_t slots) {
 }
 
 std::optional<std::size_t> RowStates::slot_of(RowPointer pointer) const {
-  if (pages_.empty() || pointer.page < pages_.front()) return std::nullopt;
-  const std::size_t bucket = (pointer.page - pages_.front()) >> kBucketShift;
-  if (bucket >= buckets_.size()) return std::nullopt;
-  const auto from = pages_.begin() + buckets_[bucket];
-  const auto to = bucket + 1 < buckets_.size() ? pages_.begin() + buckets_[bucket + 1] : pages_.end();
-  const auto it = std::lower_bound(from, to, pointer.page);
-  if (it == to || *it != pointer.page) return std::nullopt;
-  const auto k = static_cast<std::size_t>(it - pages_.begin());
+  std::size_t k = last_;
+  if (k >= pages_.size() || pages_[k] != pointer.page) {
+    if (pages_.empty() || pointer.page < pages_.front()) return std::nullopt;
+    const std::size_t bucket = (pointer.page - pages_.front()) >> kBucketShift;
+    if (bucket >= buckets_.size()) return std::nullopt;
+    const auto from = pages_.begin() + buckets_[bucket];
+    const auto to = bucket + 1 < buckets_.size() ? pages_.begin() + buckets_[bucket + 1] : pages_.end();
+    const auto it = std::lower_bound(from, to, pointer.page);
+    if (it == to || *it != pointer.page) return std::nullopt;
+    k = static_cast<std::size_t>(it - pages_.begin());
+    last_ = k;
+  }
   const std::size_t slot = starts_[k] + std::size_t{pointer.row};
   if (slot >= starts_[k + 1]) return std::nullopt;
   return slot;
 }
 
-std::optional<RowState> RowStates::at(RowPointer pointer) const {
-  const std::optional<std::size_t> slot = slot_of(pointer);
-  if (!slot) return std::nullopt;
-  return states_[*slot];
-}
-
 void RowStates::release() {
+  last_ = 0;
   pages_ = {};
   starts_ = {};
   states_ = {};

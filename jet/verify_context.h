@@ -44,7 +44,11 @@ class RowStates {
   std::span<RowState> add_page(std::uint32_t page, std::size_t slots);
 
   // The state of one row, or nothing when no page added holds such a row.
-  std::optional<RowState> at(RowPointer pointer) const;
+  std::optional<RowState> at(RowPointer pointer) const {
+    const std::optional<std::size_t> slot = slot_of(pointer);
+    if (!slot) return std::nullopt;
+    return states_[*slot];
+  }
 
   // Every slot has a number below slot_count(), in page and row order: an
   // index into arrays a check keeps beside the states.
@@ -73,6 +77,9 @@ class RowStates {
   // buckets_[b]: the first k whose page is at or above
   // pages_[0] + (b << kBucketShift); one for every run up to the last page's.
   std::vector<std::uint32_t> buckets_;
+  // Where the last lookup found its page: the entries of an index often
+  // point at one page many times running.
+  mutable std::size_t last_ = 0;
 };
 
 // A table as the verifier met it.
