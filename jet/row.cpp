@@ -45,22 +45,7 @@ void jet4_offsets(const ByteReader& r, std::size_t mask_size, std::size_t var_co
   }
 }
 
-// Out of line, so that column_bytes, which runs for every column of every
-// row, carries no message building of its own.
-[[noreturn, gnu::noinline, gnu::cold]] void fail_outside_fixed_area(Bytes row, std::uint32_t page,
-                                                                    const ColumnDef& column, std::size_t at,
-                                                                    std::size_t size) {
-  ByteReader(row, page, "row")
-      .fail(column_label(column), "fixed value at " + std::to_string(at) + " (" + std::to_string(size) +
-                                      " bytes) leaves the fixed area");
-}
-
 }  // namespace
-
-bool RowLayout::bit(std::uint16_t n) const {
-  if (n >= column_count || n / 8u >= null_mask.size()) return false;
-  return (null_mask[n / 8u] >> (n % 8u)) & 1u;
-}
 
 std::size_t fixed_column_size(const ColumnDef& column) {
   std::size_t size = fixed_size(column.type);
@@ -112,30 +97,11 @@ void decode_row_layout_into(Bytes row, Version version, bool has_variable_column
   }
 }
 
-ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,
-                         std::uint32_t page) {
-  ColumnBytes out;
-  if (column.number >= layout.column_count) return out;  // added after the row was written
-  out.present = layout.bit(column.number);
-  if (column.type == ColumnType::Boolean || !out.present) return out;
-
-  if (column.is_fixed_length()) {
-    std::size_t size = fixed_column_size(column);
-    std::size_t at = layout.fixed_start + column.fixed_offset;
-    std::size_t fixed_end = layout.var_offsets.empty() ? row.size() - layout.null_mask.size()
-                                                       : layout.var_offsets.front();
-    if (at + size > fixed_end) [[unlikely]] fail_outside_fixed_area(row, page, column, at, size);
-    out.bytes = row.subspan(at, size);
-    return out;
-  }
-  if (column.variable_index >= layout.variable_count()) {
-    out.present = false;  // the row has no slot for it: written before the column existed
-    return out;
-  }
-  std::size_t start = layout.var_offsets[column.variable_index];
-  std::size_t end = layout.var_offsets[column.variable_index + 1u];
-  out.bytes = row.subspan(start, end - start);
-  return out;
+void fail_outside_fixed_area(Bytes row, std::uint32_t page, const ColumnDef& column, std::size_t at,
+                             std::size_t size) {
+  ByteReader(row, page, "row")
+      .fail(column_label(column), "fixed value at " + std::to_string(at) + " (" + std::to_string(size) +
+                                      " bytes) leaves the fixed area");
 }
 
 std::vector<std::uint8_t> encode_row(const TableDef& table, std::span<const StoredColumn> columns) {

@@ -60,8 +60,9 @@ struct ColumnBytes {
   bool present = false;
   Bytes bytes;
 };
-ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,
-                         std::uint32_t page);
+// Inline: a walk over a table calls it for every column of every row.
+inline ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                                std::uint32_t page);
 
 // What encode_row stores for one column: present false for null (Boolean:
 // false); bytes are the encoded value (for long values, the 12-byte field and
@@ -77,5 +78,41 @@ std::vector<std::uint8_t> encode_row(const TableDef& table, std::span<const Stor
 
 // Bytes a fixed-length column occupies in the fixed area.
 std::size_t fixed_column_size(const ColumnDef& column);
+
+// Raises the Corrupt error of a fixed value that leaves the fixed area; out
+// of line, so that column_bytes carries no message building.
+[[noreturn, gnu::cold]] void fail_outside_fixed_area(Bytes row, std::uint32_t page, const ColumnDef& column,
+                                                     std::size_t at, std::size_t size);
+
+inline bool RowLayout::bit(std::uint16_t n) const {
+  if (n >= column_count || n / 8u >= null_mask.size()) return false;
+  return (null_mask[n / 8u] >> (n % 8u)) & 1u;
+}
+
+inline ColumnBytes column_bytes(const RowLayout& layout, Bytes row, const ColumnDef& column,
+                                std::uint32_t page) {
+  ColumnBytes out;
+  if (column.number >= layout.column_count) return out;  // added after the row was written
+  out.present = layout.bit(column.number);
+  if (column.type == ColumnType::Boolean || !out.present) return out;
+
+  if (column.is_fixed_length()) {
+    const std::size_t size = fixed_column_size(column);
+    const std::size_t at = layout.fixed_start + column.fixed_offset;
+    const std::size_t fixed_end = layout.var_offsets.empty() ? row.size() - layout.null_mask.size()
+                                                             : layout.var_offsets.front();
+    if (at + size > fixed_end) [[unlikely]] fail_outside_fixed_area(row, page, column, at, size);
+    out.bytes = row.subspan(at, size);
+    return out;
+  }
+  if (column.variable_index >= layout.variable_count()) {
+    out.present = false;  // the row has no slot for it: written before the column existed
+    return out;
+  }
+  const std::size_t start = layout.var_offsets[column.variable_index];
+  const std::size_t end = layout.var_offsets[column.variable_index + 1u];
+  out.bytes = row.subspan(start, end - start);
+  return out;
+}
 
 }  // namespace jet
