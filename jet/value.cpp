@@ -106,14 +106,17 @@ bool is_variable_length(ColumnType type) {
 namespace {
 
 // A fixed-size type needs its bytes in full.
+[[noreturn, gnu::noinline, gnu::cold]] void fail_short_value(std::size_t stored_size, std::size_t want,
+                                                              std::uint32_t page, std::string_view column) {
+  throw_corrupt(page, "row", "column " + std::string(column),
+                "holds " + std::to_string(stored_size) + " bytes, its type needs " + std::to_string(want));
+}
+
+// Runs for every value of every row: the message is built out of line.
 void require_fixed_size(ColumnType type, std::size_t stored_size, std::uint32_t page,
                         std::string_view column) {
   std::size_t want = fixed_size(type);
-  if (want != 0 && stored_size < want) {
-    throw_corrupt(page, "row", "column " + std::string(column),
-                  "holds " + std::to_string(stored_size) + " bytes, its type needs " +
-                      std::to_string(want));
-  }
+  if (want != 0 && stored_size < want) [[unlikely]] fail_short_value(stored_size, want, page, column);
 }
 
 }  // namespace
