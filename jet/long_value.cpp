@@ -15,11 +15,9 @@ std::string where(RowPointer p) {
   return "row " + std::to_string(p.row) + " of page " + std::to_string(p.page);
 }
 
-}  // namespace
-
-LongValueField decode_long_value_field(Bytes stored, std::uint32_t page, std::string_view column) {
-  std::string structure = "long value of column " + std::string(column);
-  ByteReader r(stored, page, structure);
+// The field's decoder; its errors name the structure without the column.
+LongValueField decode_field(Bytes stored, std::uint32_t page) {
+  ByteReader r(stored, page, "long value");
   std::uint32_t word = r.u32(0, "length");
   LongValueField f;
   f.length = word & kLengthMask;
@@ -40,6 +38,20 @@ LongValueField decode_long_value_field(Bytes stored, std::uint32_t page, std::st
                               " bytes stored elsewhere points nowhere");
   }
   return f;
+}
+
+}  // namespace
+
+LongValueField decode_long_value_field(Bytes stored, std::uint32_t page, std::string_view column) {
+  // A walk decodes a field for every long value of every row: the column's
+  // name goes into the structure only once an error is raised.
+  try {
+    return decode_field(stored, page);
+  } catch (const Error& error) {
+    Location location = error.where();
+    location.structure = "long value of column " + std::string(column);
+    throw Error(error.code(), std::move(location), error.message());
+  }
 }
 
 std::vector<std::uint8_t> encode_long_value_field(const LongValueField& f) {
