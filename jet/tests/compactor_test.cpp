@@ -439,16 +439,21 @@ TEST(Compact, AnUnreadablePrimaryKeyLosesNoRow) {
   EXPECT_EQ(engine_rows(copy), rows);
 }
 
+// The real index behind the logical index named `index` of table `table`.
+const RealIndexDef& real_index_named(const TableDef& def, const std::string& table, const std::string& index) {
+  const auto logical = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                    [&](const LogicalIndexDef& i) { return i.name == index; });
+  if (logical == def.logical_indexes.end()) throw std::runtime_error(table + " has no index " + index);
+  return def.real_indexes.at(logical->real_index);
+}
+
 // The file with every page of one index zeroed: the index named `index` of
 // table `table`. Returns the real index's number.
 std::uint16_t zero_index_pages(std::vector<std::uint8_t>& bytes, const std::string& table, const std::string& index) {
   const MemoryFile file(bytes);
   const Database db(file);
   const TableDef def = db.table(table).def();
-  const auto logical = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
-                                    [&](const LogicalIndexDef& i) { return i.name == index; });
-  if (logical == def.logical_indexes.end()) throw std::runtime_error(table + " has no index " + index);
-  const RealIndexDef& real = def.real_indexes.at(logical->real_index);
+  const RealIndexDef& real = real_index_named(def, table, index);
   const std::size_t size = page_size(db.version());
   const UsageMap pages = read_usage_map(db.version(), real.usage_map, db.page_count(), db.page_source());
   if (pages.pages.empty()) throw std::runtime_error("index " + index + " of " + table + " lists no page");
@@ -491,6 +496,30 @@ std::vector<std::string> index_entries(const File& file, const std::string& tabl
   return out;
 }
 
+// Compacts the intact file and its damaged copy: the damaged one's report
+// names index `number` of `table` once, as rebuilt from the rows (for
+// `reason`), its copy verifies as the intact one's does, and its index leads
+// from the same keys to the same rows.
+void expect_rebuilt_as_in_intact_copy(const MemoryFile& intact, const std::vector<std::uint8_t>& damaged,
+                                      const std::string& table, std::uint16_t number, const std::string& reason) {
+  MemoryFile expected;
+  ASSERT_TRUE(compact_database(intact, expected).errors.empty());
+  MemoryFile copy;
+  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
+  const std::vector<std::string> lines = reported(report, number);
+  ASSERT_EQ(lines.size(), 1u) << report.errors.size() << " errors";
+  EXPECT_EQ(lines[0].rfind(table + ": ", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("rebuilt from the table's rows"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find(reason), std::string::npos) << lines[0];
+  const FindingList findings = verify(copy);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+  EXPECT_EQ(findings.total(), verify(expected).total()) << format_report(findings);
+
+  const std::vector<std::string> entries = index_entries(expected, table, number);
+  ASSERT_FALSE(entries.empty());
+  EXPECT_EQ(index_entries(copy, table, number), entries);
+}
+
 struct LostIndex {
   const char* name;
   std::optional<Version> generated;  // unset: `corpus` names a sample database
@@ -519,20 +548,7 @@ TEST_P(CompactLostIndex, IsRebuiltFromTheRows) {
   std::vector<std::uint8_t> damaged = intact.bytes();
   const std::uint16_t number = zero_index_pages(damaged, lost.table, lost.index);
 
-  MemoryFile expected;
-  ASSERT_TRUE(compact_database(intact, expected).errors.empty());
-  MemoryFile copy;
-  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
-  const std::vector<std::string> lines = reported(report, number);
-  ASSERT_EQ(lines.size(), 1u) << report.errors.size() << " errors";
-  EXPECT_NE(lines[0].find("rebuilt from the table's rows"), std::string::npos) << lines[0];
-  EXPECT_EQ(lines[0].rfind(std::string(lost.table) + ": ", 0), 0u) << lines[0];
-  const FindingList findings = verify(copy);
-  EXPECT_TRUE(findings.clean()) << format_report(findings);
-
-  const std::vector<std::string> entries = index_entries(expected, lost.table, number);
-  ASSERT_FALSE(entries.empty());
-  EXPECT_EQ(index_entries(copy, lost.table, number), entries);
+  expect_rebuilt_as_in_intact_copy(intact, damaged, lost.table, number, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -556,10 +572,7 @@ std::uint16_t damage_last_leaf(std::vector<std::uint8_t>& bytes, const std::stri
   const MemoryFile file(bytes);
   const Database db(file);
   const TableDef def = db.table(table).def();
-  const auto logical = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
-                                    [&](const LogicalIndexDef& i) { return i.name == index; });
-  if (logical == def.logical_indexes.end()) throw std::runtime_error(table + " has no index " + index);
-  const RealIndexDef& real = def.real_indexes.at(logical->real_index);
+  const RealIndexDef& real = real_index_named(def, table, index);
   const IndexWalk walk =
       check_index(db.version(), def.page, real.first_page, IndexWalkOptions{db.page_count()}, db.page_source());
   std::vector<std::uint32_t> leaves;
@@ -602,21 +615,7 @@ TEST_P(CompactIndexDamagedMidway, IsRebuiltAndItsFirstPagesFreed) {
   std::vector<std::uint8_t> damaged = intact.bytes();
   const std::uint16_t number = damage_last_leaf(damaged, c.table, c.index, c.damage);
 
-  MemoryFile expected;
-  ASSERT_TRUE(compact_database(intact, expected).errors.empty());
-  MemoryFile copy;
-  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
-  const std::vector<std::string> lines = reported(report, number);
-  ASSERT_EQ(lines.size(), 1u) << report.errors.size() << " errors";
-  EXPECT_NE(lines[0].find("rebuilt from the table's rows"), std::string::npos) << lines[0];
-  EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
-  const FindingList findings = verify(copy);
-  EXPECT_TRUE(findings.clean()) << format_report(findings);
-  EXPECT_EQ(findings.total(), verify(expected).total()) << format_report(findings);
-
-  const std::vector<std::string> entries = index_entries(expected, c.table, number);
-  ASSERT_FALSE(entries.empty());
-  EXPECT_EQ(index_entries(copy, c.table, number), entries);
+  expect_rebuilt_as_in_intact_copy(intact, damaged, c.table, number, c.reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(
