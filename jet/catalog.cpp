@@ -46,6 +46,18 @@ bool equal_object_names(std::string_view a, std::string_view b) {
   });
 }
 
+std::optional<std::string_view> object_id_column(std::string_view table) {
+  static constexpr std::pair<std::string_view, std::string_view> kReferences[] = {
+      {"MSysACEs", "ObjectId"},
+      {"MSysNavPaneObjectIDs", "Id"},
+      {"MSysNavPaneGroupToObjects", "ObjectID"},
+  };
+  for (const auto& [name, column] : kReferences) {
+    if (equal_object_names(table, name)) return column;
+  }
+  return std::nullopt;
+}
+
 bool CatalogObject::is_system() const {
   if (flags & (object_flags::System | object_flags::AltSystem)) return true;
   return (is_local_table() || is_linked_table()) && name.size() >= 4 && equal_object_names(name.substr(0, 4), "MSys");

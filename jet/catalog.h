@@ -114,6 +114,13 @@ class Catalog {
 
 bool equal_object_names(std::string_view a, std::string_view b);
 
+// The column of a system table, other than the catalog itself, whose rows
+// name a catalog object by its id: the access entries of MSysACEs and the
+// navigation pane's entries (MSysNavPaneObjectIDs,
+// MSysNavPaneGroupToObjects). A local table's id is its definition page, so
+// a rewrite that moves tables rewrites these with the catalog's own Id.
+std::optional<std::string_view> object_id_column(std::string_view table);
+
 // Gives the new id of an object whose id changes (compaction moves table
 // definitions, so a local table's Id follows its definition page), or
 // nullopt when it keeps its id.

@@ -125,9 +125,19 @@ struct DecodedPage {
 };
 
 struct Table {
+  Table(std::string table_name, TableDef table_def) : name(std::move(table_name)), def(std::move(table_def)) {
+    // The catalog's Id, or the column of a system table that names objects
+    // by id (a Long: any other is left as it is).
+    const std::optional<std::string_view> column =
+        def.page == kCatalogPage ? std::optional<std::string_view>("Id") : object_id_column(name);
+    const ColumnDef* found = column ? def.find_column(*column) : nullptr;
+    if (found != nullptr && found->type == ColumnType::Long) id_column = found - def.columns.data();
+  }
   std::string name;
   TableDef def;                          // as read from the source
   std::vector<std::uint32_t> new_pages;  // where its definition goes
+  // The place in def.columns of the column that stores object ids, if any.
+  std::optional<std::ptrdiff_t> id_column;
 };
 
 class Compactor {
@@ -264,7 +274,7 @@ void Compactor::plan_tables() {
   const TableDef catalog = read_table_def(version_, kCatalogPage, pager_->page_count(), source());
   std::map<std::uint32_t, std::string> names;  // definition page -> name
   std::map<std::uint32_t, std::int32_t> ids;   // definition page -> catalog Id
-  for_each_row(Table{"MSysObjects", catalog, {}}, [&](RowPointer where, const std::vector<std::uint8_t>& row) {
+  for_each_row(Table("MSysObjects", catalog), [&](RowPointer where, const std::vector<std::uint8_t>& row) {
     const RowLayout layout = decode_row_layout(row, version_, catalog.variable_column_count > 0, where.page);
     const auto value_of = [&](std::string_view name) -> Value {
       const ColumnDef* column = catalog.find_column(name);
@@ -286,10 +296,10 @@ void Compactor::plan_tables() {
     ids[page] = *i;
   });
   names.erase(kCatalogPage);
-  tables_.push_back(Table{"MSysObjects", catalog, {}});
+  tables_.emplace_back("MSysObjects", catalog);
   for (const auto& [page_number, name] : names) {
     try {
-      tables_.push_back(Table{name, read_table_def(version_, page_number, pager_->page_count(), source()), {}});
+      tables_.emplace_back(name, read_table_def(version_, page_number, pager_->page_count(), source()));
     } catch (const Error& e) {
       report(-1, name, std::string("table definition unreadable: ") + e.what());
     }
@@ -309,14 +319,11 @@ std::int32_t Compactor::read_long(const TableDef& def, Bytes row, const ColumnDe
   return static_cast<std::int32_t>(load_u32(stored.bytes.data()));
 }
 
-// Ids of moved tables stored in the catalog (Id) and in MSysACEs (ObjectId).
+// Ids of moved tables stored in the catalog (Id), in MSysACEs and in the
+// navigation pane's tables (object_id_column).
 bool Compactor::rewrite_ids(const Table& table, std::vector<std::uint8_t>& row) {
-  const char* column_name = nullptr;
-  if (table.def.page == kCatalogPage) column_name = "Id";
-  if (equal_object_names(table.name, "MSysACEs")) column_name = "ObjectId";
-  if (column_name == nullptr) return false;
-  const ColumnDef* column = table.def.find_column(column_name);
-  if (column == nullptr || column->type != ColumnType::Long) return false;
+  if (!table.id_column) return false;
+  const ColumnDef* column = &table.def.columns[static_cast<std::size_t>(*table.id_column)];
   if (table.def.page == kCatalogPage) {
     const ColumnDef* type = table.def.find_column("Type");
     const RowLayout layout = decode_row_layout(row, version_, table.def.variable_column_count > 0, 0);

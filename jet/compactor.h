@@ -13,8 +13,9 @@
 //
 // Table definitions move, so each local table's catalog Id (its definition
 // page, under any high flag bits) is rewritten, together with the stored
-// copies of it: MSysACEs' ObjectId and the related-table page of foreign
-// keys. Index entries are taken from the source's indexes as encoded there,
+// copies of it: the object ids of MSysACEs and of the navigation pane's
+// tables (object_id_column in jet/catalog.h) and the related-table page of
+// foreign keys. Index entries are taken from the source's indexes as encoded there,
 // with their row pointers remapped; entries whose key holds a rewritten id are
 // encoded afresh. An index whose pages cannot be read is built again from
 // the values of the rows it indexed (jet/stored_row_key.h), or, where a key

@@ -136,6 +136,8 @@ Salvage::Salvage(const File& file) {
       for (std::uint32_t p : table->def.pages) definition_pages.insert(p);
       db.tables.push_back(std::move(*table));
       db.catalog_rows.push_back(std::move(row));
+    } else {
+      db.lost_table_ids.push_back(*id);
     }
   }
   recover_orphan_tables(definition_pages, columns, log);

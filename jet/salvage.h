@@ -71,6 +71,8 @@ struct SalvagedDatabase {
   // The catalog rows that survive, values in catalog.columns order; rows of
   // tables whose definition is lost are dropped, recovered tables get one.
   std::vector<std::vector<Value>> catalog_rows;
+  // The catalog Ids of the tables whose definition is lost.
+  std::vector<std::int32_t> lost_table_ids;
   // Every table but the catalog itself, user and system alike.
   std::vector<SalvagedTable> tables;
   std::vector<CompactErrorEntry> errors;

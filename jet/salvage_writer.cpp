@@ -173,10 +173,12 @@ class SalvageWriter {
       if (value == nullptr) continue;
       if (kind && *kind == kTableObject) {
         ids[static_cast<std::uint32_t>(*value) & kIdPageMask] = *value;
+        catalog_table_ids_.insert(*value);
       } else {
         other_object_ids_.insert(*value);
       }
     }
+    catalog_table_ids_.insert(db_.lost_table_ids.begin(), db_.lost_table_ids.end());
     return ids;
   }
 
@@ -192,11 +194,11 @@ class SalvageWriter {
     for (const OpenTable& table : open_) {
       const SalvagedTable& source = *table.source;
       const ColumnOrder order(source.def, table.writer->columns());
-      const std::size_t object_id = source.name == "MSysACEs" ? column_position(source.def, "ObjectId") : SIZE_MAX;
+      const std::size_t object_id = object_id_position(source);
       salvage_.for_each_row_at(source, row_order(source, *table.writer), [&](std::size_t at, ProvedRow&& row) {
         const RowPointer where = source.rows[at];
         const std::int32_t recid = record_id(where.page, where.row);
-        if (object_id != SIZE_MAX && !remap_access_entry(row.values, object_id, recid)) return;
+        if (object_id != SIZE_MAX && !remap_object_reference(source.name, row.values, object_id, recid)) return;
         const std::vector<Value> values = order.by_number(row.values);
         add_row(*table.writer, source.name, values, errors_, recid);
       });
@@ -251,11 +253,26 @@ class SalvageWriter {
     return empty.size();
   }
 
-  // An access entry names its object by catalog Id: a table's moves with
-  // it. One naming no object that survives is dropped, since a lost
-  // table's old id is a page that another table may now have, and the
-  // entry would grant its rights to that table.
-  bool remap_access_entry(std::vector<Value>& row, std::size_t at, std::int32_t recid) {
+  // The place of the column that names objects by id in a table's salvaged
+  // rows (object_id_column), or SIZE_MAX where it has none.
+  static std::size_t object_id_position(const SalvagedTable& source) {
+    const std::optional<std::string_view> column = object_id_column(source.name);
+    if (!column) return SIZE_MAX;
+    for (std::size_t i = 0; i < source.def.columns.size(); ++i) {
+      if (equal_object_names(source.def.columns[i].name, *column)) return i;
+    }
+    return SIZE_MAX;
+  }
+
+  // An access entry, or an entry of the navigation pane, names its object
+  // by catalog Id: a table's moves with it. An access entry naming no
+  // object that survives is dropped, since a lost table's old id is a page
+  // that another table may now have, and the entry would grant its rights
+  // to that table; so is a navigation pane entry for a table that was lost.
+  // One for an object the catalog no longer held (Access leaves them behind
+  // when an object is deleted) stays as it was.
+  bool remap_object_reference(const std::string& table, std::vector<Value>& row, std::size_t at,
+                              std::int32_t recid) {
     auto* id = std::get_if<std::int32_t>(&row[at].data);
     if (id == nullptr) return true;
     if (const auto moved = ids_.id(*id)) {
@@ -263,9 +280,11 @@ class SalvageWriter {
       return true;
     }
     if (other_object_ids_.count(*id)) return true;
-    record(errors_, SalvageCode::RowDropped, "MSysACEs",
-           "An access entry for the object with id " + std::to_string(*id) + ", which did not survive, was dropped",
-           recid);
+    const bool access_entry = equal_object_names(table, "MSysACEs");
+    if (!access_entry && !catalog_table_ids_.count(*id)) return true;
+    const std::string entry = access_entry ? "An access entry" : "A navigation pane entry";
+    record(errors_, SalvageCode::RowDropped, table,
+           entry + " for the object with id " + std::to_string(*id) + ", which did not survive, was dropped", recid);
     return false;
   }
 
@@ -377,6 +396,7 @@ class SalvageWriter {
   std::vector<OpenTable> open_;
   TableIdMap ids_;
   std::set<std::int32_t> other_object_ids_;
+  std::set<std::int32_t> catalog_table_ids_;  // of every table the source's catalog named, kept or lost
   std::size_t catalog_empty_indexes_ = 0;  // recorded so far
 };
 

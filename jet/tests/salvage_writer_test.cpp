@@ -4,7 +4,10 @@
 // by the two independent readers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
@@ -179,6 +182,69 @@ std::vector<std::uint8_t> orders_with_damaged_definition(Version version, const 
     std::copy(pages[i].begin(), pages[i].end(), image.begin() + static_cast<std::ptrdiff_t>(written.pages[i] * size));
   }
   return image;
+}
+
+// The names of the objects that the rows of `table` name by id (column
+// `column`), "#id" for an id the catalog does not hold, counted.
+std::multiset<std::string> named_objects(const Database& db, const std::string& table, const std::string& column) {
+  std::map<std::int32_t, std::string> names;
+  for (const CatalogObject& object : db.catalog().objects()) names[object.id] = object.name;
+  std::multiset<std::string> out;
+  const Table rows = db.table(table);
+  const auto& columns = rows.columns();
+  const auto at = std::find_if(columns.begin(), columns.end(), [&](const ColumnDef& c) { return c.name == column; });
+  if (at == columns.end()) throw std::runtime_error(table + " has no column " + column);
+  rows.scan([&](RowPointer, std::vector<Value>& values) {
+    const auto* id = std::get_if<std::int32_t>(&values[static_cast<std::size_t>(at - columns.begin())].data);
+    if (id == nullptr) return;
+    const auto name = names.find(*id);
+    out.insert(name == names.end() ? "#" + std::to_string(*id) : name->second);
+  });
+  return out;
+}
+
+// Rows that name an object by id follow the tables salvage moves, and go
+// with a table it loses, each of those listed in the report; rows that name
+// an object the catalog no longer held stay as they were.
+TEST(SalvageWriter, RowsNamingTablesByIdFollowThemOrGoWithThem) {
+  const std::string path = std::string(JET_CORPUS_DIR) + "/jet4/v2003-test.mdb";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "sample database not found at " << path;
+  const testing::Image intact = testing::load_image(path);
+  const MemoryFile source(intact);
+  const Database before(source);
+  const CatalogObject* lost = before.catalog().find_table("Table3");
+  ASSERT_NE(lost, nullptr);
+  testing::Image damaged = intact;
+  const std::size_t size = page_size(before.version());
+  std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(lost->table_page() * size), size, std::uint8_t{0});
+
+  const MemoryFile damaged_file(damaged);
+  const Salvage salvage(damaged_file);
+  std::vector<CompactErrorEntry> errors = salvage.database().errors;
+  MemoryFile out;
+  write_salvaged_database(salvage, errors, out);
+  const Database after(out);
+  ASSERT_EQ(after.catalog().find_table("Table3"), nullptr);
+
+  struct Reference {
+    const char* table;
+    const char* column;
+    const char* entry;  // as the report names a row that went
+  };
+  for (const Reference& reference : {Reference{"MSysACEs", "ObjectId", "An access entry"},
+                                     Reference{"MSysNavPaneObjectIDs", "Id", "A navigation pane entry"},
+                                     Reference{"MSysNavPaneGroupToObjects", "ObjectID", "A navigation pane entry"}}) {
+    SCOPED_TRACE(reference.table);
+    std::multiset<std::string> expected = named_objects(before, reference.table, reference.column);
+    const std::size_t gone = expected.erase("Table3");
+    EXPECT_EQ(named_objects(after, reference.table, reference.column), expected);
+    const std::string said = std::string(reference.entry) + " for the object with id " + std::to_string(lost->id);
+    EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
+                            [&](const CompactErrorEntry& e) {
+                              return e.table == reference.table && e.description.find(said) != std::string::npos;
+                            }),
+              static_cast<std::ptrdiff_t>(gone));
+  }
 }
 
 TEST(SalvageWriter, OverlappingFixedColumnsLoseTheirValuesAndNothingElse) {

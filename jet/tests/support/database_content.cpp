@@ -17,7 +17,9 @@ DatabaseContent database_content(const std::string& path) {
       std::string line;
       for (std::size_t i = 0; i < values.size(); ++i) {
         const bool id = (object.name == "MSysObjects" && columns[i].name == "Id") ||
-                        (object.name == "MSysACEs" && columns[i].name == "ObjectId");
+                        (object.name == "MSysACEs" && columns[i].name == "ObjectId") ||
+                        (object.name == "MSysNavPaneGroupToObjects" && columns[i].name == "ObjectID") ||
+                        (object.name == "MSysNavPaneObjectIDs" && columns[i].name == "Id");
         const auto* value = std::get_if<std::int32_t>(&values[i].data);
         line += id && value && names.count(*value) ? "=" + names[*value] : canonical_text(values[i]);
         line += "\x1f";

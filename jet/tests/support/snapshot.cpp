@@ -19,9 +19,11 @@ bool is_id_column(std::string_view table, std::string_view column) {
   if (equal_object_names(table, "MSysObjects")) {
     return equal_object_names(column, "Id") || equal_object_names(column, "ParentId");
   }
-  if (equal_object_names(table, "MSysACEs") || equal_object_names(table, "MSysQueries")) {
+  if (equal_object_names(table, "MSysACEs") || equal_object_names(table, "MSysQueries") ||
+      equal_object_names(table, "MSysNavPaneGroupToObjects")) {
     return equal_object_names(column, "ObjectId");
   }
+  if (equal_object_names(table, "MSysNavPaneObjectIDs")) return equal_object_names(column, "Id");
   return false;
 }
 
