@@ -446,7 +446,7 @@ void Compactor::copy_table(Table& table) {
   moves.seal();
 
   out.row_count = static_cast<std::uint32_t>(moves.size());
-  if (autonumber != table.def.columns.end()) out.next_autonumber = static_cast<std::uint32_t>(highest_autonumber);
+  if (autonumber != table.def.columns.end()) out.last_autonumber = static_cast<std::uint32_t>(highest_autonumber);
 
   // Indexes from the source's entries, row pointers remapped.
   std::vector<std::vector<std::uint32_t>> index_pages;

@@ -60,7 +60,7 @@ struct TableWriter::State {
   std::unique_ptr<UniqueKeys> unique_keys;
   std::string name;  // for messages; empty: the table is named by its page
   std::uint64_t row_count = 0;
-  std::int64_t next_autonumber = 0;
+  std::int64_t last_autonumber = 0;  // the last AutoNumber value handed out or given
 
   ValueFormat value_format(const ColumnDef& column) const {
     ValueFormat format;
@@ -238,10 +238,10 @@ RowPointer TableWriter::add_row(std::span<const Value> by_number) {
   for (std::size_t i = 0; i < s.def.columns.size(); ++i) {
     if (!is_autonumber_long(s.def.columns[i])) continue;
     if (values[i].is_null()) {
-      if (s.next_autonumber > 0x7FFFFFFF) throw Error(ErrorCode::LimitExceeded, "the AutoNumber is exhausted");
-      values[i] = Value{ColumnType::Long, static_cast<std::int32_t>(s.next_autonumber++)};
+      if (s.last_autonumber >= 0x7FFFFFFF) throw Error(ErrorCode::LimitExceeded, "the AutoNumber is exhausted");
+      values[i] = Value{ColumnType::Long, static_cast<std::int32_t>(++s.last_autonumber)};
     } else if (const auto* given = std::get_if<std::int32_t>(&values[i].data)) {
-      s.next_autonumber = std::max<std::int64_t>(s.next_autonumber, std::int64_t{*given} + 1);
+      s.last_autonumber = std::max<std::int64_t>(s.last_autonumber, *given);
     }
   }
   const auto keys = s.index_keys(values);
@@ -304,8 +304,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
   std::sort(state->storage_index.begin(), state->storage_index.end(),
             [&](std::size_t a, std::size_t b) { return def.columns[a].number < def.columns[b].number; });
   for (std::size_t i : state->storage_index) state->columns.push_back(def.columns[i]);
-  const bool has_autonumber = std::any_of(def.columns.begin(), def.columns.end(), is_autonumber_long);
-  state->next_autonumber = has_autonumber ? std::max<std::int64_t>(def.next_autonumber, 1) : def.next_autonumber;
+  state->last_autonumber = def.last_autonumber;
 
   const std::size_t budget = s.options.index_memory_budget / std::max<std::size_t>(1, def.real_indexes.size());
   state->def = std::move(def);
@@ -384,7 +383,7 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
     lv_map.free_space_pages = pointers[next++];
   }
   def.row_count = static_cast<std::uint32_t>(t.row_count);
-  def.next_autonumber = static_cast<std::uint32_t>(t.next_autonumber);
+  def.last_autonumber = static_cast<std::uint32_t>(t.last_autonumber);
 
   const std::vector<std::uint8_t> encoded = encode_table_def(def);
   while (t.def_pages.size() < table_def_page_count(def)) t.def_pages.push_back(s.output.allocate_page());

@@ -116,7 +116,8 @@ class DatabaseWriter {
 
   // Starts a table. def gives the columns (numbers, offsets and variable
   // indexes as they should be stored), real and logical indexes, type and
-  // next autonumber value; the writer fills in the definition pages, row
+  // the last AutoNumber value handed out (a row given no AutoNumber gets the
+  // next one; one given a higher value moves it on); the writer fills in the definition pages, row
   // count, usage maps, index roots and counts. first_page 0 lets the writer
   // choose; the catalog asks for page 2. name is for messages only. The
   // returned writer stays valid until finish_table.

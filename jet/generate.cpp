@@ -103,17 +103,21 @@ void write_customers(NewDatabase& db, Version v, Source& source, std::uint64_t r
 }
 
 void write_orders(NewDatabase& db, Version v, Source& source, std::uint64_t rows, std::uint64_t customers) {
-  TableDef def = lay_out_table(v, 1252, 0x0409,
-                               {{"OrderID", ColumnType::Long, 0, true},
-                                {"CustomerID", ColumnType::Long},
-                                {"Placed", ColumnType::DateTime},
-                                {"Quantity", ColumnType::Integer},
-                                {"Price", ColumnType::Single},
-                                {"Total", ColumnType::Double},
-                                {"Discount", ColumnType::Numeric, 0, false, 18, 4},
-                                {"Code", ColumnType::Guid},
-                                {"Payload", ColumnType::Binary, 64},
-                                {"Attachment", ColumnType::Ole}},
+  // Decimal numbers came with Jet 4: a Jet 3 file has no such column.
+  const bool decimals = v == Version::Jet4;
+  std::vector<NewColumn> columns = {{"OrderID", ColumnType::Long, 0, true},
+                                     {"CustomerID", ColumnType::Long},
+                                     {"Placed", ColumnType::DateTime},
+                                     {"Quantity", ColumnType::Integer},
+                                     {"Price", ColumnType::Single},
+                                     {"Total", ColumnType::Double},
+                                     {"Discount", ColumnType::Numeric, 0, false, 18, 4},
+                                     {"Code", ColumnType::Guid},
+                                     {"Payload", ColumnType::Binary, 64},
+                                     {"Attachment", ColumnType::Ole}};
+  constexpr std::size_t kDiscount = 6;
+  if (!decimals) columns.erase(columns.begin() + kDiscount);
+  TableDef def = lay_out_table(v, 1252, 0x0409, columns,
                                {{"PrimaryKey", {{"OrderID"}}, true, true},
                                 {"CustomerID", {{"CustomerID"}}},
                                 {"PlacedDesc", {{"Placed", false}}},
@@ -140,6 +144,7 @@ void write_orders(NewDatabase& db, Version v, Source& source, std::uint64_t rows
         Value{ColumnType::Binary, source.bytes(source.below(65))},
         attachment == 0 ? Value::null(ColumnType::Ole) : Value{ColumnType::Ole, source.bytes(attachment)},
     };
+    if (!decimals) row.erase(row.begin() + kDiscount);
     table.add_row(row);
   }
   db.finish_table(table);

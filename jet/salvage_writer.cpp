@@ -134,7 +134,7 @@ class SalvageWriter {
   // rows that name it are written.
   void begin_tables() {
     TableDef catalog = db_.catalog;
-    catalog.next_autonumber = 0;
+    catalog.last_autonumber = 0;
     catalog_ = &writer_.begin_table(catalog, kCatalogPage);
     catalog_columns_ = std::make_unique<ColumnOrder>(db_.catalog, catalog_->columns());
     ids_.add(kCatalogPage, kCatalogPage);
@@ -144,7 +144,7 @@ class SalvageWriter {
       TableDef def = table.def;
       // AutoNumber continues after the highest value that remains: the
       // writer follows the values it is given from zero.
-      def.next_autonumber = 0;
+      def.last_autonumber = 0;
       fit_column_count(def);
       try {
         TableWriter& writer = writer_.begin_table(def);

@@ -19,7 +19,7 @@ constexpr std::size_t kPageHeaderSize = 8;
 // Where each field of a definition lives, per format.
 struct Layout {
   std::size_t row_count;
-  std::size_t next_autonumber;
+  std::size_t last_autonumber;
   std::size_t table_type;
   std::size_t max_columns;
   std::size_t variable_column_count;
@@ -268,7 +268,7 @@ const ColumnDef* TableDef::column_by_number(std::uint16_t number) const {
 
 bool operator==(const TableDef& a, const TableDef& b) {
   return a.version == b.version && a.page == b.page && a.row_count == b.row_count &&
-         a.next_autonumber == b.next_autonumber && a.type == b.type && a.raw_type == b.raw_type &&
+         a.last_autonumber == b.last_autonumber && a.type == b.type && a.raw_type == b.raw_type &&
          a.max_columns == b.max_columns && a.variable_column_count == b.variable_column_count &&
          a.owned_pages == b.owned_pages && a.free_space_pages == b.free_space_pages &&
          (!is_jet4(a.version) || a.reserved == b.reserved) && a.columns == b.columns && a.real_indexes == b.real_indexes &&
@@ -322,7 +322,7 @@ TableDef decode_table_def(Version version, std::uint32_t first_page, Bytes buffe
   def.version = version;
   def.page = first_page;
   def.row_count = in.u32(l.row_count, "row count");
-  def.next_autonumber = in.u32(l.next_autonumber, "next autonumber");
+  def.last_autonumber = in.u32(l.last_autonumber, "last autonumber");
   if (is_jet4(version)) {
     const Bytes reserved = in.bytes(24, def.reserved.size(), "reserved bytes");
     std::copy(reserved.begin(), reserved.end(), def.reserved.begin());
@@ -411,7 +411,7 @@ std::vector<std::uint8_t> encode_table_def(const TableDef& def) {
     std::copy(def.reserved.begin(), def.reserved.end(), &out[24]);
   }
   store_u32(&out[l.row_count], def.row_count);
-  store_u32(&out[l.next_autonumber], def.next_autonumber);
+  store_u32(&out[l.last_autonumber], def.last_autonumber);
   out[l.table_type] = def.raw_type;
   std::uint32_t max_columns = def.max_columns;
   std::uint32_t variable_columns = def.variable_column_count;

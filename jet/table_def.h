@@ -16,7 +16,7 @@
 //   definition length (from byte 8 on)       8       8
 //   constant 1625 ("table magic")            -      12
 //   row count                               12      16
-//   next autonumber value                   16      20
+//   last AutoNumber value handed out        16      20
 //   reserved (01, then zeros)                -      24-39
 //   table type (0x4E user, 0x53 system)     20      40
 //   max column count (with deleted ones)    21      41
@@ -226,7 +226,8 @@ struct TableDef {
   Version version = Version::Jet4;
   std::uint32_t page = 0;  // first TDEF page; also the table's catalog Id
   std::uint32_t row_count = 0;
-  std::uint32_t next_autonumber = 0;
+  // The last AutoNumber value handed out: the next row gets one more.
+  std::uint32_t last_autonumber = 0;
   TableType type = TableType::User;
   std::uint8_t raw_type = 0x4E;  // the byte as read, for types other than the two known
   // As stored: one past the highest column number ever used, and one past the

@@ -228,7 +228,7 @@ TableDef wide_table(Version version, std::size_t columns) {
   def.version = version;
   def.page = 7;
   def.row_count = 3;
-  def.next_autonumber = 12;
+  def.last_autonumber = 12;
   def.owned_pages = {8, 0};
   def.free_space_pages = {8, 1};
   for (std::size_t i = 0; i < columns; ++i) {

@@ -97,8 +97,8 @@ class Snapshotter {
       out.shape.page = 0;
       out.shape.row_count = 0;
       out.shape.owned_pages = out.shape.free_space_pages = RowPointer{};
-      out.next_autonumber = out.shape.next_autonumber;
-      out.shape.next_autonumber = 0;
+      out.last_autonumber = out.shape.last_autonumber;
+      out.shape.last_autonumber = 0;
       for (LongValueColumnMaps& maps : out.shape.long_value_maps) maps.owned_pages = maps.free_space_pages = RowPointer{};
       for (RealIndexDef& index : out.shape.real_indexes) {
         index.usage_map = RowPointer{};
@@ -113,7 +113,18 @@ class Snapshotter {
       }
 
       std::map<RowPointer, std::string> rows;
-      table.scan([&](RowPointer at, std::vector<Value>& values) { rows[at] = row_text(table, values); });
+      const auto& columns = table.columns();
+      const auto autonumber = std::find_if(columns.begin(), columns.end(), [](const ColumnDef& c) {
+        return c.is_autonumber() && c.type == ColumnType::Long;
+      });
+      if (autonumber != columns.end()) out.highest_autonumber = 0;
+      table.scan([&](RowPointer at, std::vector<Value>& values) {
+        rows[at] = row_text(table, values);
+        if (autonumber == columns.end()) return;
+        if (const auto* value = std::get_if<std::int32_t>(&values[static_cast<std::size_t>(autonumber - columns.begin())].data)) {
+          out.highest_autonumber = std::max(*out.highest_autonumber, *value);
+        }
+      });
       for (const auto& [at, text] : rows) out.rows.push_back(text);
       std::sort(out.rows.begin(), out.rows.end());
 
@@ -122,9 +133,18 @@ class Snapshotter {
           const ColumnDef* column = table.def().column_by_number(c.column_number);
           return column != nullptr && is_id_column(table.name(), column->name);
         });
+        const bool primary = std::any_of(table.def().logical_indexes.begin(), table.def().logical_indexes.end(),
+                                         [&](const LogicalIndexDef& logical) {
+                                           return logical.is_primary_key() &&
+                                                  logical.real_index < table.def().real_indexes.size() &&
+                                                  table.def().real_indexes[logical.real_index].number == index.number;
+                                         });
+        std::optional<RowPointer> previous;
         std::vector<std::string>& entries = out.indexes[index.number];
         for (const IndexEntry& entry :
              read_index(db_->version(), table.def().page, index.first_page, db_->page_count(), db_->page_source())) {
+          if (primary && previous && !(*previous < entry.row)) out.rows_in_primary_key_order = false;
+          previous = entry.row;
           const auto row = rows.find(entry.row);
           const std::string led_to = row == rows.end() ? "no row" : row->second;
           entries.push_back(key_holds_id ? led_to : hex_text(entry.key) + " -> " + led_to);

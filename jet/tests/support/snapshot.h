@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,13 @@ struct TableSnapshot {
   // roots, related tables (shown in `related`), the next AutoNumber.
   TableDef shape;
   std::vector<std::string> related;  // per logical index: the related table's path
-  std::uint32_t next_autonumber = 0;
+  std::uint32_t last_autonumber = 0;
+  // The highest value of the table's AutoNumber column (0 without rows);
+  // unset for a table without one.
+  std::optional<std::int32_t> highest_autonumber;
+  // Whether the primary key's entries, in key order, lead to the rows in
+  // the order they lie in the file (true for a table without one).
+  bool rows_in_primary_key_order = true;
   // Every row, columns joined, sorted.
   std::vector<std::string> rows;
   // Per real index: each entry as its key in hex and the row it leads to,
