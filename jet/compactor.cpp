@@ -565,9 +565,8 @@ MaintenanceReport Compactor::run() {
   // to no open session now.
   std::vector<std::uint8_t> page0(page_size(version_), 0);
   source_file_.read_at(0, page0);
-  const std::size_t lock_bytes = is_jet4(version_) ? 0xE00 : 0x600;
-  std::fill(page0.begin() + static_cast<std::ptrdiff_t>(lock_bytes), page0.end(), 0);
   write_header(header_, page0);
+  write_clean_lock_bytes(version_, page0);
   destination_.write_at(0, page0);
   // Syncing is the caller's: the file is synced once, before it is renamed
   // into place (jet/atomic_replace.h).

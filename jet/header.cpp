@@ -184,6 +184,20 @@ void write_header(const Header& h, MutableBytes page0) {
   apply_header_mask(h.version, page0);
 }
 
+std::size_t lock_bytes_offset(Version version) { return version == Version::Jet3 ? 0x600 : 0xE00; }
+
+void write_clean_lock_bytes(Version version, MutableBytes page0) {
+  const std::size_t start = lock_bytes_offset(version);
+  if (page0.size() < start) throw Error(ErrorCode::InvalidArgument, "page 0 is too short for its lock bytes");
+  constexpr std::uint16_t kUnused = 0x100;
+  constexpr std::uint16_t kNewFile[2] = {0x101, 0x100};
+  for (std::size_t slot = 0; start + 2 * slot + 1 < page0.size(); ++slot) {
+    std::uint8_t* p = page0.data() + start + 2 * slot;
+    if (slot < 2 && load_u16(p) >= kUnused) continue;
+    store_u16(p, slot < 2 ? kNewFile[slot] : kUnused);
+  }
+}
+
 std::vector<std::uint8_t> encode_header(const Header& h) {
   std::vector<std::uint8_t> page(page_size(h.version), 0);
   // The constants live in the masked area: write them unmasked, mask, and let
@@ -197,6 +211,7 @@ std::vector<std::uint8_t> encode_header(const Header& h) {
     std::memcpy(page.data() + kJet4TrailerOffset, kJet4Trailer.data(), kJet4Trailer.size());
   }
   write_header(h, page);
+  write_clean_lock_bytes(h.version, page);
   return page;
 }
 

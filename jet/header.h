@@ -66,6 +66,17 @@ void write_header(const Header& header, MutableBytes page0);
 // A new page 0 for header, with the constants Access writes.
 std::vector<std::uint8_t> encode_header(const Header& header);
 
+// Where page 0's commit/lock bytes start: two bytes a session slot, to the
+// end of the page.
+std::size_t lock_bytes_offset(Version version);
+
+// Puts page 0's commit/lock bytes in the state Access leaves a file it has
+// closed in: each slot a 16-bit number, 0x100 in every slot but the first
+// two, which count on from there (0x011D, 0x024B... in Access's files): each
+// of those is kept where it is 0x100 or more, or else set as in a new file
+// (0x101, then 0x100).
+void write_clean_lock_bytes(Version version, MutableBytes page0);
+
 // Applies (or removes: the mask is its own inverse) the header mask.
 void apply_header_mask(Version version, MutableBytes page0);
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "jet/bytes.h"
 #include "jet/rc4.h"
 #include "support/corpus.h"
 #include "support/temp_folder.h"
@@ -41,8 +42,55 @@ TEST(Header, DecodesEveryCorpusFileAndRewritesItByteForByte) {
     std::vector<std::uint8_t> rewritten = page;
     write_header(h, rewritten);
     EXPECT_EQ(rewritten, page);
+    // Access closed these files: their lock bytes are in the clean state.
+    write_clean_lock_bytes(h.version, rewritten);
+    EXPECT_EQ(rewritten, page);
   }
 }
+
+struct LockBytes {
+  const char* name;
+  // Slots 0, 1 and 5 as found, and as the clean state has them (each a
+  // little-endian 16-bit number).
+  std::uint16_t found[3];
+  std::uint16_t clean[3];
+  friend void PrintTo(const LockBytes& c, std::ostream* out) { *out << c.name; }
+};
+
+class CleanLockBytes : public ::testing::TestWithParam<LockBytes> {};
+
+// Every slot but the first two is 00 01; those two keep Access's counts, or
+// start as in a new file; the bytes before the slots stay.
+TEST_P(CleanLockBytes, LeaveEverySlotAsAccessLeavesAClosedFile) {
+  const LockBytes& c = GetParam();
+  for (const Version version : {Version::Jet3, Version::Jet4}) {
+    SCOPED_TRACE(to_string(version));
+    std::vector<std::uint8_t> page(page_size(version), 0x5A);
+    const std::size_t start = lock_bytes_offset(version);
+    ASSERT_EQ(start, version == Version::Jet3 ? 0x600u : 0xE00u);
+    const std::size_t slots[3] = {0, 1, 5};
+    const auto at = [&](std::size_t i) { return page.data() + start + 2 * slots[i]; };
+    for (std::size_t i = 0; i < 3; ++i) {
+      store_u16(at(i), c.found[i]);
+    }
+    write_clean_lock_bytes(version, page);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(load_u16(at(i)), c.clean[i]) << "slot " << slots[i];
+    EXPECT_EQ(page[start - 1], 0x5A);
+    for (std::size_t slot = 2; start + 2 * slot < page.size(); ++slot) {
+      if (slot == 5) continue;
+      ASSERT_EQ(load_u16(page.data() + start + 2 * slot), 0x100) << "slot " << slot;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, CleanLockBytes,
+    ::testing::Values(LockBytes{"NewFile", {0x0000, 0x0000, 0x0000}, {0x0101, 0x0100, 0x0100}},
+                      LockBytes{"ClosedByAccess", {0x011D, 0x0131, 0x0100}, {0x011D, 0x0131, 0x0100}},
+                      LockBytes{"CountsPastAByte", {0x0110, 0x024B, 0x0100}, {0x0110, 0x024B, 0x0100}},
+                      LockBytes{"OneCountOnly", {0x0101, 0x0000, 0x0100}, {0x0101, 0x0100, 0x0100}},
+                      LockBytes{"LeftOpenOrDamaged", {0x00FF, 0x0043, 0x7F2A}, {0x0101, 0x0100, 0x0100}}),
+    [](const ::testing::TestParamInfo<LockBytes>& info) { return std::string(info.param.name); });
 
 struct HeaderCase {
   const char* name;
