@@ -28,6 +28,15 @@
 namespace jet {
 namespace {
 
+// What salvage keeps of `input`, written out; `errors` gets its report.
+MemoryFile salvaged(const File& input, std::vector<CompactErrorEntry>& errors) {
+  const Salvage salvage(input);
+  errors = salvage.database().errors;
+  MemoryFile out;
+  write_salvaged_database(salvage, errors, out);
+  return out;
+}
+
 TEST(SalvageWriter, SoundSamplesComeOutWholeAndReadEverywhere) {
   const auto samples = testing::corpus_files();
   if (samples.empty()) GTEST_SKIP() << "the sample databases are absent";
@@ -218,11 +227,8 @@ TEST(SalvageWriter, RowsNamingTablesByIdFollowThemOrGoWithThem) {
   const std::size_t size = page_size(before.version());
   std::fill_n(damaged.begin() + static_cast<std::ptrdiff_t>(lost->table_page() * size), size, std::uint8_t{0});
 
-  const MemoryFile damaged_file(damaged);
-  const Salvage salvage(damaged_file);
-  std::vector<CompactErrorEntry> errors = salvage.database().errors;
-  MemoryFile out;
-  write_salvaged_database(salvage, errors, out);
+  std::vector<CompactErrorEntry> errors;
+  const MemoryFile out = salvaged(MemoryFile(damaged), errors);
   const Database after(out);
   ASSERT_EQ(after.catalog().find_table("Table3"), nullptr);
 
@@ -251,11 +257,8 @@ TEST(SalvageWriter, OverlappingFixedColumnsLoseTheirValuesAndNothingElse) {
   for (const Version version : {Version::Jet3, Version::Jet4}) {
     for (const OverlapCase& damage : overlap_cases()) {
       SCOPED_TRACE(std::string(damage.name) + (version == Version::Jet3 ? ", Jet 3" : ", Jet 4"));
-      const MemoryFile damaged(orders_with_damaged_definition(version, damage));
-      const Salvage salvage(damaged);
-      std::vector<CompactErrorEntry> errors = salvage.database().errors;
-      MemoryFile out;
-      write_salvaged_database(salvage, errors, out);
+      std::vector<CompactErrorEntry> errors;
+      const MemoryFile out = salvaged(MemoryFile(orders_with_damaged_definition(version, damage)), errors);
       std::string losses = "losses:";
       for (const CompactErrorEntry& e : errors) losses += "\n  " + e.table + ": " + e.description;
       SCOPED_TRACE(losses);
@@ -370,10 +373,8 @@ TEST(SalvageWriter, WritesRowsInPrimaryKeyOrder) {
         db.finish_table(table);
         db.finish();
       }
-      const Salvage salvage(file);
-      std::vector<CompactErrorEntry> errors = salvage.database().errors;
-      MemoryFile out;
-      write_salvaged_database(salvage, errors, out);
+      std::vector<CompactErrorEntry> errors;
+      const MemoryFile out = salvaged(file, errors);
       EXPECT_TRUE(errors.empty()) << errors.front().description;
 
       std::vector<std::string> written;
@@ -408,11 +409,8 @@ TEST(SalvageWriter, RecordsACatalogIndexLeftWithoutEntries) {
   write_header(header, MutableBytes(image.data(), page_size(Version::Jet4)));
   image = testing::with_noise_page(image, kCatalogPage, 7, true);
 
-  const MemoryFile damaged(image);
-  const Salvage salvage(damaged);
-  std::vector<CompactErrorEntry> errors = salvage.database().errors;
-  MemoryFile out;
-  write_salvaged_database(salvage, errors, out);
+  std::vector<CompactErrorEntry> errors;
+  const MemoryFile out = salvaged(MemoryFile(image), errors);
 
   const Database db(out);
   std::vector<std::string> recorded;
