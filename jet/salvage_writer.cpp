@@ -15,6 +15,7 @@
 #include "jet/properties.h"
 #include "jet/salvage_definition.h"
 #include "jet/table_ids.h"
+#include "jet/text.h"
 
 namespace jet {
 
@@ -89,17 +90,23 @@ bool add_row(TableWriter& writer, const std::string& table, std::span<const Valu
   }
 }
 
-std::vector<Value> compact_error_row(const std::vector<ColumnDef>& columns, const CompactErrorEntry& entry) {
+// An entry of the error table. Its texts may quote damaged names and
+// values, which the table's text must still hold: what it cannot becomes '?'.
+std::vector<Value> compact_error_row(const Header& header, const std::vector<ColumnDef>& columns,
+                                     const CompactErrorEntry& entry) {
+  const auto fit = [&](std::string_view text) {
+    return header.version == Version::Jet3 ? fit_to_code_page(text, header.code_page) : as_valid_utf8(text);
+  };
   std::vector<Value> row;
   for (const ColumnDef& column : columns) {
     if (column.name == "ErrorCode") {
       row.push_back({column.type, entry.code});
     } else if (column.name == "ErrorDescription") {
-      row.push_back({column.type, entry.description});
+      row.push_back({column.type, fit(entry.description)});
     } else if (column.name == "ErrorRecid") {
       row.push_back({column.type, entry.record_id});
     } else {
-      row.push_back({column.type, entry.table.substr(0, 255)});
+      row.push_back({column.type, fit(std::string_view(entry.table).substr(0, 255))});
     }
   }
   return row;
@@ -365,7 +372,7 @@ class SalvageWriter {
     record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);
 
     for (const CompactErrorEntry& error : errors_) {
-      table.add_row(compact_error_row(table.columns(), error));
+      table.add_row(compact_error_row(db_.header, table.columns(), error));
     }
     writer_.finish_table(table);
   }

@@ -341,6 +341,58 @@ std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {
   return out;
 }
 
+namespace {
+
+bool is_valid_utf8(std::string_view text) {
+  try {
+    code_points(text);
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// utf8 with each character that `encodes` refuses, and each byte that
+// starts no character, replaced by '?'.
+template <typename Encodes>
+std::string replacing_what_fails(std::string_view utf8, Encodes encodes) {
+  if (encodes(utf8)) return std::string(utf8);
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 1;
+    const std::string_view one = utf8.substr(i, length);
+    if (one.size() < length || !is_valid_utf8(one)) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    if (encodes(one)) {
+      out += one;
+    } else {
+      out += '?';
+    }
+    i += length;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string as_valid_utf8(std::string_view utf8) { return replacing_what_fails(utf8, is_valid_utf8); }
+
+std::string fit_to_code_page(std::string_view utf8, std::uint16_t code_page) {
+  return replacing_what_fails(utf8, [&](std::string_view text) {
+    try {
+      utf8_to_codepage(text, code_page);
+      return true;
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::InvalidArgument) throw;
+      return false;
+    }
+  });
+}
+
 std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page) {
   if (utf8.empty()) return {};
   code_points(utf8);  // refuses malformed UTF-8 with a clear message

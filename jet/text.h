@@ -41,6 +41,13 @@ std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress)
 std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page);
 std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page);
 
+// Text the engine writes of its own accord (a report quoting a damaged
+// name), which must not fail to be written: each byte that is not UTF-8
+// becomes '?', and so, in the code page's form, does each character the code
+// page lacks.
+std::string as_valid_utf8(std::string_view utf8);
+std::string fit_to_code_page(std::string_view utf8, std::uint16_t code_page);
+
 // Raises Unsupported, as codepage_to_utf8 does, when text in the code page
 // cannot be converted here; returns otherwise.
 void require_codepage(std::uint16_t code_page);

@@ -14,6 +14,7 @@
 #include "jet/catalog_definition.h"
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
+#include "jet/generate.h"
 #include "jet/new_database.h"
 #include "jet/salvage.h"
 #include "jet/salvage_writer.h"
@@ -426,6 +427,32 @@ TEST(SalvageWriter, RecordsACatalogIndexLeftWithoutEntries) {
   const FindingList findings = verify(out);
   EXPECT_EQ(findings.count(Severity::Error), 0u) << format_report(findings);
   EXPECT_EQ(findings.count(Severity::Warning), 1u) << format_report(findings);
+}
+
+// The error table's texts quote what the damaged file held: what the table's
+// text cannot hold (a character the code page lacks, what an undefined byte
+// decoded to, a name cut inside a character) becomes '?', and the rest of
+// the salvage is written.
+TEST(SalvageWriter, WritesReportTextsTheirTableCannotHoldWithQuestionMarks) {
+  const std::string description = "Name a\uFFFDb \u0416";  // U+FFFD: what an undefined byte decodes to
+  for (const Version version : {Version::Jet3, Version::Jet4}) {
+    SCOPED_TRACE(to_string(version));
+    MemoryFile file;
+    generate_database(file, GenerateOptions{version, 3, 1, {}});
+    const Salvage salvage(file);
+    std::vector<CompactErrorEntry> errors = salvage.database().errors;
+    errors.push_back(CompactErrorEntry{1011, description, 7, "T\xC3"});  // a name cut inside a character
+    MemoryFile out;
+    write_salvaged_database(salvage, errors, out);
+    const Database db(out);
+    std::vector<std::string> rows;
+    db.table(kCompactErrorTableName).scan([&](RowPointer, std::vector<Value>& values) {
+      rows.push_back(std::get<std::string>(values.at(1).data) + "|" + std::get<std::string>(values.at(3).data));
+    });
+    const std::string expected = (version == Version::Jet3 ? std::string("Name a?b ?") : description) + "|T?";
+    EXPECT_EQ(rows, std::vector<std::string>{expected});
+    EXPECT_EQ(db.table("Customers").rows().size(), 3u);
+  }
 }
 
 }  // namespace

@@ -212,6 +212,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, CodePages,
                                            CodePageCase{1251, "Да", {0xC4, 0xE0}},
                                            CodePageCase{1252, "", {}}));
 
+struct FitCase {
+  const char* text;
+  const char* in_1252;  // fit_to_code_page(text, 1252)
+  const char* as_utf8;  // as_valid_utf8(text)
+};
+
+class FitText : public ::testing::TestWithParam<FitCase> {};
+
+TEST_P(FitText, ReplacesWhatCannotBeWrittenWithAQuestionMark) {
+  const FitCase& c = GetParam();
+  EXPECT_EQ(fit_to_code_page(c.text, 1252), c.in_1252);
+  EXPECT_EQ(as_valid_utf8(c.text), c.as_utf8);
+  EXPECT_NO_THROW(utf8_to_codepage(fit_to_code_page(c.text, 1252), 1252));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FitText,
+    ::testing::Values(FitCase{"Größe €5", "Größe €5", "Größe €5"},
+                      FitCase{"a\uFFFDb", "a?b", "a\uFFFDb"},       // what an undefined byte decodes to
+                      FitCase{"Ж and Ω", "? and ?", "Ж and Ω"},        // letters 1252 lacks
+                      FitCase{"cut \xC3", "cut ?", "cut ?"},          // a character cut short
+                      FitCase{"\x80\xBF-\xF0\x9F", "?" "?-?" "?", "?" "?-?" "?"},  // stray continuation bytes, a cut lead
+                      FitCase{"", "", ""}));
+
 TEST(CodePages, UndefinedBytesBecomeReplacementAndUnmappableTextIsRefused) {
   EXPECT_EQ(codepage_to_utf8(ByteVector{'a', 0x81, 'b'}, 1252), "a\uFFFDb");
   EXPECT_THROW(utf8_to_codepage("Ж", 1252), Error);
