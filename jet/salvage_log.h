@@ -37,6 +37,7 @@ enum class SalvageCode : std::int32_t {
   IndexLeftEmpty = 1014,         // an index whose keys cannot be encoded, kept without entries
   PropertiesDropped = 1015,      // an object's property blob that no longer decodes
   ColumnValuesDropped = 1016,    // a column whose stored bytes overlap another's: its values are not read
+  TextCharactersReplaced = 1017, // a row kept with '?' for characters its text cannot hold
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

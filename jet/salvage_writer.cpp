@@ -74,16 +74,54 @@ void record(std::vector<CompactErrorEntry>& errors, SalvageCode code, const std:
   errors.push_back({static_cast<std::int32_t>(code), description, record, table});
 }
 
+// Text as a table of the database can hold it: in a Jet 3 file each
+// character its code page lacks becomes '?' (a byte that code page leaves
+// undefined was read as U+FFFD), in either format each byte that is no
+// UTF-8.
+std::string fit_text(const Header& header, std::string_view text) {
+  return header.version == Version::Jet3 ? fit_to_code_page(text, header.code_page) : as_valid_utf8(text);
+}
+
+// The row with its text values fitted (fit_text), or nothing when that
+// changes none of them.
+std::optional<std::vector<Value>> with_text_fitted(const Header& header, std::span<const Value> values) {
+  std::vector<Value> fitted(values.begin(), values.end());
+  bool changed = false;
+  for (Value& value : fitted) {
+    auto* text = std::get_if<std::string>(&value.data);
+    if (text == nullptr) continue;
+    std::string fits = fit_text(header, *text);
+    if (fits == *text) continue;
+    *text = std::move(fits);
+    changed = true;
+  }
+  if (!changed) return std::nullopt;
+  return fitted;
+}
+
 // Adds a row, turning the writer's refusal of a value into a recorded loss.
-// The writer checks every value before it stores anything, so a refused row
-// leaves no trace in the table.
-bool add_row(TableWriter& writer, const std::string& table, std::span<const Value> values,
+// A row refused for characters its text cannot hold is kept with '?' in
+// their place, as the report says. The writer checks every value before it
+// stores anything, so a refused row leaves no trace in the table.
+bool add_row(TableWriter& writer, const Header& header, const std::string& table, std::span<const Value> values,
              std::vector<CompactErrorEntry>& errors, std::int32_t record_id = 0) {
   try {
     writer.add_row(values);
     return true;
   } catch (const Error& e) {
     if (e.code() != ErrorCode::InvalidArgument && e.code() != ErrorCode::LimitExceeded) throw;
+    if (const std::optional<std::vector<Value>> fitted = with_text_fitted(header, values)) {
+      try {
+        writer.add_row(*fitted);
+        record(errors, SalvageCode::TextCharactersReplaced, table,
+               "A salvaged row's text held characters its table cannot store (" + std::string(e.what()) +
+                   "); they were written as '?'",
+               record_id);
+        return true;
+      } catch (const Error& again) {
+        if (again.code() != ErrorCode::InvalidArgument && again.code() != ErrorCode::LimitExceeded) throw;
+      }
+    }
     record(errors, SalvageCode::RowDropped, table, "A salvaged row could not be written: " + std::string(e.what()),
            record_id);
     return false;
@@ -94,9 +132,7 @@ bool add_row(TableWriter& writer, const std::string& table, std::span<const Valu
 // values, which the table's text must still hold: what it cannot becomes '?'.
 std::vector<Value> compact_error_row(const Header& header, const std::vector<ColumnDef>& columns,
                                      const CompactErrorEntry& entry) {
-  const auto fit = [&](std::string_view text) {
-    return header.version == Version::Jet3 ? fit_to_code_page(text, header.code_page) : as_valid_utf8(text);
-  };
+  const auto fit = [&](std::string_view text) { return fit_text(header, text); };
   std::vector<Value> row;
   for (const ColumnDef& column : columns) {
     if (column.name == "ErrorCode") {
@@ -207,7 +243,7 @@ class SalvageWriter {
         const std::int32_t recid = record_id(where.page, where.row);
         if (object_id != SIZE_MAX && !remap_object_reference(source.name, row.values, object_id, recid)) return;
         const std::vector<Value> values = order.by_number(row.values);
-        add_row(*table.writer, source.name, values, errors_, recid);
+        add_row(*table.writer, db_.header, source.name, values, errors_, recid);
       });
       record_indexes_left_empty(*table.writer, source.name);
       writer_.finish_table(*table.writer);
@@ -314,7 +350,7 @@ class SalvageWriter {
         if (*value == static_cast<std::int32_t>(kCatalogPage) && text) catalog_own_row = row;
       }
       std::vector<Value> values = catalog_columns_->by_number(row);
-      add_row(*catalog_, "MSysObjects", values, errors_);
+      add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     }
     // The error table last among the tables, so that it lists what writing
     // the others refused; a catalog index that cannot take a row's key takes
@@ -368,7 +404,7 @@ class SalvageWriter {
     set(entry, "DateCreate", DateTime{now_as_date()});
     set(entry, "DateUpdate", DateTime{now_as_date()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
-    add_row(*catalog_, "MSysObjects", values, errors_);
+    add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);
 
     for (const CompactErrorEntry& error : errors_) {

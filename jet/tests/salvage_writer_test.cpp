@@ -429,6 +429,41 @@ TEST(SalvageWriter, RecordsACatalogIndexLeftWithoutEntries) {
   EXPECT_EQ(findings.count(Severity::Warning), 1u) << format_report(findings);
 }
 
+// A Jet 3 text holding a byte its code page leaves undefined (read as
+// U+FFFD) cannot be written back as it was: the row stays, the character
+// becomes '?', and the report says so.
+TEST(SalvageWriter, KeepsARowWhoseTextItsCodePageCannotHoldWithQuestionMarks) {
+  MemoryFile file;
+  {
+    Header header;
+    header.version = Version::Jet3;
+    NewDatabase db(file, header);
+    TableWriter& table = db.begin_table(
+        "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
+    table.add_row(std::vector<Value>{number(1), text("zqxwv")});
+    table.add_row(std::vector<Value>{number(2), text("plain")});
+    db.finish_table(table);
+    db.finish();
+  }
+  testing::Image image = file.bytes();
+  const std::string word = "zqxwv";
+  const auto at = std::search(image.begin(), image.end(), word.begin(), word.end());
+  ASSERT_NE(at, image.end());
+  at[2] = 0x81;  // undefined in code page 1252
+
+  std::vector<CompactErrorEntry> errors;
+  const MemoryFile out = salvaged(MemoryFile(image), errors);
+  std::set<std::string> rows;
+  Database(out).table("Words").scan([&](RowPointer, std::vector<Value>& values) {
+    rows.insert(canonical_text(values[0]) + "|" + canonical_text(values[1]));
+  });
+  EXPECT_EQ(rows, (std::set<std::string>{"1|zq?wv", "2|plain"}));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].code, 1017);
+  EXPECT_EQ(errors[0].table, "Words");
+  EXPECT_NE(errors[0].description.find("written as '?'"), std::string::npos) << errors[0].description;
+}
+
 // The error table's texts quote what the damaged file held: what the table's
 // text cannot hold (a character the code page lacks, what an undefined byte
 // decoded to, a name cut inside a character) becomes '?', and the rest of
