@@ -333,13 +333,27 @@ void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVis
     }
   }
 
-  // Jet 4 keeps a map of the long-value pages of each Memo and OLE column.
+  // Jet 4 keeps a map of the long-value pages of each Memo and OLE column,
+  // and may keep a map of those with room left (Access leaves its pointer
+  // empty; a writer of ours may stand its row on a page of usage maps of its
+  // own, which reading it claims).
   for (const LongValueColumnMaps& maps : def.long_value_maps) {
-    auto pages = usage_map(context, maps.owned_pages, def.page,
-                           "long-value map of column " + std::to_string(maps.column_number));
-    if (!pages) continue;
-    for (std::uint32_t page : pages->pages) {
-      context.ledger().claim(page, {PageRole::LongValue, def.page}, context.findings());
+    const std::string column = "column " + std::to_string(maps.column_number);
+    auto pages = usage_map(context, maps.owned_pages, def.page, "long-value map of " + column);
+    if (pages) {
+      for (std::uint32_t page : pages->pages) {
+        context.ledger().claim(page, {PageRole::LongValue, def.page}, context.findings());
+      }
+    }
+    if (maps.free_space_pages.page == 0) continue;
+    auto with_space = usage_map(context, maps.free_space_pages, def.page, "long-value free space map of " + column);
+    if (!pages || !with_space) continue;
+    for (std::uint32_t page : with_space->pages) {
+      if (!pages->contains(page)) {
+        context.add(Severity::Warning, page, "usage map", "long-value free space map of " + column,
+                    "the table on page " + std::to_string(def.page) +
+                        " lists this page as having room, but its long-value map does not");
+      }
     }
   }
 }

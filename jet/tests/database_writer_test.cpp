@@ -15,6 +15,7 @@
 #include "jet/new_database.h"
 #include "jet/table_layout.h"
 #include "jet/usage_map.h"
+#include "jet/verify.h"
 
 namespace jet {
 namespace {
@@ -258,6 +259,30 @@ TEST_P(WrittenDatabase, RefusesRowsThatDoNotSuitTheTable) {
   EXPECT_EQ(table.row_count(), 0u);
   EXPECT_THROW(db.begin_table("everything", lay_out_table(v, 1252, 0x0409, every_type(), {})), Error);
   EXPECT_THROW(db.writer().finish(), Error);  // tables still open
+}
+
+// A table with many Memo columns has two usage maps for each: its maps fill
+// one page and spill onto the next, which may then hold only the last
+// column's map of long-value pages with room. Every page is accounted for.
+TEST_P(WrittenDatabase, UsageMapsSpillingOntoAPageOfTheirOwnVerifyClean) {
+  const Version v = GetParam();
+  // The table's two maps and two a column: 15 of them fill a Jet 3 page, so
+  // 7 Memo columns leave one map for the next page there.
+  for (const std::size_t memos : {6, 7, 8, 14, 15}) {
+    SCOPED_TRACE(std::to_string(memos) + " Memo columns");
+    MemoryFile file;
+    Header header;
+    header.version = v;
+    NewDatabase db(file, header);
+    std::vector<NewColumn> columns{{"N", ColumnType::Long}};
+    for (std::size_t i = 0; i < memos; ++i) columns.push_back({"M" + std::to_string(i), ColumnType::Memo});
+    TableWriter& table = db.begin_table("Wide", lay_out_table(v, 1252, 0x0409, columns, {}));
+    db.finish_table(table);
+    db.finish();
+    const FindingList findings = verify(file);
+    EXPECT_TRUE(findings.clean()) << format_report(findings);
+    EXPECT_EQ(findings.count(Severity::Warning), 0u) << format_report(findings);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, WrittenDatabase, ::testing::Values(Version::Jet3, Version::Jet4),
