@@ -106,6 +106,7 @@ Salvage::Salvage(const File& file) {
   pages_ = std::make_unique<SalvagePages>(*pager_, read_free_pages(*pager_));
 
   db.catalog = salvage_catalog_definition(*pager_, db.header, log);
+  reset_unknown_code_pages(db.catalog, kCatalogName, log);
   db.catalog.page = kCatalogPage;
   TableContext catalog{*pages_, db.catalog, kCatalogName, db.header.code_page};
   std::vector<std::vector<Value>> rows;

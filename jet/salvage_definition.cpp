@@ -6,7 +6,9 @@
 #include <tuple>
 
 #include "jet/data_page_packer.h"
+#include "jet/error.h"
 #include "jet/row.h"
+#include "jet/text.h"
 
 namespace jet {
 
@@ -165,7 +167,23 @@ void move_shared_variable_columns(TableDef& def, const std::string& table, Salva
 
 }  // namespace
 
+void reset_unknown_code_pages(TableDef& def, const std::string& table, SalvageLog& log) {
+  for (ColumnDef& column : def.columns) {
+    if (column.code_page == 0) continue;
+    try {
+      require_codepage(column.code_page);
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Unsupported) throw;
+      log.record(SalvageCode::ColumnCodePageReset, table,
+                 column_label(column) + " names code page " + std::to_string(column.code_page) +
+                     ", which is unknown; its text is read in the database's code page");
+      column.code_page = 0;
+    }
+  }
+}
+
 std::vector<std::uint16_t> repair_column_layout(TableDef& def, const std::string& table, SalvageLog& log) {
+  reset_unknown_code_pages(def, table, log);
   ColumnFates fates(def.columns.size());
   drop_columns_numbered_past_a_row(def, table, log, fates);
   move_overlapping_fixed_columns(def, table, log, fates);

@@ -36,6 +36,12 @@ namespace jet {
 // removed from the definition.
 std::vector<std::uint16_t> repair_column_layout(TableDef& def, const std::string& table, SalvageLog& log);
 
+// A Jet 3 text column names the code page of its text; one that no
+// converter knows is taken for damage: the column's code page is cleared, so
+// that its text is read (and written again) in the database's, and the log
+// says so. repair_column_layout does this first.
+void reset_unknown_code_pages(TableDef& def, const std::string& table, SalvageLog& log);
+
 // Every row the writer stores counts the table's highest column number ever
 // used (deleted columns included). Damage to that count would make each row
 // carry a null bitmap for thousands of columns, or more than a Jet 3 row can

@@ -38,6 +38,7 @@ enum class SalvageCode : std::int32_t {
   PropertiesDropped = 1015,      // an object's property blob that no longer decodes
   ColumnValuesDropped = 1016,    // a column whose stored bytes overlap another's: its values are not read
   TextCharactersReplaced = 1017, // a row kept with '?' for characters its text cannot hold
+  ColumnCodePageReset = 1018,    // a Jet 3 column's code page no converter knows: the database's is used
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

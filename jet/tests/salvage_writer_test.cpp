@@ -18,6 +18,7 @@
 #include "jet/new_database.h"
 #include "jet/salvage.h"
 #include "jet/salvage_writer.h"
+#include "jet/table_def.h"
 #include "jet/table_layout.h"
 #include "jet/verify.h"
 #include "support/corpus.h"
@@ -462,6 +463,53 @@ TEST(SalvageWriter, KeepsARowWhoseTextItsCodePageCannotHoldWithQuestionMarks) {
   EXPECT_EQ(errors[0].code, 1017);
   EXPECT_EQ(errors[0].table, "Words");
   EXPECT_NE(errors[0].description.find("written as '?'"), std::string::npos) << errors[0].description;
+}
+
+// A Jet 3 text column whose code page no converter knows (a damaged
+// definition, of a table or of the catalog itself) keeps its values, read in
+// the database's code page, and the copy reads everywhere.
+TEST(SalvageWriter, ReadsAColumnWhoseCodePageIsUnknownInTheDatabases) {
+  for (const std::string damaged : {"Words", "MSysObjects"}) {
+    SCOPED_TRACE(damaged);
+    MemoryFile file;
+    {
+      Header header;
+      header.version = Version::Jet3;
+      NewDatabase db(file, header);
+      TableWriter& table = db.begin_table(
+          "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
+      table.add_row(std::vector<Value>{number(1), text("Größe")});
+      db.finish_table(table);
+      db.finish();
+    }
+    testing::Image image = file.bytes();
+    {
+      const Database db(file);
+      TableDef def = damaged == "Words" ? db.table("Words").def() : db.catalog_def();
+      ASSERT_EQ(table_def_page_count(def), 1u);
+      for (ColumnDef& column : def.columns) {
+        if (column.type == ColumnType::Text) column.code_page = 1064;  // no such code page
+      }
+      const auto pages = paginate_table_def(Version::Jet3, encode_table_def(def), std::vector<std::uint32_t>{def.page});
+      std::copy(pages[0].begin(), pages[0].end(), image.begin() + static_cast<std::ptrdiff_t>(def.page * 2048));
+    }
+
+    std::vector<CompactErrorEntry> errors;
+    const MemoryFile out = salvaged(MemoryFile(image), errors);
+    std::vector<std::string> rows;
+    Database(out).table("Words").scan([&](RowPointer, std::vector<Value>& values) {
+      rows.push_back(canonical_text(values[0]) + "|" + canonical_text(values[1]));
+    });
+    EXPECT_EQ(rows, std::vector<std::string>{"1|Größe"});
+    ASSERT_FALSE(errors.empty());
+    for (const CompactErrorEntry& error : errors) {
+      EXPECT_EQ(error.code, 1018) << error.description;
+      EXPECT_EQ(error.table, damaged);
+      EXPECT_NE(error.description.find("code page 1064"), std::string::npos) << error.description;
+    }
+    const FindingList findings = verify(out);
+    EXPECT_TRUE(findings.clean()) << format_report(findings);
+  }
 }
 
 // The error table's texts quote what the damaged file held: what the table's
