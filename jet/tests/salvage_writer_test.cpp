@@ -430,22 +430,27 @@ TEST(SalvageWriter, RecordsACatalogIndexLeftWithoutEntries) {
   EXPECT_EQ(findings.count(Severity::Warning), 1u) << format_report(findings);
 }
 
+// A Jet 3 database of one table, Words (N, Word), a row a word numbered from 1.
+MemoryFile jet3_words(const std::vector<std::string>& words) {
+  MemoryFile file;
+  Header header;
+  header.version = Version::Jet3;
+  NewDatabase db(file, header);
+  TableWriter& table = db.begin_table(
+      "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    table.add_row(std::vector<Value>{number(static_cast<std::int32_t>(i + 1)), text(words[i].c_str())});
+  }
+  db.finish_table(table);
+  db.finish();
+  return file;
+}
+
 // A Jet 3 text holding a byte its code page leaves undefined (read as
 // U+FFFD) cannot be written back as it was: the row stays, the character
 // becomes '?', and the report says so.
 TEST(SalvageWriter, KeepsARowWhoseTextItsCodePageCannotHoldWithQuestionMarks) {
-  MemoryFile file;
-  {
-    Header header;
-    header.version = Version::Jet3;
-    NewDatabase db(file, header);
-    TableWriter& table = db.begin_table(
-        "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
-    table.add_row(std::vector<Value>{number(1), text("zqxwv")});
-    table.add_row(std::vector<Value>{number(2), text("plain")});
-    db.finish_table(table);
-    db.finish();
-  }
+  const MemoryFile file = jet3_words({"zqxwv", "plain"});
   testing::Image image = file.bytes();
   const std::string word = "zqxwv";
   const auto at = std::search(image.begin(), image.end(), word.begin(), word.end());
@@ -471,17 +476,7 @@ TEST(SalvageWriter, KeepsARowWhoseTextItsCodePageCannotHoldWithQuestionMarks) {
 TEST(SalvageWriter, ReadsAColumnWhoseCodePageIsUnknownInTheDatabases) {
   for (const std::string damaged : {"Words", "MSysObjects"}) {
     SCOPED_TRACE(damaged);
-    MemoryFile file;
-    {
-      Header header;
-      header.version = Version::Jet3;
-      NewDatabase db(file, header);
-      TableWriter& table = db.begin_table(
-          "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
-      table.add_row(std::vector<Value>{number(1), text("Größe")});
-      db.finish_table(table);
-      db.finish();
-    }
+    const MemoryFile file = jet3_words({"Größe"});
     testing::Image image = file.bytes();
     {
       const Database db(file);
