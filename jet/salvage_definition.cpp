@@ -223,6 +223,12 @@ void drop_broken_indexes(TableDef& def, const std::string& table, SalvageLog& lo
   for (std::size_t position = 0; position < def.real_indexes.size(); ++position) {
     const RealIndexDef& index = def.real_indexes[position];
     const std::string label = "Real index " + std::to_string(index.number);
+    // Every index keys on one column at least; entries of an empty key would
+    // be nothing but their row pointers.
+    if (index.columns.empty()) {
+      log.record(SalvageCode::IndexRebuilt, table, label + " has no key column; the index was dropped");
+      continue;
+    }
     auto missing = std::find_if(index.columns.begin(), index.columns.end(),
                                 [&](const IndexColumn& key) { return !def.column_by_number(key.column_number); });
     if (missing != index.columns.end()) {

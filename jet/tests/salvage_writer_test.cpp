@@ -470,6 +470,46 @@ TEST(SalvageWriter, KeepsARowWhoseTextItsCodePageCannotHoldWithQuestionMarks) {
   EXPECT_NE(errors[0].description.find("written as '?'"), std::string::npos) << errors[0].description;
 }
 
+// Writes def over its one-page definition in a Jet 3 image.
+void rewrite_definition(testing::Image& image, const TableDef& def) {
+  ASSERT_EQ(table_def_page_count(def), 1u);
+  const auto pages = paginate_table_def(Version::Jet3, encode_table_def(def), std::vector<std::uint32_t>{def.page});
+  std::copy(pages[0].begin(), pages[0].end(), image.begin() + static_cast<std::ptrdiff_t>(def.page * 2048));
+}
+
+// An index whose definition lost its key columns would hold entries of
+// nothing but row pointers: salvage drops it and keeps the rows.
+TEST(SalvageWriter, DropsAnIndexWithoutKeyColumns) {
+  MemoryFile file;
+  {
+    Header header;
+    header.version = Version::Jet3;
+    NewDatabase db(file, header);
+    TableWriter& table = db.begin_table(
+        "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}},
+                               {{"ByWord", {{"Word"}}}}));
+    for (const char* word : {"b", "a", "c"}) table.add_row(std::vector<Value>{number(1), text(word)});
+    db.finish_table(table);
+    db.finish();
+  }
+  testing::Image image = file.bytes();
+  TableDef def = Database(file).table("Words").def();
+  ASSERT_EQ(def.real_indexes.size(), 1u);
+  def.real_indexes[0].columns.clear();
+  rewrite_definition(image, def);
+
+  std::vector<CompactErrorEntry> errors;
+  const MemoryFile out = salvaged(MemoryFile(image), errors);
+  const Database db(out);
+  EXPECT_TRUE(db.table("Words").def().real_indexes.empty());
+  EXPECT_EQ(db.table("Words").rows().size(), 3u);
+  EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [](const CompactErrorEntry& e) {
+    return e.table == "Words" && e.description.find("has no key column") != std::string::npos;
+  }));
+  const FindingList findings = verify(out);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+}
+
 // A Jet 3 text column whose code page no converter knows (a damaged
 // definition, of a table or of the catalog itself) keeps its values, read in
 // the database's code page, and the copy reads everywhere.
@@ -485,8 +525,7 @@ TEST(SalvageWriter, ReadsAColumnWhoseCodePageIsUnknownInTheDatabases) {
       for (ColumnDef& column : def.columns) {
         if (column.type == ColumnType::Text) column.code_page = 1064;  // no such code page
       }
-      const auto pages = paginate_table_def(Version::Jet3, encode_table_def(def), std::vector<std::uint32_t>{def.page});
-      std::copy(pages[0].begin(), pages[0].end(), image.begin() + static_cast<std::ptrdiff_t>(def.page * 2048));
+      rewrite_definition(image, def);
     }
 
     std::vector<CompactErrorEntry> errors;
