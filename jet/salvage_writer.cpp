@@ -132,17 +132,16 @@ bool add_row(TableWriter& writer, const Header& header, const std::string& table
 // values, which the table's text must still hold: what it cannot becomes '?'.
 std::vector<Value> compact_error_row(const Header& header, const std::vector<ColumnDef>& columns,
                                      const CompactErrorEntry& entry) {
-  const auto fit = [&](std::string_view text) { return fit_text(header, text); };
   std::vector<Value> row;
   for (const ColumnDef& column : columns) {
     if (column.name == "ErrorCode") {
       row.push_back({column.type, entry.code});
     } else if (column.name == "ErrorDescription") {
-      row.push_back({column.type, fit(entry.description)});
+      row.push_back({column.type, fit_text(header, entry.description)});
     } else if (column.name == "ErrorRecid") {
       row.push_back({column.type, entry.record_id});
     } else {
-      row.push_back({column.type, fit(std::string_view(entry.table).substr(0, 255))});
+      row.push_back({column.type, fit_text(header, std::string_view(entry.table).substr(0, 255))});
     }
   }
   return row;
@@ -300,11 +299,8 @@ class SalvageWriter {
   // rows (object_id_column), or SIZE_MAX where it has none.
   static std::size_t object_id_position(const SalvagedTable& source) {
     const std::optional<std::string_view> column = object_id_column(source.name);
-    if (!column) return SIZE_MAX;
-    for (std::size_t i = 0; i < source.def.columns.size(); ++i) {
-      if (equal_object_names(source.def.columns[i].name, *column)) return i;
-    }
-    return SIZE_MAX;
+    const ColumnDef* found = column ? source.def.find_column(*column) : nullptr;
+    return found ? static_cast<std::size_t>(found - source.def.columns.data()) : SIZE_MAX;
   }
 
   // An access entry, or an entry of the navigation pane, names its object
