@@ -301,6 +301,18 @@ bool RowWalker::decode_row(Bytes row, std::uint32_t page_number, std::size_t row
   }
 }
 
+// A map of pages with room names pages of the table's own: one outside
+// `pages` is a warning.
+void warn_of_pages_with_room_outside(VerifyContext& context, std::uint32_t table_page, const UsageMap& with_space,
+                                     const UsageMap& pages, const std::string& field, const std::string& but) {
+  for (std::uint32_t page : with_space.pages) {
+    if (!pages.contains(page)) {
+      context.add(Severity::Warning, page, "usage map", field,
+                  "the table on page " + std::to_string(table_page) + " lists this page as having room, but " + but);
+    }
+  }
+}
+
 }  // namespace
 
 void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVisitor& visitor) {
@@ -324,13 +336,7 @@ void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVis
   // The free-space map names pages of the table with room left: each must
   // be one of the table's own.
   if (auto with_space = usage_map(context, def.free_space_pages, def.page, "free space map")) {
-    for (std::uint32_t page : with_space->pages) {
-      if (!owned->contains(page)) {
-        context.add(Severity::Warning, page, "usage map", "free space map",
-                    "the table on page " + std::to_string(def.page) +
-                        " lists this page as having room, but does not own it");
-      }
-    }
+    warn_of_pages_with_room_outside(context, def.page, *with_space, *owned, "free space map", "does not own it");
   }
 
   // Jet 4 keeps a map of the long-value pages of each Memo and OLE column,
@@ -348,13 +354,8 @@ void check_table_rows(VerifyContext& context, VerifiedTable& table, const RowVis
     if (maps.free_space_pages.page == 0) continue;
     auto with_space = usage_map(context, maps.free_space_pages, def.page, "long-value free space map of " + column);
     if (!pages || !with_space) continue;
-    for (std::uint32_t page : with_space->pages) {
-      if (!pages->contains(page)) {
-        context.add(Severity::Warning, page, "usage map", "long-value free space map of " + column,
-                    "the table on page " + std::to_string(def.page) +
-                        " lists this page as having room, but its long-value map does not");
-      }
-    }
+    warn_of_pages_with_room_outside(context, def.page, *with_space, *pages, "long-value free space map of " + column,
+                                    "its long-value map does not");
   }
 }
 
