@@ -169,6 +169,7 @@ TEST_P(WrittenDatabase, AnIndexSeveralLevelsDeepHoldsTheKeyOfEveryRow) {
   MemoryFile file;
   Header header;
   header.version = v;
+  header.creation_date = 40000.25;
   NewDatabase writer(file, header);
   TableWriter& table = writer.begin_table(
       "Deep", lay_out_table(v, 1252, 0x0409, {{"ID", ColumnType::Long, 0, true}, {"Label", ColumnType::Text, 255}},
