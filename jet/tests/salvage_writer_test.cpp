@@ -571,11 +571,11 @@ TEST(SalvageWriter, ReadsAColumnWhoseCodePageIsUnknownInTheDatabases) {
 }
 
 // The error table's texts quote what the damaged file held: what the table's
-// text cannot hold (a character the code page lacks, what an undefined byte
-// decoded to, a name cut inside a character) becomes '?', and the rest of
+// text cannot hold (a character the code page lacks, what a cut-off
+// character decoded to, a name cut inside a character) becomes '?', and the rest of
 // the salvage is written.
 TEST(SalvageWriter, WritesReportTextsTheirTableCannotHoldWithQuestionMarks) {
-  const std::string description = "Name a\uFFFDb \u0416";  // U+FFFD: what an undefined byte decodes to
+  const std::string description = "Name a\uFFFDb \u0416";  // U+FFFD: what a cut-off character decodes to
   for (const Version version : {Version::Jet3, Version::Jet4}) {
     SCOPED_TRACE(to_string(version));
     MemoryFile file;

@@ -233,7 +233,7 @@ TEST_P(FitText, ReplacesWhatCannotBeWrittenWithAQuestionMark) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FitText,
     ::testing::Values(FitCase{"Größe €5", "Größe €5", "Größe €5"},
-                      FitCase{"a\uFFFDb", "a?b", "a\uFFFDb"},       // what an undefined byte decodes to
+                      FitCase{"a\uFFFDb", "a?b", "a\uFFFDb"},       // what a cut-off character decodes to
                       FitCase{"Ж and Ω", "? and ?", "Ж and Ω"},        // letters 1252 lacks
                       FitCase{"cut \xC3", "cut ?", "cut ?"},          // a character cut short
                       FitCase{"\x80\xBF-\xF0\x9F", "?" "?-?" "?", "?" "?-?" "?"},  // stray continuation bytes, a cut lead
