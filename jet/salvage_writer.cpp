@@ -160,7 +160,7 @@ class SalvageWriter {
 
   static WriterOptions options() {
     WriterOptions options;
-    options.leave_unencodable_indexes_empty = true;
+    options.drop_unencodable_indexes = true;
     return options;
   }
 
@@ -244,7 +244,7 @@ class SalvageWriter {
         const std::vector<Value> values = order.by_number(row.values);
         add_row(*table.writer, db_.header, source.name, values, errors_, recid);
       });
-      record_indexes_left_empty(*table.writer, source.name);
+      record_indexes_dropped(*table.writer, source.name);
       writer_.finish_table(*table.writer);
     }
   }
@@ -281,18 +281,18 @@ class SalvageWriter {
     return order;
   }
 
-  // Records the indexes left empty from the `from`th on; returns how many
-  // there are.
-  std::size_t record_indexes_left_empty(const TableWriter& table, const std::string& name, std::size_t from = 0) {
-    const auto& empty = table.indexes_left_empty();
-    for (std::size_t i = from; i < empty.size(); ++i) {
-      const TableWriter::EmptyIndex& index = empty[i];
-      record(errors_, SalvageCode::IndexLeftEmpty, name,
+  // Records the indexes dropped from the `from`th on; returns how many there
+  // are.
+  std::size_t record_indexes_dropped(const TableWriter& table, const std::string& name, std::size_t from = 0) {
+    const auto& dropped = table.indexes_dropped();
+    for (std::size_t i = from; i < dropped.size(); ++i) {
+      const TableWriter::DroppedIndex& index = dropped[i];
+      record(errors_, SalvageCode::IndexDropped, name,
              "Index " + std::to_string(table.definition().real_indexes[index.real_index].number) +
-                 " keeps its definition but has no entries: " + index.reason +
-                 "; it must be rebuilt by an engine that knows its sort order");
+                 " was dropped, as its keys cannot be encoded: " + index.reason +
+                 "; an index that missed rows would give wrong answers");
     }
-    return empty.size();
+    return dropped.size();
   }
 
   // The place of the column that names objects by id in a table's salvaged
@@ -349,9 +349,9 @@ class SalvageWriter {
       add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     }
     // The error table last among the tables, so that it lists what writing
-    // the others refused; a catalog index that cannot take a row's key takes
-    // none, which is known as the rows are added.
-    catalog_empty_indexes_ = record_indexes_left_empty(*catalog_, "MSysObjects");
+    // the others refused; a catalog index that cannot take a row's key is
+    // dropped, which is known as the rows are added.
+    catalog_dropped_indexes_ = record_indexes_dropped(*catalog_, "MSysObjects");
     if (!errors_.empty()) write_error_table(catalog_own_row);
     writer_.finish_table(*catalog_);
   }
@@ -401,7 +401,7 @@ class SalvageWriter {
     set(entry, "DateUpdate", DateTime{now_as_date()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
-    record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);
+    record_indexes_dropped(*catalog_, "MSysObjects", catalog_dropped_indexes_);
 
     for (const CompactErrorEntry& error : errors_) {
       table.add_row(compact_error_row(db_.header, table.columns(), error));
@@ -436,7 +436,7 @@ class SalvageWriter {
   TableIdMap ids_;
   std::set<std::int32_t> other_object_ids_;
   std::set<std::int32_t> catalog_table_ids_;  // of every table the source's catalog named, kept or lost
-  std::size_t catalog_empty_indexes_ = 0;  // recorded so far
+  std::size_t catalog_dropped_indexes_ = 0;  // recorded so far
 };
 
 }  // namespace
