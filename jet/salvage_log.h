@@ -39,6 +39,13 @@ enum class SalvageCode : std::int32_t {
   ColumnValuesDropped = 1016,    // a column whose stored bytes overlap another's: its values are not read
   TextCharactersReplaced = 1017, // a row kept with '?' for characters its text cannot hold
   ColumnCodePageReset = 1018,    // a Jet 3 column's code page no converter knows: the database's is used
+  // A table whose catalog row is lost, named by (one code per source):
+  TableNameFromCatalogIndexes = 1019,  // the catalog's (ParentId, Name) and Id indexes
+  TableNameFromOldCatalogRow = 1020,   // an older copy of its catalog row
+  TableNameFromRelationships = 1021,   // MSysRelationships' columns for it
+  SystemTableRecognised = 1022,        // its columns, those of a system table
+  TableNameFromNavigationPane = 1024,  // MSysNavPaneObjectIDs' entry for it
+  CatalogRowRebuilt = 1023,      // a container's, MSysDb's or the catalog's own row, lost and rebuilt
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

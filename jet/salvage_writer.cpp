@@ -1,7 +1,6 @@
 #include "jet/salvage_writer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/index_row_key.h"
+#include "jet/new_database.h"
 #include "jet/properties.h"
 #include "jet/salvage_definition.h"
 #include "jet/table_ids.h"
@@ -36,13 +36,6 @@ std::size_t column_position(const TableDef& def, const char* name) {
 template <typename T>
 const T* field(const std::vector<Value>& row, std::size_t at) {
   return at < row.size() ? std::get_if<T>(&row[at].data) : nullptr;
-}
-
-// Days since 1899-12-30, as a Date/Time column stores now.
-double now_as_date() {
-  using namespace std::chrono;
-  const double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;
 }
 
 // Salvage gives a row's values in the order of its definition's columns;
@@ -397,8 +390,8 @@ class SalvageWriter {
     set(entry, "Id", static_cast<std::int32_t>(table.page()));
     set(entry, "Name", std::string(kCompactErrorTableName));
     set(entry, "Type", kTableObject);
-    set(entry, "DateCreate", DateTime{now_as_date()});
-    set(entry, "DateUpdate", DateTime{now_as_date()});
+    set(entry, "DateCreate", DateTime{current_date_time()});
+    set(entry, "DateUpdate", DateTime{current_date_time()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);

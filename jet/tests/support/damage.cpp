@@ -113,6 +113,30 @@ std::vector<std::size_t> pages_of_type(const Image& image, std::uint8_t type) {
   return pages;
 }
 
+std::vector<std::size_t> catalog_pages(const Image& image, std::uint8_t type) {
+  std::vector<std::size_t> pages;
+  for (std::size_t page : pages_of_type(image, type)) {
+    if (load_u32(image.data() + page_offset(image, page) + 4) == 2) pages.push_back(page);
+  }
+  return pages;
+}
+
+Image with_zeroed_pages(Image image, const std::vector<std::size_t>& pages) {
+  for (std::size_t page : pages) {
+    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(page_offset(image, page)), image_page_size(image), 0);
+  }
+  return image;
+}
+
+Image with_catalog_rows_on_a_freed_page(Image image) {
+  const std::vector<std::size_t> data = catalog_pages(image, 0x01);
+  if (data.empty()) return image;
+  const auto page = image.begin() + static_cast<std::ptrdiff_t>(page_offset(image, data.front()));
+  const std::vector<std::uint8_t> copy(page, page + static_cast<std::ptrdiff_t>(image_page_size(image)));
+  image.insert(image.end(), copy.begin(), copy.end());
+  return with_zeroed_pages(std::move(image), data);
+}
+
 std::vector<std::size_t> long_value_pages(const Image& image) {
   std::vector<std::size_t> pages;
   for (std::size_t page = 1; page < page_count(image); ++page) {
