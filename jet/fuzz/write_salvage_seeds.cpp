@@ -3,7 +3,7 @@
 // of the ways a repair meets most (a scrambled header, catalog definition,
 // data page, long-value page or index page; a looping definition chain; a
 // file cut at and inside a page; the catalog's rows zeroed, with and without
-// its indexes, or left only on a freed page), so that mutations start next to every
+// its indexes, or flagged deleted), so that mutations start next to every
 // recovery path rather than having to find a valid file first.
 //
 // Usage: jet_fuzz_write_salvage_seeds OUT_DIR
@@ -64,7 +64,7 @@ std::vector<std::pair<std::string, Image>> variants(const Image& healthy) {
   if (auto rows = catalog_pages(healthy, 0x01); !rows.empty()) {
     Image zeroed = with_zeroed_pages(healthy, rows);
     out.emplace_back("catalog-rows-zeroed", zeroed);
-    out.emplace_back("catalog-rows-on-freed-page", with_catalog_rows_on_a_freed_page(healthy));
+    out.emplace_back("catalog-rows-deleted", with_catalog_rows_deleted(healthy));
     for (std::uint8_t type : {0x03, 0x04}) zeroed = with_zeroed_pages(zeroed, catalog_pages(zeroed, type));
     out.emplace_back("catalog-rows-and-indexes-zeroed", zeroed);
   }

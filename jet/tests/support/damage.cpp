@@ -128,13 +128,16 @@ Image with_zeroed_pages(Image image, const std::vector<std::size_t>& pages) {
   return image;
 }
 
-Image with_catalog_rows_on_a_freed_page(Image image) {
-  const std::vector<std::size_t> data = catalog_pages(image, 0x01);
-  if (data.empty()) return image;
-  const auto page = image.begin() + static_cast<std::ptrdiff_t>(page_offset(image, data.front()));
-  const std::vector<std::uint8_t> copy(page, page + static_cast<std::ptrdiff_t>(image_page_size(image)));
-  image.insert(image.end(), copy.begin(), copy.end());
-  return with_zeroed_pages(std::move(image), data);
+Image with_catalog_rows_deleted(Image image) {
+  for (std::size_t page : catalog_pages(image, 0x01)) {
+    const std::size_t count_at = page_offset(image, page) + data_row_count_offset(image);
+    const std::size_t rows = load_u16(image.data() + count_at);
+    for (std::size_t i = 0; i < rows && count_at + 4 + 2 * i <= image.size(); ++i) {
+      const std::size_t at = count_at + 2 + 2 * i;
+      image = with_u16(std::move(image), at, static_cast<std::uint16_t>(load_u16(image.data() + at) | 0x8000));
+    }
+  }
+  return image;
 }
 
 std::vector<std::size_t> long_value_pages(const Image& image) {

@@ -51,10 +51,9 @@ std::vector<std::size_t> long_value_pages(const Image& image);
 std::vector<std::size_t> catalog_pages(const Image& image, std::uint8_t type);
 // The pages overwritten with zeros.
 Image with_zeroed_pages(Image image, const std::vector<std::size_t>& pages);
-// The catalog's rows moved to a page appended to the file, which the free-page
-// map does not cover and so frees: older copies of the rows, the rows
-// themselves lost with their page.
-Image with_catalog_rows_on_a_freed_page(Image image);
+// Every row of the catalog's data pages flagged deleted: what remains of
+// them are older copies, as a freed page of the catalog holds them.
+Image with_catalog_rows_deleted(Image image);
 // The first data page owned by a table other than the catalog and holding
 // at least one row, if any.
 std::optional<std::size_t> first_user_data_page(const Image& image);
