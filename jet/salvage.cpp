@@ -188,17 +188,17 @@ void Salvage::recover_lost_catalog_rows(std::set<std::uint32_t>& definition_page
 
   CatalogEvidence evidence(*pages_, database_.catalog, database_.header.code_page, live_catalog_pages);
   recover_orphan_tables(orphans, evidence, columns, log);
-  for (const RebuiltObject& object : evidence.lost_containers(present)) {
+  for (const auto& [object, how] : evidence.lost_containers(present)) {
     std::vector<Value> row;
     for (const auto& column : database_.catalog.columns) row.push_back(Value::null(column.type));
     row[columns.id].data = object.id;
-    row[columns.parent_id].data = object.parent;
+    row[columns.parent_id].data = object.parent_id;
     row[columns.name].data = object.name;
     row[columns.type].data = object.type;
-    fill_new_object_columns(row, object.flags);
+    fill_new_object_columns(row, static_cast<std::int32_t>(object.flags));
     database_.catalog_rows.push_back(std::move(row));
     log.record(SalvageCode::CatalogRowRebuilt, object.name,
-               "The catalog row of " + object.name + " was lost and was rebuilt from " + object.how);
+               "The catalog row of " + object.name + " was lost and was rebuilt from " + how);
   }
   if (const std::size_t lost = evidence.lost_other_objects(present)) {
     log.record(SalvageCode::CatalogRowDropped, kCatalogName,

@@ -29,6 +29,7 @@ struct ShapeColumn {
   const char* name;
   int type = 0;        // a ColumnType; 0: any
   int other_type = 0;  // another it may have
+  bool optional = false;  // a column some versions add
 };
 
 struct SystemShape {
@@ -60,17 +61,8 @@ const std::initializer_list<SystemShape> kSystemShapes = {
       {"Name1", kText},
       {"Name2", kText},
       {"Expression", kMemo},
-      {"Flag", static_cast<int>(ColumnType::Integer)}}},
-    {"MSysQueries",
-     kEngineTableFlags,
-     {{"ObjectId", kLong},
-      {"Attribute", static_cast<int>(ColumnType::Byte)},
-      {"Order", kBinary},
-      {"Name1", kText},
-      {"Name2", kText},
-      {"Expression", kMemo},
       {"Flag", static_cast<int>(ColumnType::Integer)},
-      {"LvExtra", kLong}}},
+      {"LvExtra", kLong, 0, true}}},  // Jet 4 only
     {"MSysRelationships",
      kEngineTableFlags,
      {{"szRelationship", kText},
@@ -126,12 +118,15 @@ const std::initializer_list<SystemShape> kSystemShapes = {
 };
 
 bool has_shape(const TableDef& def, const SystemShape& shape) {
-  if (def.columns.size() != shape.columns.size()) return false;
-  return std::all_of(shape.columns.begin(), shape.columns.end(), [&](const ShapeColumn& wanted) {
+  std::size_t found = 0;
+  for (const ShapeColumn& wanted : shape.columns) {
     const ColumnDef* column = def.find_column(wanted.name);
+    if (column == nullptr && wanted.optional) continue;
     const int type = column ? static_cast<int>(column->type) : -1;
-    return column && (wanted.type == 0 || type == wanted.type || type == wanted.other_type);
-  });
+    if (!column || (wanted.type != 0 && type != wanted.type && type != wanted.other_type)) return false;
+    ++found;
+  }
+  return found == def.columns.size();
 }
 
 std::set<std::string> column_keys(const TableDef& def) {
@@ -427,18 +422,33 @@ std::map<std::uint32_t, TableNaming> CatalogEvidence::name_tables(std::span<cons
 
 namespace {
 
-constexpr std::int32_t kTopLevel = 0x0F000000;
-constexpr std::int32_t kContainerObject = 3;
+constexpr std::int16_t kContainerObject = 3;
 constexpr std::int16_t kDatabaseObject = 2;
+constexpr std::uint32_t kEngineObjectFlags = 0x80000000u;
+
+CatalogObject object(std::int32_t id, std::int32_t parent, const char* name, std::int16_t type, std::uint32_t flags) {
+  CatalogObject made;
+  made.id = id;
+  made.parent_id = parent;
+  made.name = name;
+  made.type = type;
+  made.flags = flags;
+  return made;
+}
 
 // The rows the engine gives every database, with their fixed ids.
-const RebuiltObject kFixedObjects[] = {
-    {0x0F000001, kTopLevel, "Tables", kContainerObject, kEngineTableFlags, ""},
-    {0x0F000002, kTopLevel, "Databases", kContainerObject, kEngineTableFlags, ""},
-    {0x0F000003, kTopLevel, "Relationships", kContainerObject, kEngineTableFlags, ""},
-    {0x10000000, 0x0F000002, "MSysDb", kDatabaseObject, kEngineTableFlags, ""},
-    {static_cast<std::int32_t>(kCatalogPage), 0x0F000001, "MSysObjects", kTableObject, kEngineTableFlags, ""},
+const CatalogObject kFixedObjects[] = {
+    object(0x0F000001, kTopLevelParentId, "Tables", kContainerObject, kEngineObjectFlags),
+    object(0x0F000002, kTopLevelParentId, "Databases", kContainerObject, kEngineObjectFlags),
+    object(0x0F000003, kTopLevelParentId, "Relationships", kContainerObject, kEngineObjectFlags),
+    object(0x10000000, 0x0F000002, "MSysDb", kDatabaseObject, kEngineObjectFlags),
+    object(static_cast<std::int32_t>(kCatalogPage), 0x0F000001, "MSysObjects", kTableObject, kEngineObjectFlags),
 };
+
+bool is_fixed(std::int32_t id) {
+  return std::any_of(std::begin(kFixedObjects), std::end(kFixedObjects),
+                     [&](const CatalogObject& fixed) { return fixed.id == id; });
+}
 
 // Access's containers, as Access writes their names.
 constexpr const char* kAccessContainers[] = {"Forms", "Reports", "Scripts", "Modules", "SysRel", "DataAccessPages"};
@@ -447,24 +457,20 @@ constexpr const char* kAccessContainers[] = {"Forms", "Reports", "Scripts", "Mod
 
 bool misses_fixed_rows(const std::set<std::int32_t>& present) {
   return std::any_of(std::begin(kFixedObjects), std::end(kFixedObjects),
-                     [&](const RebuiltObject& fixed) { return !present.count(fixed.id); });
+                     [&](const CatalogObject& fixed) { return !present.count(fixed.id); });
 }
 
 std::vector<RebuiltObject> CatalogEvidence::lost_containers(const std::set<std::int32_t>& present) const {
   std::vector<RebuiltObject> lost;
-  for (const RebuiltObject& fixed : kFixedObjects) {
-    if (present.count(fixed.id)) continue;
-    lost.push_back(fixed);
-    lost.back().how = "the rows every database has";
+  for (const CatalogObject& fixed : kFixedObjects) {
+    if (!present.count(fixed.id)) lost.push_back({fixed, "the rows every database has"});
   }
   for (const auto& [id, row] : index_objects_) {
-    if (row.parent != kTopLevel || present.count(id) ||
-        std::any_of(std::begin(kFixedObjects), std::end(kFixedObjects), [&](const auto& f) { return f.id == id; })) {
-      continue;
-    }
-    RebuiltObject container{id, kTopLevel, as_words(row.name), kContainerObject, 0, "the catalog's indexes"};
+    if (row.parent != kTopLevelParentId || present.count(id) || is_fixed(id)) continue;
+    RebuiltObject container{object(id, kTopLevelParentId, "", kContainerObject, 0), "the catalog's indexes"};
+    container.object.name = as_words(row.name);
     for (const char* known : kAccessContainers) {
-      if (name_key(known) == name_key(row.name)) container.name = known;
+      if (name_key(known) == name_key(row.name)) container.object.name = known;
     }
     lost.push_back(std::move(container));
   }
@@ -472,13 +478,9 @@ std::vector<RebuiltObject> CatalogEvidence::lost_containers(const std::set<std::
 }
 
 std::size_t CatalogEvidence::lost_other_objects(const std::set<std::int32_t>& present) const {
-  std::size_t lost = 0;
-  for (const auto& [id, row] : index_objects_) {
-    const bool fixed =
-        std::any_of(std::begin(kFixedObjects), std::end(kFixedObjects), [&](const auto& f) { return f.id == id; });
-    if (!present.count(id) && !fixed && row.parent != kTopLevel) ++lost;
-  }
-  return lost;
+  return static_cast<std::size_t>(std::count_if(index_objects_.begin(), index_objects_.end(), [&](const auto& object) {
+    return !present.count(object.first) && !is_fixed(object.first) && object.second.parent != kTopLevelParentId;
+  }));
 }
 
 }  // namespace jet

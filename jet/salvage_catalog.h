@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/catalog.h"
 #include "jet/salvage_log.h"
 #include "jet/salvage_pages.h"
 #include "jet/table_def.h"
@@ -58,11 +59,7 @@ std::optional<TableNaming> recognise_system_table(const TableDef& def);
 
 // A catalog row that is not a table's, rebuilt.
 struct RebuiltObject {
-  std::int32_t id = 0;
-  std::int32_t parent = 0;
-  std::string name;
-  std::int16_t type = 0;
-  std::int32_t flags = 0;
+  CatalogObject object;
   std::string how;  // its source, for the report
 };
 
