@@ -8,6 +8,7 @@
 #include "jet/catalog_index_keys.h"
 #include "jet/error.h"
 #include "jet/index_walk.h"
+#include "jet/new_database.h"
 #include "jet/salvage_table.h"
 
 namespace jet {
@@ -438,11 +439,11 @@ CatalogObject object(std::int32_t id, std::int32_t parent, const char* name, std
 
 // The rows the engine gives every database, with their fixed ids.
 const CatalogObject kFixedObjects[] = {
-    object(0x0F000001, kTopLevelParentId, "Tables", kContainerObject, kEngineObjectFlags),
-    object(0x0F000002, kTopLevelParentId, "Databases", kContainerObject, kEngineObjectFlags),
-    object(0x0F000003, kTopLevelParentId, "Relationships", kContainerObject, kEngineObjectFlags),
-    object(0x10000000, 0x0F000002, "MSysDb", kDatabaseObject, kEngineObjectFlags),
-    object(static_cast<std::int32_t>(kCatalogPage), 0x0F000001, "MSysObjects", kTableObject, kEngineObjectFlags),
+    object(kTablesContainerId, kTopLevelParentId, "Tables", kContainerObject, kEngineObjectFlags),
+    object(kDatabasesContainerId, kTopLevelParentId, "Databases", kContainerObject, kEngineObjectFlags),
+    object(kRelationshipsContainerId, kTopLevelParentId, "Relationships", kContainerObject, kEngineObjectFlags),
+    object(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", kDatabaseObject, kEngineObjectFlags),
+    object(static_cast<std::int32_t>(kCatalogPage), kTablesContainerId, "MSysObjects", kTableObject, kEngineObjectFlags),
 };
 
 bool is_fixed(std::int32_t id) {
