@@ -25,6 +25,7 @@
 #include "support/damage.h"
 #include "support/database_content.h"
 #include "support/oracle_readers.h"
+#include "support/snapshot.h"
 #include "support/temp_folder.h"
 
 namespace jet {
@@ -62,6 +63,10 @@ TEST(SalvageWriter, SoundSamplesComeOutWholeAndReadEverywhere) {
     const auto after = testing::database_content(path);
     EXPECT_EQ(after, before);
     EXPECT_EQ(after.count(kCompactErrorTableName), 0u) << "nothing was lost, so there is no error table";
+    // Rows are written in primary-key order, as compaction writes them.
+    for (const auto& [name, table] : testing::take_snapshot(path).tables) {
+      EXPECT_TRUE(table.rows_in_primary_key_order) << name;
+    }
 
     // Both readers read every table they read in the original, row for row.
     const auto expect_same = [](const char* reader, const testing::OracleRead& read, const testing::OracleRead& sound) {
