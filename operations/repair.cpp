@@ -33,9 +33,10 @@ std::string TemporaryCompactionPath(const std::string& data_file) {
   return folder + "temp.mdb";
 }
 
-RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& data_file) {
+RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& DBFile) {
   UserInterface& ui = context.ui;
   FileSystem& files = context.files;
+  const std::string data_file = files.PathOnDisk(DBFile);
   ErrorTrap trap(ui, " Location: RepairJet4", QuitAction::UnloadWindow);
   try {
     std::string temp;
@@ -72,20 +73,20 @@ void RepairCommand(CommandContext& context) {
   // 3343: the compaction repair, then this command ends at once.
   ErrorTrap trap(ui, " Location: Command1_Click", QuitAction::UnloadWindow,
                  kErrUnrecognizedFormat, [&] {
-                   RepairJet4(context, ui.currentPath());
+                   RepairJet4(context, CurrentPathOnDisk(ui, files));
                    return false;
                  });
   try {
     trap.run([&] { ui.setBusyPointer(); });                                    // 1
-    if (!trap.condition([&] { return files.FileExists(ui.currentPath()); })) {  // 2
+    if (!trap.condition([&] { return files.FileExists(CurrentPathOnDisk(ui, files)); })) {  // 2
       trap.run([&] {
-        ui.messageBox("File " + ui.currentPath() + " does not exist.", kButtonsOk, "Error");
+        ui.messageBox("File " + CurrentPathOnDisk(ui, files) + " does not exist.", kButtonsOk, "Error");
       });
     } else {
       bool backed_up = false;
-      bool completed = trap.run([&] { backed_up = MakeNumberedBackup(ui.currentPath(), ui, files); });  // 3
+      bool completed = trap.run([&] { backed_up = MakeNumberedBackup(CurrentPathOnDisk(ui, files), ui, files); });  // 3
       if (completed && backed_up) {
-        trap.run([&] { context.dbEngine().RepairDatabase(ui.currentPath()); });  // 4
+        trap.run([&] { context.dbEngine().RepairDatabase(CurrentPathOnDisk(ui, files)); });  // 4
         trap.run([&] { ui.messageBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 5
       }
     }
