@@ -9,17 +9,11 @@
 #include "jet/file_lock.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_guard.h"
+#include "platform/file_operations.h"
 
 namespace dbrepair {
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 // A file this process cannot even open to ask about its locks shows no lock;
 // the operation itself then fails on it with its own error.
@@ -53,7 +47,7 @@ FileBarrier BarrierToReplacing(const std::string& path) {
   }
   // A folder that is missing, or no folder, is no barrier of this kind: the
   // operation fails on it as "path not found".
-  const std::string folder = FolderOf(path);
+  const std::string folder = ParentFolder(path);
   struct stat folder_info {};
   if (::stat(folder.c_str(), &folder_info) == 0 && S_ISDIR(folder_info.st_mode) &&
       ::access(folder.c_str(), W_OK | X_OK) != 0) {

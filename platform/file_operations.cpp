@@ -14,14 +14,14 @@
 
 namespace dbrepair {
 
-namespace {
-
 std::string ParentFolder(const std::string& path) {
   auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
+
+namespace {
 
 bool IsFolder(const std::string& path) {
   struct stat info {};

@@ -16,6 +16,10 @@ inline constexpr int kErrPermissionDenied = 70;
 inline constexpr int kErrPathFileAccess = 75;
 inline constexpr int kErrPathNotFound = 76;
 
+// The folder that holds path: "." for a bare name, "/" for a name in the
+// root.
+std::string ParentFolder(const std::string& path);
+
 // The run-time error for a failed system call on path (errno value).
 RuntimeError FileError(int errno_value, const std::string& path);
 
