@@ -10,12 +10,14 @@ namespace dbrepair {
 
 bool FileExists(const std::string& path) {
   struct stat info {};
-  return !path.empty() && ::stat(ResolveWithoutCase(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  return !path.empty() && ::stat(ResolveWithoutCase(path).c_str(), &info) == 0 &&
+         !S_ISDIR(info.st_mode);
 }
 
 bool FolderExists(const std::string& path) {
   struct stat info {};
-  return !path.empty() && ::stat(ResolveWithoutCase(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return !path.empty() && ::stat(ResolveWithoutCase(path).c_str(), &info) == 0 &&
+         S_ISDIR(info.st_mode);
 }
 
 Date GetFileDate(const std::string& path) {

@@ -20,6 +20,8 @@ void LocalFileSystem::CopyFile(const std::string& source, const std::string& des
 
 void LocalFileSystem::DeleteFile(const std::string& path) { dbrepair::DeleteFile(path); }
 
-std::string LocalFileSystem::PathOnDisk(const std::string& path) { return ResolveWithoutCase(path); }
+std::string LocalFileSystem::PathOnDisk(const std::string& path) {
+  return ResolveWithoutCase(path);
+}
 
 }  // namespace dbrepair

@@ -43,7 +43,9 @@ FileBarrier BarrierToReplacing(const std::string& path) {
     if (InUse(path)) return FileBarrier::InUse;
     // The mode bits bind root as well, as the read-only attribute binds an
     // administrator; access() covers a user who may not write the file.
-    if ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return FileBarrier::ReadOnly;
+    if ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
+      return FileBarrier::ReadOnly;
+    }
   }
   // A folder that is missing, or no folder, is no barrier of this kind: the
   // operation fails on it as "path not found".

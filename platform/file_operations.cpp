@@ -94,7 +94,9 @@ std::string ReplacementTarget(const std::string& destination) {
 // dropped too, so that the file is never open to more people than model.
 void GiveAccessOf(int fd, const struct stat& model, const std::string& path) {
   mode_t mode = model.st_mode & 07777;
-  if (::fchown(fd, model.st_uid, model.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+  const bool owned_alike = ::fchown(fd, model.st_uid, model.st_gid) == 0 ||
+                           ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) == 0;
+  if (!owned_alike) {
     struct stat own {};
     if (::fstat(fd, &own) != 0) throw FileError(errno, path);
     if (own.st_gid != model.st_gid) mode &= ~static_cast<mode_t>(070);
