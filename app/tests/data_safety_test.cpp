@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "app/form1.h"
 #include "jet/file.h"
@@ -26,6 +25,10 @@ namespace {
 enum class Operation { RepairJet3, RepairJet4, RestoreNew, CreateBlank };
 enum class Condition { HeldOpen, ReadOnly, Mode0600, OtherCase };
 enum class Afterwards { Kept, Replaced, Gone };
+const char* const kOperationNames[] = {"Repair of a Jet 3 file", "Repair of a Jet 4 file", "Restore New",
+                                       "Create Blank"};
+const char* const kConditionNames[] = {"held open by another process", "read-only", "mode 0600",
+                                       "typed in another case"};
 
 // One expected box; in a description "$" stands for the data file's path.
 struct Box {
@@ -131,8 +134,8 @@ class DataSafetyTest : public ::testing::Test {
   // Lays out the row's data file (and product backup), runs its command
   // answering Yes to every question, and checks what it showed and left.
   void Check(const Row& row, const Holder& hold) {
-    SCOPED_TRACE(::testing::Message() << "operation " << static_cast<int>(row.operation) << ", condition "
-                                      << static_cast<int>(row.condition));
+    SCOPED_TRACE(::testing::Message() << kOperationNames[static_cast<int>(row.operation)] << ", "
+                                      << kConditionNames[static_cast<int>(row.condition)]);
     TemporaryFolder dir;
     const std::string data_file = dir / "shop.mdb";
     Generate(data_file, row.operation == Operation::RepairJet4 ? jet::Version::Jet4 : jet::Version::Jet3, 1);
