@@ -5,35 +5,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "as_nobody.h"
 #include "temporary_folder.h"
 
 namespace dbrepair::testing {
 namespace {
 
-constexpr uid_t kNobody = 65534;
-
-// The barrier as a user without privileges sees it: asked in a child
-// process that has given up root.
-FileBarrier BarrierForNobody(const std::string& path) {
-  int result[2];
-  if (::pipe(result) != 0) return FileBarrier::None;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(result[0]);
-    if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0) ::_exit(1);
-    char barrier = static_cast<char>(BarrierToReplacing(path));
-    ::_exit(::write(result[1], &barrier, 1) == 1 ? 0 : 1);
-  }
-  ::close(result[1]);
-  char barrier = -1;
-  bool answered = ::read(result[0], &barrier, 1) == 1;
-  ::close(result[0]);
-  ::waitpid(pid, nullptr, 0);
-  EXPECT_TRUE(answered) << "the unprivileged child gave no answer for " << path;
-  return static_cast<FileBarrier>(barrier);
+// The barrier as a user without privileges sees it.
+std::optional<FileBarrier> BarrierForNobody(const std::string& path) {
+  std::optional<int> barrier = AsNobody([&] { return static_cast<int>(BarrierToReplacing(path)); });
+  if (!barrier) return std::nullopt;
+  return static_cast<FileBarrier>(*barrier);
 }
 
 TEST(FileGuardTest, BarriersAsWindowsWouldRaiseThem) {
@@ -83,8 +67,9 @@ TEST(FileGuardTest, BarriersAsWindowsWouldRaiseThem) {
   };
   for (const Row& row : rows) {
     if (row.as_nobody && !root) continue;  // only root can become nobody
-    FileBarrier barrier = row.as_nobody ? BarrierForNobody(row.path) : BarrierToReplacing(row.path);
-    EXPECT_EQ(static_cast<int>(barrier), static_cast<int>(row.barrier)) << row.path;
+    std::optional<FileBarrier> barrier = row.as_nobody ? BarrierForNobody(row.path) : BarrierToReplacing(row.path);
+    ASSERT_TRUE(barrier) << "no answer as nobody for " << row.path;
+    EXPECT_EQ(static_cast<int>(*barrier), static_cast<int>(row.barrier)) << row.path;
   }
   ::close(lock_fd);
   ::close(self_fd);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "as_nobody.h"
 #include "temporary_folder.h"
 
 namespace dbrepair::testing {
@@ -40,6 +41,29 @@ TEST(FileOperationsTest, CopyCreatesAndReplacesWholeFiles) {
   ASSERT_EQ(::stat((dir / "old.mdb").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"new.mdb", "old.mdb", "source.mdb"}));
+}
+
+// A user who cannot give a copy the source's group takes the group's
+// permission bits away, so that the copy is open to no one the source is not.
+TEST(FileOperationsTest, CopyWithoutTheSourcesGroupDropsTheGroupsBits) {
+  TemporaryFolder dir;
+  ::chmod(dir.path().c_str(), 0777);
+  WriteFile(dir / "shop.mdb", "data");
+  ::chmod((dir / "shop.mdb").c_str(), 0664);  // group root, which nobody is not in
+  std::optional<int> copied = AsNobody([&] {
+    try {
+      CopyFileReplacing(dir / "shop.mdb", dir / "shop.1");
+      return 0;
+    } catch (const RuntimeError& error) {
+      return 1;
+    }
+  });
+  if (!copied) GTEST_SKIP() << "only root can run this as another user";
+  ASSERT_EQ(*copied, 0);
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "shop.1").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
+  EXPECT_EQ(info.st_gid, kNobody);
 }
 
 TEST(FileOperationsTest, CopyThroughALinkReplacesTheFileItNames) {
