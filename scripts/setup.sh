@@ -10,6 +10,9 @@ packages=(build-essential cmake ninja-build g++ clang libclang-rt-14-dev ccache
           nlohmann-json3-dev libcli11-dev mdbtools nodejs
           xvfb xauth xdotool imagemagick)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
+# A Windows program holding a database open under Wine, as a product does,
+# for the tests of what the utility must leave alone.
+packages+=(g++-mingw-w64-x86-64-posix wine64)
 
 missing=()
 for p in "${packages[@]}"; do

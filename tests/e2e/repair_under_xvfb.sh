@@ -44,6 +44,7 @@ user=e2euser
 data="$work/prefix/drive_c/users/$user/Documents/kelvara directory/data"
 mkdir -p "$work/home" "$data"
 cp "$sample" "$data/kvdir.mdb"
+chmod u+w "$data/kvdir.mdb"  # the samples are read-only, which Repair respects
 
 # A display of our own; Xvfb tells which number it took.
 display=""
