@@ -44,6 +44,7 @@ usr/share/doc/dbrepair/changelog.gz 644
 usr/share/doc/dbrepair/copyright 644
 usr/share/icons/hicolor/48x48/apps/dbrepair.png 644
 usr/share/icons/hicolor/scalable/apps/dbrepair.svg 644
+usr/share/man/man1/dbrepair.1.gz 644
 usr/share/man/man1/jetdb.1.gz 644
 usr/share/metainfo/com.corvane.dbrepair.metainfo.xml 644"
   actual=$(cd "$root" && find . -type f -printf '%P %m\n' | sort)
@@ -81,8 +82,10 @@ manpage)
     zcat "$page" | grep -qx "\.SS \"jetdb $command\"" || fail "no part for jetdb $command"
   done
   if command -v man >/dev/null 2>&1; then
-    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
-    [ -z "$warnings" ] || fail "man warns: $warnings"
+    for page in "$page" "$root"/usr/share/man/man1/dbrepair.1.gz; do
+      warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
+      [ -z "$warnings" ] || fail "man warns about $(basename "$page"): $warnings"
+    done
   fi
   ;;
 menu_entry)
