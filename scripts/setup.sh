@@ -2,17 +2,24 @@
 # Installs what building, running and testing need on a Debian machine:
 # Debian packages through apt-get (with sudo when not root) and the npm
 # reader used as a test oracle, into the tree. Quiet when all is present.
+#
+# scripts/setup.sh --package adds what installing the Debian package into a
+# clean root needs (scripts/check-deb-in-chroot.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake ninja-build g++ clang libclang-rt-14-dev ccache
           qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libcli11-dev mdbtools nodejs
-          xvfb xauth xdotool imagemagick)
+          xvfb xauth xdotool imagemagick
+          help2man librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 # A Windows program holding a database open under Wine, as a product does,
 # for the tests of what the utility must leave alone.
 packages+=(g++-mingw-w64-x86-64-posix wine64)
+if [ "${1:-}" = --package ]; then
+  packages+=(debootstrap)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
