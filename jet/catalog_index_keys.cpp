@@ -16,7 +16,7 @@ namespace {
 constexpr std::uint8_t kAscendingFlag = 0x7F;
 constexpr std::uint8_t kDescendingFlag = 0x80;
 constexpr std::uint8_t kEndText = 0x01;           // General legacy: after the in-line codes
-constexpr std::uint8_t kPlainPlaceholder = 0x02;  // General legacy: an extra code saying "no accent"
+constexpr std::uint8_t kPlainPlaceholder = 0x02;  // an extra code saying "no accent" (General: a nibble)
 
 // The character a sort code is read back as. Many characters share a code
 // (a letter and its capital, several punctuation marks); the one taken is
@@ -50,7 +50,9 @@ struct CodeInverse {
     for (std::uint8_t size : {1, 2}) {
       for (char16_t c : preferred_characters()) {
         const TextCode& code = table[c];
-        if (code.kind != TextCodeKind::Simple || code.size != size) continue;
+        // A letter with accented forms keys in line as any other.
+        const bool in_line = code.kind == TextCodeKind::Simple || code.kind == TextCodeKind::Significant;
+        if (!in_line || code.size != size) continue;
         if (size == 2 && in_line_codes.count(code.bytes[0]) && in_line_codes.count(code.bytes[1])) continue;
         in_line_codes.emplace(code_key(code), c);
       }
@@ -133,17 +135,22 @@ std::optional<std::u16string> read_general97(Bytes body) {
     nibbles.push_back(body[i] & 0x0F);
   }
   if (nibbles.empty() || nibbles[0] != 0) return std::nullopt;
-  for (std::size_t n = 1; n < nibbles.size() && nibbles[n] != 0; ++n) {
-    if (n - 1 >= text.size()) return std::nullopt;
-    const auto accented = codes.with_accent(text[n - 1], nibbles[n]);
+  // Each letter that has accented forms takes the next nibble: a 2 when it
+  // is plain, its accent's code when accented; the 0 that ends the extra
+  // codes leaves the rest plain. Other characters take none.
+  std::size_t n = 1;
+  for (char16_t& c : text) {
+    if (n >= nibbles.size() || nibbles[n] == 0) break;
+    if (c > 0xFF || kGeneral97Codes[c].kind != TextCodeKind::Significant) continue;
+    const std::uint8_t extra = nibbles[n++];
+    if (extra == kPlainPlaceholder) continue;
+    const auto accented = codes.with_accent(c, extra);
     if (!accented) return std::nullopt;
-    text[n - 1] = *accented;
+    c = *accented;
   }
   return text;
 }
 
-// Jet 3 sorts a few characters above U+00FF as one of the first 256: the
-// code read back stands for that character.
 char16_t as_unicode(char16_t c, TextSortOrder order) {
   if (order != TextSortOrder::General97 || c < 0x80 || c >= 0xA0) return c;
   for (const TextCodeMapping& m : kGeneral97Mappings) {

@@ -378,6 +378,9 @@ std::string decode_with_iconv(Bytes stored, std::uint16_t code_page) {
     std::size_t r = iconv(static_cast<iconv_t>(cd.get()), &in_ptr, &in_left, &out_ptr, &out_left);
     if (r != static_cast<std::size_t>(-1)) break;
     if (errno != EILSEQ && errno != EINVAL) break;
+    // Some converters report a failure having taken the input to its end:
+    // there is then no byte left to map.
+    if (in_left == 0) break;
     const char16_t single = double_byte_single(code_page, static_cast<std::uint8_t>(*in_ptr));
     ++in_ptr;
     --in_left;

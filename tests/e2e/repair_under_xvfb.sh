@@ -5,13 +5,15 @@
 # be a database with the same tables and rows, its safety backup kvdir.1 an
 # exact copy of the file as it was, and no temp.mdb left behind.
 #
-# Usage: repair_under_xvfb.sh DBREPAIR SAMPLE.mdb
+# Usage: repair_under_xvfb.sh DBREPAIR SAMPLE.mdb [JETDB]
+# With JETDB, the repaired file must also check clean (`jetdb check` exit 0).
 # Exits 77 (skipped) when Xvfb, xdotool, mdbtools or the sample are absent.
 set -euo pipefail
 . "$(dirname "$0")/xvfb.sh"
 
 dbrepair=$1
 sample=$2
+jetdb=${3:-}
 skip() { echo "SKIPPED: $*"; exit 77; }
 
 for tool in Xvfb xdotool mdb-tables mdb-export cmp; do
@@ -100,5 +102,9 @@ while IFS= read -r table; do
   after=$(mdb-export "$data/kvdir.mdb" "$table" | sort | md5sum) || fail "table $table cannot be read after the repair"
   [ "$before" = "$after" ] || fail "the rows of table $table differ after the repair"
 done <<<"$tables_before"
+
+if [ -n "$jetdb" ]; then
+  "$jetdb" check "$data/kvdir.mdb" >"$work/check.log" 2>&1 || fail "the repaired file does not check clean: $(cat "$work/check.log")"
+fi
 
 echo "PASSED: repaired $(basename "$sample") as kvdir.mdb, safety backup kvdir.1 kept"
