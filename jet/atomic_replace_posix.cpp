@@ -75,19 +75,19 @@ class TemporaryFile {
 };
 
 void write_and_sync(const std::string& path, const FileWriter& write, const struct stat* like) {
-  auto out = PosixFile::open(path, PosixFile::Mode::ReadWrite);
+  auto out = DiskFile::open(path, DiskFile::Mode::ReadWrite);
   write(*out);
   if (like != nullptr) {
-    if (::fchmod(out->descriptor(), like->st_mode & 07777) != 0) throw_io("cannot set the permissions of", path, errno);
+    if (::fchmod(out->native(), like->st_mode & 07777) != 0) throw_io("cannot set the permissions of", path, errno);
     // Only the superuser may give a file away; anyone else keeps their own.
-    if (::fchown(out->descriptor(), like->st_uid, like->st_gid) != 0 && errno != EPERM) {
+    if (::fchown(out->native(), like->st_uid, like->st_gid) != 0 && errno != EPERM) {
       throw_io("cannot set the owner of", path, errno);
     }
   } else {
     // mkstemp creates 0600; a new database gets what the user's umask allows.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(out->descriptor(), 0666 & ~mask) != 0) throw_io("cannot set the permissions of", path, errno);
+    if (::fchmod(out->native(), 0666 & ~mask) != 0) throw_io("cannot set the permissions of", path, errno);
   }
   out->sync();
 }
