@@ -1,6 +1,6 @@
 #include "platform/jet_engine.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "jet/error.h"
 #include "jet/maintenance.h"
@@ -30,8 +30,9 @@ void JetStorageJetEngine::CompactDatabase(const std::string& source,
                                           const std::string& destination) {
   const std::string from = DataSourceOf(source);
   const std::string to = DataSourceOf(destination);
-  struct stat info {};
-  if (::lstat(to.c_str(), &info) == 0) {
+  // Anything at the destination counts, a link that leads nowhere too.
+  std::error_code unknown;
+  if (std::filesystem::exists(std::filesystem::symlink_status(std::u8string(to.begin(), to.end()), unknown))) {
     throw RuntimeError(kErrUnspecifiedFailure, "Database '" + to + "' already exists.");
   }
   try {
