@@ -12,6 +12,7 @@ set -euo pipefail
 dbrepair=$1
 sample=$2
 skip() { echo "SKIPPED: $*"; exit 77; }
+source "$(dirname "$0")/repaired_checks.sh"
 
 for tool in Xvfb xdotool mdb-tables mdb-export cmp; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
@@ -113,21 +114,6 @@ wait "$app_pid" || fail "the program exited with status $?"
 app_pid=""
 
 # What is on disk.
-[ -f "$data/kvdir.1" ] || fail "no safety backup kvdir.1"
-cmp -s "$sample" "$data/kvdir.1" || fail "kvdir.1 is not an exact copy of the data file as it was"
-[ ! -e "$data/kvdir.2" ] || fail "more than one safety backup"
-[ ! -e "$data/temp.mdb" ] || fail "temp.mdb was left behind"
-[ -f "$data/kvdir.mdb" ] || fail "the data file is gone"
-
-# The repaired file holds the same tables and rows, as mdbtools reads them.
-tables_before=$(mdb-tables -1 "$sample" | sort)
-tables_after=$(mdb-tables -1 "$data/kvdir.mdb" | sort) || fail "mdbtools cannot read the repaired file"
-[ "$tables_before" = "$tables_after" ] || fail "tables differ: before [$tables_before] after [$tables_after]"
-while IFS= read -r table; do
-  [ -n "$table" ] || continue
-  before=$(mdb-export "$sample" "$table" | sort | md5sum)
-  after=$(mdb-export "$data/kvdir.mdb" "$table" | sort | md5sum) || fail "table $table cannot be read after the repair"
-  [ "$before" = "$after" ] || fail "the rows of table $table differ after the repair"
-done <<<"$tables_before"
+check_repaired "$sample" "$data" kvdir
 
 echo "PASSED: repaired $(basename "$sample") as kvdir.mdb, safety backup kvdir.1 kept"
