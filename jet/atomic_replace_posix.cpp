@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/temporary_file.h"
 
 namespace jet {
 
@@ -48,32 +49,6 @@ void sync_folder(const std::string& folder) {
   if (result != 0 && err != EINVAL && err != EROFS) throw_io("cannot sync folder", folder, err);
 }
 
-// A new file beside target that is removed again unless committed.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& target) {
-    std::string pattern = target + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) throw_io("cannot create a temporary file beside", target, errno);
-    ::close(fd);
-    path_ = name.data();
-  }
-  ~TemporaryFile() {
-    if (!committed_) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::string& path() const { return path_; }
-  void committed() { committed_ = true; }
-
- private:
-  std::string path_;
-  bool committed_ = false;
-};
-
 void write_and_sync(const std::string& path, const FileWriter& write, const struct stat* like) {
   auto out = DiskFile::open(path, DiskFile::Mode::ReadWrite);
   write(*out);
@@ -93,6 +68,18 @@ void write_and_sync(const std::string& path, const FileWriter& write, const stru
 }
 
 }  // namespace
+
+std::string create_temporary_beside(const std::string& target) {
+  std::string pattern = target + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) throw_io("cannot create a temporary file beside", target, errno);
+  ::close(fd);
+  return name.data();
+}
+
+void discard_file(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
 void replace_atomically(const std::string& path, const FileWriter& write) {
   std::string target = resolve(path);

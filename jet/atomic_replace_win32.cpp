@@ -5,6 +5,7 @@
 #include <random>
 
 #include "jet/error.h"
+#include "jet/temporary_file.h"
 #include "jet/wide_text.h"
 
 namespace jet {
@@ -47,35 +48,6 @@ bool exists(const std::string& path) {
   return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A new file beside target that is removed again unless committed.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& target) {
-    std::random_device entropy;
-    for (int attempt = 0;; ++attempt) {
-      path_ = target + ".tmp-" + std::to_string(entropy() % 1000000);
-      try {
-        DiskFile::open(path_, DiskFile::Mode::CreateNew);
-        return;
-      } catch (const Error& e) {
-        if (e.code() != ErrorCode::AlreadyExists || attempt == 100) throw;
-      }
-    }
-  }
-  ~TemporaryFile() {
-    if (!committed_) ::DeleteFileW(widen(path_).c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::string& path() const { return path_; }
-  void committed() { committed_ = true; }
-
- private:
-  std::string path_;
-  bool committed_ = false;
-};
-
 void write_and_sync(const std::string& path, const FileWriter& write) {
   auto out = DiskFile::open(path, DiskFile::Mode::ReadWrite);
   write(*out);
@@ -90,6 +62,21 @@ void move_into_place(const std::string& from, const std::string& to, DWORD flags
 }
 
 }  // namespace
+
+std::string create_temporary_beside(const std::string& target) {
+  std::random_device entropy;
+  for (int attempt = 0;; ++attempt) {
+    std::string path = target + ".tmp-" + std::to_string(entropy() % 1000000);
+    try {
+      DiskFile::open(path, DiskFile::Mode::CreateNew);
+      return path;
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::AlreadyExists || attempt == 100) throw;
+    }
+  }
+}
+
+void discard_file(const std::string& path) noexcept { ::DeleteFileW(widen(path).c_str()); }
 
 void replace_atomically(const std::string& path, const FileWriter& write) {
   const std::string target = resolve(path);

@@ -10,6 +10,8 @@
 #include "jet/atomic_replace.h"
 #include "jet/file.h"
 #include "jet/file_lock.h"
+#include "jet/generate.h"
+#include "jet/maintenance.h"
 #include "jet/wide_text.h"
 #include "support/replaced_pages.h"
 #include "support/temp_folder.h"
@@ -125,6 +127,21 @@ TEST(ReplaceAtomicallyOnWindows, ReplacesAFileInANonLatinFolderAndLeavesNothingB
     ++entries;
   }
   EXPECT_EQ(entries, 1u);
+}
+
+// Windows renames nothing over a file that is open: a repair must let go of
+// the database it read before its copy takes the database's place.
+TEST(RepairOnWindows, ReplacesTheDatabaseItReadAndLeavesNothingBeside) {
+  TempFolder folder;
+  const std::string path = folder.file("data.mdb");
+  {
+    auto file = DiskFile::open(path, DiskFile::Mode::CreateNew);
+    generate_database(*file, GenerateOptions{Version::Jet4, 20, 3, {}});
+  }
+  const MaintenanceReport report = repair(path);
+  EXPECT_TRUE(report.errors.empty());
+  EXPECT_EQ(DiskFile::open(path, DiskFile::Mode::ReadOnly)->size(), report.result_bytes);
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"data.mdb"});
 }
 
 }  // namespace
