@@ -84,10 +84,19 @@ window_titled() {
   return 1
 }
 
-press() {
-  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-  sleep 0.3
-  xdotool key --clearmodifiers "$2"
+# Answers the message box $1 with its default button: Return once it has the
+# keyboard, else a click on the button, which Wine centres at the box's foot.
+answer() {
+  local geometry width height
+  xdotool windowfocus "$1" 2>/dev/null || true
+  sleep 0.5
+  xdotool key --clearmodifiers Return
+  sleep 1
+  xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 || return 0
+  geometry=$(xwininfo -id "$1")
+  width=$(sed -n 's/^ *Width: //p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: //p' <<<"$geometry")
+  xdotool mousemove --window "$1" $((width / 2)) $((height - 17)) click 1
 }
 
 # Clicks the point $2,$3 twips from the corner of the main window's client
@@ -125,7 +134,7 @@ while [ $SECONDS -lt $deadline ]; do
   sleep 0.5
 done
 [ -n "$done_box" ] || fail "no \"Operation Completed\" box within 180 seconds"
-press "$done_box" Return
+answer "$done_box" "Operation Completed"
 sleep 1
 xdotool search --onlyvisible --name "^Operation Completed\$" >/dev/null 2>&1 && fail "the completion box did not close"
 
