@@ -40,10 +40,17 @@ std::size_t character_length(unsigned page, unsigned char first) {
   return ::IsDBCSLeadByteEx(page, first) ? 2 : 1;
 }
 
+// Windows gives a code page's undefined bytes (0x81 in code page 1252) the
+// C1 control of the same number, where iconv refuses them; no code page the
+// engine meets defines a C1 control, so one stands for a byte undefined.
+bool is_c1_control(wchar_t unit) { return unit >= 0x80 && unit <= 0x9F; }
+
 // One character to UTF-16: 1 or 2 units, or 0 when the source does not
 // define it.
 int to_utf16(unsigned page, const char* bytes, std::size_t length, wchar_t (&units)[2]) {
-  return ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), units, 2);
+  const int count = ::MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), units, 2);
+  if (page != kUtf8 && count == 1 && is_c1_control(units[0])) return 0;
+  return count;
 }
 
 // One character from UTF-16 into `bytes`: its length, or 0 when the target
@@ -54,6 +61,7 @@ int from_utf16(unsigned page, const wchar_t* units, int count, char (&bytes)[8])
   if (page == kUtf8) {
     return ::WideCharToMultiByte(page, WC_ERR_INVALID_CHARS, units, count, bytes, sizeof bytes, nullptr, nullptr);
   }
+  if (count == 1 && is_c1_control(units[0])) return 0;
   BOOL defaulted = FALSE;
   const int length =
       ::WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, &defaulted);
