@@ -21,12 +21,12 @@ void BrowseForDatabase(UserInterface& ui, OpenDialog& dialog, FileSystem& files)
     trap.run([&] { dialog.setFilter(kBrowseFilter); });  // 4
     trap.run([&] { dialog.setFilterIndex(2); });      // 5: the databases
     // 6: the initial folder, from the current path read afresh each time.
-    if (trap.condition([&] { return BlankOrEmpty(ui.currentPath()); })) {
+    if (trap.condition([&] { return BlankOrEmpty(CurrentPathOnDisk(ui, files)); })) {
       trap.run([&] { dialog.setInitDir(ui.programFolder()); });
-    } else if (trap.condition([&] { return files.FolderExists(ui.currentPath()); })) {
-      trap.run([&] { dialog.setInitDir(ui.currentPath()); });
+    } else if (trap.condition([&] { return files.FolderExists(CurrentPathOnDisk(ui, files)); })) {
+      trap.run([&] { dialog.setInitDir(CurrentPathOnDisk(ui, files)); });
     } else {
-      trap.run([&] { dialog.setInitDir(ParsePath(ui.currentPath(), "dir")); });
+      trap.run([&] { dialog.setInitDir(ParsePath(CurrentPathOnDisk(ui, files), "dir")); });
     }
     trap.run([&] { dialog.setDialogTitle("Browse for Files"); });  // 7
     trap.run([&] { ui.doEvents(); });                              // 8

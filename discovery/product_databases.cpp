@@ -1,7 +1,6 @@
 #include "discovery/product_databases.h"
 
 #include "fileutil/file_queries.h"
-#include "platform/case_insensitive_path.h"
 
 namespace dbrepair {
 
@@ -37,14 +36,15 @@ std::array<std::string, kCandidateCount> CandidatePaths(const CandidateRoots& ro
     paths[r + 14] = roots.commonAppData + CompanyFolder + rows[r];
     paths[r + 21] = roots.fourth + CompanyFolder + rows[r];
   }
-  paths[28] = roots.driveC + kFixedCandidate;
+  // Without a drive c: the fixed path names nothing; joined to the empty
+  // text it would name a file under the current folder instead.
+  paths[28] = roots.driveC.empty() ? "" : roots.driveC + kFixedCandidate;
   return paths;
 }
 
 void DiscoverProductDatabases(UserInterface& ui, SpecialFolders& folders, FileSystem& files) {
   for (const std::string& candidate : CandidatePaths(LookUpCandidateRoots(folders))) {
-    std::string on_disk = ResolveWithoutCase(candidate);
-    if (files.FileExists(on_disk)) ui.appendItem(on_disk);
+    if (files.FileExists(candidate)) ui.appendItem(files.PathOnDisk(candidate));
   }
   if (ui.itemCount() == 0) {
     ui.messageBox(

@@ -38,7 +38,7 @@ CandidateRoots LookUpCandidateRoots(SpecialFolders& folders);
 
 // Entries 1 to 29 (index 0 to 28): documents & row, program files & company
 // & row, common application data & company & row, fourth root & company &
-// row, then drive c: & the fixed path.
+// row, then drive c: & the fixed path (the empty text without a drive c:).
 std::array<std::string, kCandidateCount> CandidatePaths(const CandidateRoots& roots);
 
 // Fills the path box with every candidate that exists (as spelt on disk),

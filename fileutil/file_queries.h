@@ -1,5 +1,6 @@
 // The file-system questions of the command logic, answered with plain
-// values: never an error, never a handle.
+// values: never an error, never a handle. Paths are matched without regard
+// to letter case, as Windows matches them (platform/case_insensitive_path.h).
 #pragma once
 
 #include <string>

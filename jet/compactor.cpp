@@ -450,6 +450,7 @@ void Compactor::copy_table(Table& table) {
 
   // Indexes from the source's entries, row pointers remapped.
   std::vector<std::vector<std::uint32_t>> index_pages;
+  std::vector<std::size_t> dropped;  // positions, ascending
   for (std::size_t position = 0; position < out.real_indexes.size(); ++position) {
     RealIndexDef& index = out.real_indexes[position];
     const IndexBuildOptions options{version_, new_page, kIndexMemoryBudget};
@@ -482,9 +483,12 @@ void Compactor::copy_table(Table& table) {
         report(-1, table.name, unreadable + "; rebuilt from the table's rows");
       } catch (const Error& why) {
         if (why.code() == ErrorCode::Io) throw;
-        report(-1, table.name, unreadable + "; written empty, as its keys could not be encoded from the rows: " +
+        // An index missing rows would give wrong answers to every program
+        // that seeks through it: none is better.
+        report(-1, table.name, unreadable + "; dropped, as its keys could not be encoded from the rows: " +
                                    why.what());
-        builder = std::make_unique<IndexBuilder>(options);
+        dropped.push_back(position);
+        continue;
       }
     }
     const IndexBuildResult built = streaming ? builder->finish() : builder->finish(*writer_);
@@ -492,6 +496,12 @@ void Compactor::copy_table(Table& table) {
     index.unique_entry_count = built.unique_entry_count;
     index.counter_rows = 0;
     index_pages.push_back(built.pages);
+  }
+  for (auto position = dropped.rbegin(); position != dropped.rend(); ++position) drop_real_index(out, *position);
+  // A definition that lost indexes may need fewer pages than were set aside.
+  while (table.new_pages.size() > table_def_page_count(out)) {
+    abandoned_pages_.push_back(table.new_pages.back());
+    table.new_pages.pop_back();
   }
 
   // The usage maps, in the order the definition keeps them: owned pages,

@@ -38,6 +38,8 @@ struct DatabaseWriter::State {
   WriterOptions options;
   PageFile output;  // the page allocator and output every part shares
   std::vector<std::unique_ptr<TableWriter>> open_tables;
+  // Definition pages set aside for indexes that were then dropped: free.
+  std::vector<std::uint32_t> unused_pages;
   bool catalog_begun = false;
   bool finished = false;
 };
@@ -81,12 +83,13 @@ struct TableWriter::State {
   // null in a primary key or Required index and for a key a unique index
   // already holds.
   std::vector<std::optional<std::vector<std::uint8_t>>> index_keys(std::span<const Value> values);
-  void leave_index_empty(std::size_t real_index, const Error& why);
+  void drop_index(std::size_t real_index, const Error& why);
+  void remove_dropped_indexes();
   void add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys, RowPointer at);
   RowPointer put_row(std::vector<std::uint8_t> row);
 
-  bool leave_unencodable_indexes_empty = false;
-  std::vector<TableWriter::EmptyIndex> empty_indexes;  // their builders are gone
+  bool drop_unencodable_indexes = false;
+  std::vector<TableWriter::DroppedIndex> dropped_indexes;  // their builders are gone
 };
 
 // Encodes each value for the row; long values are placed here, inline only
@@ -159,7 +162,7 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
   };
   std::vector<std::optional<std::vector<std::uint8_t>>> keys(def.real_indexes.size());
   for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
-    if (!indexes[i]) continue;  // left empty
+    if (!indexes[i]) continue;  // dropped
     const RealIndexDef& index = def.real_indexes[i];
     std::size_t nulls = 0;
     for (const IndexColumn& c : index.columns) {
@@ -175,8 +178,8 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
     try {
       keys[i] = index_key_of_row(version, def, index, value_of);
     } catch (const Error& e) {
-      if (e.code() != ErrorCode::Unsupported || !leave_unencodable_indexes_empty) throw;
-      leave_index_empty(i, e);
+      if (e.code() != ErrorCode::Unsupported || !drop_unencodable_indexes) throw;
+      drop_index(i, e);
       continue;
     }
     if (index.is_unique() && !all_null && unique_keys->contains(i, *keys[i])) {
@@ -188,9 +191,17 @@ std::vector<std::optional<std::vector<std::uint8_t>>> TableWriter::State::index_
   return keys;
 }
 
-void TableWriter::State::leave_index_empty(std::size_t real_index, const Error& why) {
+void TableWriter::State::drop_index(std::size_t real_index, const Error& why) {
   indexes[real_index].reset();
-  empty_indexes.push_back(TableWriter::EmptyIndex{real_index, why.what()});
+  dropped_indexes.push_back(TableWriter::DroppedIndex{real_index, why.what()});
+}
+
+void TableWriter::State::remove_dropped_indexes() {
+  for (std::size_t i = indexes.size(); i-- > 0;) {
+    if (indexes[i]) continue;
+    indexes.erase(indexes.begin() + static_cast<std::ptrdiff_t>(i));
+    drop_real_index(def, i);
+  }
 }
 
 void TableWriter::State::add_index_entries(const std::vector<std::optional<std::vector<std::uint8_t>>>& keys,
@@ -217,7 +228,7 @@ std::uint32_t TableWriter::page() const { return state_->def.page; }
 const TableDef& TableWriter::definition() const { return state_->def; }
 const std::vector<ColumnDef>& TableWriter::columns() const { return state_->columns; }
 std::uint64_t TableWriter::row_count() const { return state_->row_count; }
-const std::vector<TableWriter::EmptyIndex>& TableWriter::indexes_left_empty() const { return state_->empty_indexes; }
+const std::vector<TableWriter::DroppedIndex>& TableWriter::indexes_dropped() const { return state_->dropped_indexes; }
 
 void TableWriter::set_related_table_page(std::size_t logical_index, std::uint32_t page) {
   state_->def.logical_indexes.at(logical_index).related_table_page = page;
@@ -318,7 +329,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
     }
     state->indexes.push_back(std::make_unique<IndexBuilder>(options));
   }
-  state->leave_unencodable_indexes_empty = s.options.leave_unencodable_indexes_empty;
+  state->drop_unencodable_indexes = s.options.drop_unencodable_indexes;
   state->unique_keys = std::make_unique<UniqueKeys>(stored.real_indexes.size(), s.options.index_memory_budget);
 
   s.open_tables.push_back(std::unique_ptr<TableWriter>(new TableWriter(std::move(state))));
@@ -340,10 +351,9 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
 
   // A duplicate the unique-key sets no longer caught (past their budget)
   // shows when the builder sorts: the table cannot be finished then.
+  t.remove_dropped_indexes();
   std::vector<IndexBuildResult> built;
   for (std::size_t i = 0; i < t.indexes.size(); ++i) {
-    // An index left empty is built from no entries: a single empty leaf.
-    if (!t.indexes[i]) t.indexes[i] = std::make_unique<IndexBuilder>(IndexBuildOptions{v, t.def.page});
     try {
       built.push_back(t.indexes[i]->finish(s.output));
     } catch (const Error& e) {
@@ -387,7 +397,10 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
 
   const std::vector<std::uint8_t> encoded = encode_table_def(def);
   while (t.def_pages.size() < table_def_page_count(def)) t.def_pages.push_back(s.output.allocate_page());
-  t.def_pages.resize(table_def_page_count(def));
+  while (t.def_pages.size() > table_def_page_count(def)) {
+    s.unused_pages.push_back(t.def_pages.back());
+    t.def_pages.pop_back();
+  }
   const auto pages = paginate_table_def(v, encoded, t.def_pages);
   for (std::size_t i = 0; i < pages.size(); ++i) s.output.write_page(t.def_pages[i], pages[i]);
   def.pages = t.def_pages;
@@ -405,7 +418,8 @@ void DatabaseWriter::finish() {
                 std::to_string(s.open_tables.size()) + " table(s) are still open; finish them first");
   }
   if (!s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "a database needs its catalog on page 2");
-  const std::uint32_t count = write_free_page_map(s.header.version, {}, s.output.page_count(), s.output);
+  std::sort(s.unused_pages.begin(), s.unused_pages.end());
+  const std::uint32_t count = write_free_page_map(s.header.version, s.unused_pages, s.output.page_count(), s.output);
   s.output.set_page_count(count);
   s.output.write_page(0, encode_header(s.header));
   s.output.flush();

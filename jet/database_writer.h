@@ -47,10 +47,12 @@ struct WriterOptions {
   std::size_t index_memory_budget = std::size_t{32} << 20;
   // An index whose keys this engine cannot encode (a text sort order or a
   // character it has no sort codes for, see jet/index_key.h): by default
-  // add_row refuses the row (Unsupported); with this set, the index keeps
-  // its definition but gets no entries at all rather than some or wrong
-  // ones, and TableWriter::indexes_left_empty says so.
-  bool leave_unencodable_indexes_empty = false;
+  // add_row refuses the row (Unsupported); with this set, finish_table drops
+  // the index, its definition and the logical indexes over it with it,
+  // rather than write one that misses rows, and TableWriter::indexes_dropped
+  // says so. (An index that missed rows would give wrong answers to every
+  // program that seeks through it.)
+  bool drop_unencodable_indexes = false;
 };
 
 class DatabaseWriter;
@@ -87,12 +89,13 @@ class TableWriter {
   // table being copied learns only once every table has been begun.
   void set_related_table_page(std::size_t logical_index, std::uint32_t page);
 
-  // The real indexes (by position) left without entries, each with why.
-  struct EmptyIndex {
+  // The real indexes (by position in the definition begin_table was given)
+  // that finish_table will drop, each with why.
+  struct DroppedIndex {
     std::size_t real_index;
     std::string reason;
   };
-  const std::vector<EmptyIndex>& indexes_left_empty() const;
+  const std::vector<DroppedIndex>& indexes_dropped() const;
 
  private:
   friend class DatabaseWriter;

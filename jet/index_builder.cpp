@@ -55,12 +55,13 @@ class PageSize {
     ++count_;
   }
 
-  // An empty page again, the first record's buffer kept.
-  void clear() {
+  // An empty page again, the first record's buffer kept; no prefix will be
+  // longer than `max_prefix` (what the page header can name).
+  void clear(std::size_t max_prefix) {
     first_.clear();
     raw_ = 0;
     common_ = 0;
-    limit_ = SIZE_MAX;
+    limit_ = max_prefix;
     count_ = 0;
   }
 
@@ -137,18 +138,25 @@ class PageStream {
     l.page.tail_page = 0;
     l.page.level = static_cast<std::uint8_t>(std::min<std::size_t>(depth, 255));
     l.records.clear();
-    l.size.clear();
+    l.size.clear(max_shared_prefix(options_.version));
     l.number = number;
     l.open = true;
   }
 
-  bool try_append(std::size_t depth, const IndexEntry& entry) {
+  // Writes `entry` out into record_ and says whether the open page at
+  // `depth` has room for it (with what PageSize::append then needs).
+  bool room_for(std::size_t depth, const IndexEntry& entry, std::size_t& common, std::size_t& limit) {
     Level& l = levels_[depth];
     record_.clear();
     append_index_entry(record_, entry, l.page.leaf);
-    std::size_t common = 0, limit = 0;
     const std::size_t trailer = l.page.leaf ? 4 : 8;
-    if (l.size.with(record_, trailer, common, limit) > index_page_capacity(options_.version)) {
+    return l.size.with(record_, trailer, common, limit) <= index_page_capacity(options_.version);
+  }
+
+  bool try_append(std::size_t depth, const IndexEntry& entry) {
+    Level& l = levels_[depth];
+    std::size_t common = 0, limit = 0;
+    if (!room_for(depth, entry, common, limit)) {
       if (l.records.empty()) {
         throw Error(ErrorCode::LimitExceeded, Location{std::nullopt, "index", "key"},
                     "a key of " + std::to_string(entry.key.size()) + " bytes does not fit an index page");
@@ -169,21 +177,33 @@ class PageStream {
     result_.pages.push_back(l.number);
   }
 
-  // Writes the open page, opens the one after it when `more`, and passes
-  // the written page up as a child of the level above.
+  // Passes the open page up as a child of the level above, writes it, and
+  // opens the one after it when `more`. Leaves link from first to last;
+  // above them, as Access links them, a page links only to its siblings
+  // under the same parent, so the link between two pages is cut where the
+  // first becomes its parent's tail.
   void close_page(std::size_t depth, bool more) {
     const std::uint32_t next = more ? allocate() : 0;
-    write_page(depth, next);
     Level& l = levels_[depth];
     IndexEntry up = l.last_leaf;
     up.child = l.number;
     ++l.closed_pages;
+    add_child(depth + 1, std::move(up));
+    const bool linked = more && (depth == 0 || held_child_fits(depth + 1));
+    write_page(depth, linked ? next : 0);
     if (more) {
-      open_page(depth, l.number, next);
+      open_page(depth, linked ? l.number : 0, next);
     } else {
       l.open = false;
     }
-    add_child(depth + 1, std::move(up));
+  }
+
+  // Whether the child held at `depth` will become an entry of the open page
+  // there rather than its tail, should another child follow: add_child
+  // appends it then if it fits, and nothing changes the page before.
+  bool held_child_fits(std::size_t depth) {
+    std::size_t common = 0, limit = 0;
+    return room_for(depth, *levels_[depth].held, common, limit);
   }
 
   // Intermediate levels: the held child becomes an entry once another child

@@ -11,7 +11,9 @@
 // held, so memory stays flat however large the index.
 //
 // Pages are numbered by the caller's sink, in the order the builder asks for
-// them, and each is written once, complete, with its previous/next links.
+// them, and each is written once, complete, with its previous/next links:
+// the leaves chained from first to last, the pages above them only among
+// siblings of one parent, as Access links them.
 // The same entries with the same sink give the same pages whatever the budget.
 //
 // Entries taken from an existing index (a compaction's) already arrive in

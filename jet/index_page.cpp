@@ -40,10 +40,11 @@ void split_entry(Bytes record, bool leaf, IndexEntry& entry) {
 }
 
 // The longest prefix all entries share, never reaching a row byte (two
-// entries with the same key and page differ in the row at the latest).
-std::size_t shared_prefix_length(const IndexRecords& records, bool leaf) {
+// entries with the same key and page differ in the row at the latest), nor
+// longer than the format's header field can name.
+std::size_t shared_prefix_length(Version v, const IndexRecords& records, bool leaf) {
   if (records.count() < 2) return 0;
-  std::size_t limit = SIZE_MAX;
+  std::size_t limit = max_shared_prefix(v);
   for (std::size_t i = 0; i < records.count(); ++i) limit = std::min(limit, records[i].size() - trailer_size(leaf) + 3);
   const Bytes first = records[0];
   std::size_t length = limit;
@@ -101,8 +102,9 @@ void decode_index_page_into(Version v, std::uint32_t page_number, Bytes bytes, I
   page.prev_page = r.u32(layout.prev_page, "previous page");
   page.next_page = r.u32(layout.next_page, "next page");
   page.tail_page = r.u32(layout.tail_page, "tail page");
-  page.prefix_length = r.u16(layout.prefix_length, "shared prefix length");
-  page.level = layout.level != 0 ? r.u8(layout.level, "tree level") : 0;
+  page.prefix_length = layout.prefix_width == 1 ? r.u8(layout.prefix_length, "shared prefix length")
+                                                : r.u16(layout.prefix_length, "shared prefix length");
+  page.level = r.u8(layout.level, "tree level");
   const Bytes bitmap = r.bytes(layout.bitmap, layout.bitmap_size, "entry-end bitmap");
   const Bytes area = r.bytes(layout.entries, bytes.size() - std::min(bytes.size(), layout.entries), "entries");
 
@@ -170,11 +172,11 @@ IndexRecords records_of(const IndexPage& page) {
 }
 }  // namespace
 
-std::size_t compressed_entries_size(const IndexPage& page) {
+std::size_t compressed_entries_size(Version v, const IndexPage& page) {
   const IndexRecords records = records_of(page);
   std::size_t total = 0;
   for (std::size_t i = 0; i < records.count(); ++i) total += records[i].size();
-  const std::size_t prefix = shared_prefix_length(records, page.leaf);
+  const std::size_t prefix = shared_prefix_length(v, records, page.leaf);
   return total - prefix * (records.empty() ? 0 : records.count() - 1);
 }
 
@@ -187,7 +189,7 @@ std::vector<std::uint8_t> encode_index_page(Version v, const IndexPage& page) {
 void encode_index_page_into(Version v, const IndexPage& page, const IndexRecords& records,
                             std::vector<std::uint8_t>& out) {
   const IndexPageLayout layout = index_page_layout(v);
-  const std::size_t prefix = shared_prefix_length(records, page.leaf);
+  const std::size_t prefix = shared_prefix_length(v, records, page.leaf);
 
   out.assign(page_size(v), 0);
   std::size_t offset = 0;
@@ -209,8 +211,12 @@ void encode_index_page_into(Version v, const IndexPage& page, const IndexRecords
   store_u32(&out[layout.prev_page], page.prev_page);
   store_u32(&out[layout.next_page], page.next_page);
   store_u32(&out[layout.tail_page], page.tail_page);
-  store_u16(&out[layout.prefix_length], static_cast<std::uint16_t>(prefix));
-  if (layout.level != 0) out[layout.level] = page.level;
+  if (layout.prefix_width == 1) {
+    out[layout.prefix_length] = static_cast<std::uint8_t>(prefix);
+  } else {
+    store_u16(&out[layout.prefix_length], static_cast<std::uint16_t>(prefix));
+  }
+  out[layout.level] = page.level;
 }
 
 }  // namespace jet

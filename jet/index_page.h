@@ -10,10 +10,14 @@
 //   previous page on the same level          8-11    12-15
 //   next page on the same level              12-15   16-19
 //   tail page (intermediate pages only)      16-19   20-23
-//   shared prefix length                     20-21   24-25
-//   tree level (0 leaf, 1 above leaves, ..)  -       26
+//   shared prefix length                     20      24-25
+//   tree level (0 leaf, 1 above leaves, ..)  21      26
 //   entry-end bitmap                         22-247  27-479   (226 / 453 bytes)
 //   entries                                  248-    480-
+//
+// Jet 3 keeps the prefix length in one byte and the level in the next; read
+// as one 16-bit field, an intermediate page's level 1 turns a prefix of 0
+// into 256.
 //
 // Entries are stored back to back. Each one, written out in full, is
 //   key bytes (per key column a flag byte and the encoded value, see
@@ -50,15 +54,21 @@ struct IndexPageLayout {
   std::size_t next_page;
   std::size_t tail_page;
   std::size_t prefix_length;
-  std::size_t level;  // 0 when the format has no level byte
+  std::size_t prefix_width;  // bytes
+  std::size_t level;
   std::size_t bitmap;
   std::size_t bitmap_size;
   std::size_t entries;
 };
 
 constexpr IndexPageLayout index_page_layout(Version v) {
-  return v == Version::Jet3 ? IndexPageLayout{4, 8, 12, 16, 20, 0, 22, 226, 248}
-                            : IndexPageLayout{4, 12, 16, 20, 24, 26, 27, 453, 480};
+  return v == Version::Jet3 ? IndexPageLayout{4, 8, 12, 16, 20, 1, 21, 22, 226, 248}
+                            : IndexPageLayout{4, 12, 16, 20, 24, 2, 26, 27, 453, 480};
+}
+
+// The longest shared prefix the header's field can name.
+constexpr std::size_t max_shared_prefix(Version v) {
+  return (std::size_t{1} << (8 * index_page_layout(v).prefix_width)) - 1;
 }
 
 // The most entry bytes (after prefix compression) one page can hold: bounded
@@ -106,7 +116,7 @@ IndexPage decode_index_page(Version v, std::uint32_t page_number, Bytes page);
 void decode_index_page_into(Version v, std::uint32_t page_number, Bytes page, IndexPage& out);
 
 // The encoded size of the page's entries with the shared prefix taken out.
-std::size_t compressed_entries_size(const IndexPage& page);
+std::size_t compressed_entries_size(Version v, const IndexPage& page);
 
 // Encodes the page with the longest shared prefix its entries allow. Raises
 // LimitExceeded when the entries do not fit (see index_page_capacity).

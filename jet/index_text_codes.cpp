@@ -329,31 +329,31 @@ const std::array<TextCode, 256> kGeneral97Codes = {{
     {TextCodeKind::Simple, 1, {0x25, 0x00}, 0x00},  // U+003E
     {TextCodeKind::Simple, 1, {0x26, 0x00}, 0x00},  // U+003F
     {TextCodeKind::Simple, 1, {0x27, 0x00}, 0x00},  // U+0040
-    {TextCodeKind::Simple, 1, {0x60, 0x00}, 0x00},  // U+0041
+    {TextCodeKind::Significant, 1, {0x60, 0x00}, 0x00},  // U+0041
     {TextCodeKind::Simple, 1, {0x61, 0x00}, 0x00},  // U+0042
-    {TextCodeKind::Simple, 1, {0x62, 0x00}, 0x00},  // U+0043
+    {TextCodeKind::Significant, 1, {0x62, 0x00}, 0x00},  // U+0043
     {TextCodeKind::Simple, 1, {0x64, 0x00}, 0x00},  // U+0044
-    {TextCodeKind::Simple, 1, {0x66, 0x00}, 0x00},  // U+0045
+    {TextCodeKind::Significant, 1, {0x66, 0x00}, 0x00},  // U+0045
     {TextCodeKind::Simple, 1, {0x67, 0x00}, 0x00},  // U+0046
     {TextCodeKind::Simple, 1, {0x68, 0x00}, 0x00},  // U+0047
     {TextCodeKind::Simple, 1, {0x69, 0x00}, 0x00},  // U+0048
-    {TextCodeKind::Simple, 1, {0x6A, 0x00}, 0x00},  // U+0049
+    {TextCodeKind::Significant, 1, {0x6A, 0x00}, 0x00},  // U+0049
     {TextCodeKind::Simple, 1, {0x6B, 0x00}, 0x00},  // U+004A
     {TextCodeKind::Simple, 1, {0x6C, 0x00}, 0x00},  // U+004B
     {TextCodeKind::Simple, 1, {0x6D, 0x00}, 0x00},  // U+004C
     {TextCodeKind::Simple, 1, {0x6F, 0x00}, 0x00},  // U+004D
-    {TextCodeKind::Simple, 1, {0x70, 0x00}, 0x00},  // U+004E
-    {TextCodeKind::Simple, 1, {0x72, 0x00}, 0x00},  // U+004F
+    {TextCodeKind::Significant, 1, {0x70, 0x00}, 0x00},  // U+004E
+    {TextCodeKind::Significant, 1, {0x72, 0x00}, 0x00},  // U+004F
     {TextCodeKind::Simple, 1, {0x73, 0x00}, 0x00},  // U+0050
     {TextCodeKind::Simple, 1, {0x74, 0x00}, 0x00},  // U+0051
     {TextCodeKind::Simple, 1, {0x75, 0x00}, 0x00},  // U+0052
-    {TextCodeKind::Simple, 1, {0x76, 0x00}, 0x00},  // U+0053
+    {TextCodeKind::Significant, 1, {0x76, 0x00}, 0x00},  // U+0053
     {TextCodeKind::Simple, 1, {0x77, 0x00}, 0x00},  // U+0054
-    {TextCodeKind::Simple, 1, {0x78, 0x00}, 0x00},  // U+0055
+    {TextCodeKind::Significant, 1, {0x78, 0x00}, 0x00},  // U+0055
     {TextCodeKind::Simple, 1, {0x7A, 0x00}, 0x00},  // U+0056
     {TextCodeKind::Simple, 1, {0x7B, 0x00}, 0x00},  // U+0057
     {TextCodeKind::Simple, 1, {0x7C, 0x00}, 0x00},  // U+0058
-    {TextCodeKind::Simple, 1, {0x7D, 0x00}, 0x00},  // U+0059
+    {TextCodeKind::Significant, 1, {0x7D, 0x00}, 0x00},  // U+0059
     {TextCodeKind::Simple, 1, {0x7E, 0x00}, 0x00},  // U+005A
     {TextCodeKind::Simple, 1, {0x28, 0x00}, 0x00},  // U+005B
     {TextCodeKind::Simple, 1, {0x29, 0x00}, 0x00},  // U+005C
@@ -361,31 +361,31 @@ const std::array<TextCode, 256> kGeneral97Codes = {{
     {TextCodeKind::Simple, 1, {0x2B, 0x00}, 0x00},  // U+005E
     {TextCodeKind::Simple, 1, {0x2C, 0x00}, 0x00},  // U+005F
     {TextCodeKind::Simple, 1, {0x2D, 0x00}, 0x00},  // U+0060
-    {TextCodeKind::Simple, 1, {0x60, 0x00}, 0x00},  // U+0061
+    {TextCodeKind::Significant, 1, {0x60, 0x00}, 0x00},  // U+0061
     {TextCodeKind::Simple, 1, {0x61, 0x00}, 0x00},  // U+0062
-    {TextCodeKind::Simple, 1, {0x62, 0x00}, 0x00},  // U+0063
+    {TextCodeKind::Significant, 1, {0x62, 0x00}, 0x00},  // U+0063
     {TextCodeKind::Simple, 1, {0x64, 0x00}, 0x00},  // U+0064
-    {TextCodeKind::Simple, 1, {0x66, 0x00}, 0x00},  // U+0065
+    {TextCodeKind::Significant, 1, {0x66, 0x00}, 0x00},  // U+0065
     {TextCodeKind::Simple, 1, {0x67, 0x00}, 0x00},  // U+0066
     {TextCodeKind::Simple, 1, {0x68, 0x00}, 0x00},  // U+0067
     {TextCodeKind::Simple, 1, {0x69, 0x00}, 0x00},  // U+0068
-    {TextCodeKind::Simple, 1, {0x6A, 0x00}, 0x00},  // U+0069
+    {TextCodeKind::Significant, 1, {0x6A, 0x00}, 0x00},  // U+0069
     {TextCodeKind::Simple, 1, {0x6B, 0x00}, 0x00},  // U+006A
     {TextCodeKind::Simple, 1, {0x6C, 0x00}, 0x00},  // U+006B
     {TextCodeKind::Simple, 1, {0x6D, 0x00}, 0x00},  // U+006C
     {TextCodeKind::Simple, 1, {0x6F, 0x00}, 0x00},  // U+006D
-    {TextCodeKind::Simple, 1, {0x70, 0x00}, 0x00},  // U+006E
-    {TextCodeKind::Simple, 1, {0x72, 0x00}, 0x00},  // U+006F
+    {TextCodeKind::Significant, 1, {0x70, 0x00}, 0x00},  // U+006E
+    {TextCodeKind::Significant, 1, {0x72, 0x00}, 0x00},  // U+006F
     {TextCodeKind::Simple, 1, {0x73, 0x00}, 0x00},  // U+0070
     {TextCodeKind::Simple, 1, {0x74, 0x00}, 0x00},  // U+0071
     {TextCodeKind::Simple, 1, {0x75, 0x00}, 0x00},  // U+0072
-    {TextCodeKind::Simple, 1, {0x76, 0x00}, 0x00},  // U+0073
+    {TextCodeKind::Significant, 1, {0x76, 0x00}, 0x00},  // U+0073
     {TextCodeKind::Simple, 1, {0x77, 0x00}, 0x00},  // U+0074
-    {TextCodeKind::Simple, 1, {0x78, 0x00}, 0x00},  // U+0075
+    {TextCodeKind::Significant, 1, {0x78, 0x00}, 0x00},  // U+0075
     {TextCodeKind::Simple, 1, {0x7A, 0x00}, 0x00},  // U+0076
     {TextCodeKind::Simple, 1, {0x7B, 0x00}, 0x00},  // U+0077
     {TextCodeKind::Simple, 1, {0x7C, 0x00}, 0x00},  // U+0078
-    {TextCodeKind::Simple, 1, {0x7D, 0x00}, 0x00},  // U+0079
+    {TextCodeKind::Significant, 1, {0x7D, 0x00}, 0x00},  // U+0079
     {TextCodeKind::Simple, 1, {0x7E, 0x00}, 0x00},  // U+007A
     {TextCodeKind::Simple, 1, {0x2E, 0x00}, 0x00},  // U+007B
     {TextCodeKind::Simple, 1, {0x2F, 0x00}, 0x00},  // U+007C

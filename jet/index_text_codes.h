@@ -20,6 +20,7 @@ enum class TextCodeKind : std::uint8_t {
   Simple,         // in-line bytes only
   International,  // in-line bytes (its base letter) and one extra code (its accent)
   Unprintable,    // no in-line bytes; one code in the key's unprintable part
+  Significant,    // Jet 3: in-line bytes only, but an accent after it marks its place
 };
 
 struct TextCode {

@@ -15,10 +15,10 @@
 // General of Access 97 (Jet 3):
 //   in-line codes of every character
 //   extra codes as 4-bit values, started and ended by a 0 nibble, or a single
-//     00 byte when no character has one
+//     00 byte when no character has one: an accented character's code, with
+//     a 2 before it for each letter that has accented forms (a Significant
+//     one) since the accent before; other characters take no place
 //   descending: everything complemented
-// How Jet 3 marks plain characters between accented ones is not known here:
-// such text is refused rather than guessed.
 #include "jet/index_text_key.h"
 
 #include <cstdio>
@@ -75,6 +75,7 @@ void append_general_legacy(std::vector<std::uint8_t>& out, std::u16string_view t
         international = true;
         [[fallthrough]];
       case TextCodeKind::Simple:
+      case TextCodeKind::Significant:
         in_line[0] = code.bytes[0];
         in_line[1] = code.bytes[1];
         in_line += code.size;
@@ -136,17 +137,16 @@ const TextCode& general97_code(char16_t c) {
 void append_general97(std::vector<std::uint8_t>& out, std::u16string_view text, bool ascending) {
   const std::size_t start = out.size();
   std::vector<std::uint8_t> nibbles;
-  std::size_t plain_before = 0;  // plain characters since the last accented one
+  std::size_t significant = 0;  // letters with accented forms since the last accent
   for (char16_t c : text) {
     const TextCode& code = general97_code(c);
     out.insert(out.end(), code.bytes, code.bytes + code.size);
-    if (code.kind == TextCodeKind::International) {
-      if (plain_before > 0) unknown_char(c, "General (Access 97) sort order, after other characters,");
-      if (nibbles.empty()) nibbles.push_back(0);
-      nibbles.push_back(code.extra);
-    } else if (code.size > 0) {
-      ++plain_before;
-    }
+    if (code.kind == TextCodeKind::Significant) ++significant;
+    if (code.kind != TextCodeKind::International) continue;
+    if (nibbles.empty()) nibbles.push_back(0);
+    nibbles.insert(nibbles.end(), significant, kPlainPlaceholder);
+    nibbles.push_back(code.extra);
+    significant = 0;
   }
   if (nibbles.empty()) {
     out.push_back(kEndExtraText);

@@ -50,6 +50,7 @@ class Walker {
     std::uint32_t number;
     std::uint32_t prev;
     std::uint32_t next;
+    std::uint32_t parent;  // 0 for the root
   };
 
   void problem(std::uint32_t page, std::string field, std::string what) {
@@ -101,7 +102,7 @@ class Walker {
     IndexPage* page = load(number, parent, depth, pointer_field);
     if (page == nullptr) return false;
     if (levels_.size() <= depth) levels_.resize(depth + 1);
-    levels_[depth].push_back(LevelPage{number, page->prev_page, page->next_page});
+    levels_[depth].push_back(LevelPage{number, page->prev_page, page->next_page, parent});
     if (page->leaf) return visit_leaf(number, *page, depth);
     return visit_intermediate(number, *page, depth);
   }
@@ -146,16 +147,23 @@ class Walker {
     return any;
   }
 
+  // Leaves chain from first to last. Above them Access links a page only to
+  // its siblings under the same parent; a link on to the next parent's
+  // first child is taken too.
   void check_level_links() {
-    for (const auto& level : levels_) {
+    for (std::size_t depth = 0; depth < levels_.size(); ++depth) {
+      const std::vector<LevelPage>& level = levels_[depth];
+      const bool leaves = leaf_depth_ == depth;
       for (std::size_t i = 0; i < level.size(); ++i) {
         const std::uint32_t want_prev = i == 0 ? 0 : level[i - 1].number;
         const std::uint32_t want_next = i + 1 == level.size() ? 0 : level[i + 1].number;
-        if (level[i].prev != want_prev) {
+        const bool first_child = i == 0 || level[i - 1].parent != level[i].parent;
+        const bool last_child = i + 1 == level.size() || level[i + 1].parent != level[i].parent;
+        if (level[i].prev != want_prev && !(!leaves && first_child && level[i].prev == 0)) {
           problem(level[i].number, "previous page",
                   "is " + std::to_string(level[i].prev) + ", not " + std::to_string(want_prev));
         }
-        if (level[i].next != want_next) {
+        if (level[i].next != want_next && !(!leaves && last_child && level[i].next == 0)) {
           problem(level[i].number, "next page",
                   "is " + std::to_string(level[i].next) + ", not " + std::to_string(want_next));
         }

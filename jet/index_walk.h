@@ -12,7 +12,8 @@
 //   - leaf entries, taken in walk order, are strictly ascending;
 //   - an intermediate entry equals the last leaf entry below its child;
 //   - all leaves lie at the same depth;
-//   - previous/next links chain the pages of each level in walk order.
+//   - previous/next links chain the leaves in walk order, and the pages of
+//     each level above them at least among siblings of one parent.
 #pragma once
 
 #include <cstdint>

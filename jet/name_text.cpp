@@ -1,17 +1,11 @@
 #include "jet/name_text.h"
 
-#include <array>
+#include "jet/error.h"
+#include "jet/text.h"
 
 namespace jet {
 
 namespace {
-
-// Windows-1252 0x80-0x9F; the rest of the code page equals Latin-1. Zero marks
-// the five bytes the code page leaves undefined.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -131,48 +125,10 @@ std::vector<std::uint8_t> utf8_to_utf16le(std::string_view utf8, bool* ok) {
   return out;
 }
 
-std::string cp1252_to_utf8(Bytes text) {
-  std::string out;
-  for (std::uint8_t byte : text) {
-    char32_t c = byte;
-    if (byte >= 0x80 && byte < 0xA0) c = kCp1252High[byte - 0x80] ? kCp1252High[byte - 0x80] : byte;
-    append_utf8(out, c);
-  }
-  return out;
-}
-
-std::vector<std::uint8_t> utf8_to_cp1252(std::string_view utf8, bool* ok) {
-  std::vector<char32_t> points;
-  *ok = utf8_code_points(utf8, points);
-  std::vector<std::uint8_t> out;
-  for (char32_t c : points) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-      out.push_back(static_cast<std::uint8_t>(c));
-      continue;
-    }
-    std::size_t found = kCp1252High.size();
-    for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
-      if (kCp1252High[k] != 0 && kCp1252High[k] == c) found = k;
-    }
-    if (found == kCp1252High.size()) {
-      // The undefined bytes 0x81, 0x8D, 0x8F, 0x90, 0x9D decode to themselves.
-      if (c >= 0x80 && c < 0xA0 && kCp1252High[c - 0x80] == 0) {
-        out.push_back(static_cast<std::uint8_t>(c));
-        continue;
-      }
-      *ok = false;
-      out.push_back('?');
-      continue;
-    }
-    out.push_back(static_cast<std::uint8_t>(0x80 + found));
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string decode_name(Version version, Bytes stored, const ByteReader& where, std::string_view field) {
-  if (!is_jet4(version)) return cp1252_to_utf8(stored);
+  if (!is_jet4(version)) return codepage_to_utf8(stored, 1252);
   bool ok = true;
   std::string name;
   if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
@@ -187,7 +143,17 @@ std::string decode_name(Version version, Bytes stored, const ByteReader& where, 
 
 std::vector<std::uint8_t> encode_name(Version version, std::string_view utf8) {
   bool ok = true;
-  std::vector<std::uint8_t> stored = is_jet4(version) ? utf8_to_utf16le(utf8, &ok) : utf8_to_cp1252(utf8, &ok);
+  std::vector<std::uint8_t> stored;
+  if (is_jet4(version)) {
+    stored = utf8_to_utf16le(utf8, &ok);
+  } else {
+    try {
+      stored = utf8_to_codepage(utf8, 1252);
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::InvalidArgument) throw;
+      ok = false;
+    }
+  }
   if (!ok) {
     throw Error(ErrorCode::InvalidArgument,
                 "the name \"" + std::string(utf8) + "\" cannot be stored in a " +

@@ -6,6 +6,8 @@
 
 #include "jet/catalog_definition.h"
 #include "jet/error.h"
+#include "jet/new_database.h"
+#include "jet/salvage_catalog.h"
 #include "jet/salvage_definition.h"
 #include "jet/salvage_header.h"
 #include "jet/salvage_pages.h"
@@ -141,7 +143,9 @@ Salvage::Salvage(const File& file) {
       db.lost_table_ids.push_back(*id);
     }
   }
-  recover_orphan_tables(definition_pages, columns, log);
+  std::set<std::uint32_t> live_catalog_pages;
+  for (RowPointer slot : catalog_slots.slots) live_catalog_pages.insert(slot.page);
+  recover_lost_catalog_rows(definition_pages, live_catalog_pages, columns, log);
   db.errors = log.entries();
 }
 
@@ -171,49 +175,185 @@ std::optional<SalvagedTable> Salvage::salvage_table(std::uint32_t page, const st
   return table;
 }
 
-void Salvage::recover_orphan_tables(std::set<std::uint32_t>& definition_pages, const CatalogColumns& columns,
-                                    SalvageLog& log) {
-  // Without the free-page map a dropped table cannot be told from one whose
-  // catalog row was lost; bringing back dropped tables would be worse.
-  if (!pages_->free_map_known()) return;
-  std::vector<std::uint32_t> candidates;
-  for (std::uint32_t n = 3; n < pages_->page_count(); ++n) {
-    if (pages_->kind(n) == static_cast<std::uint8_t>(PageType::TableDefinition) && !pages_->known_free(n)) {
-      candidates.push_back(n);
-    }
+void Salvage::recover_lost_catalog_rows(std::set<std::uint32_t>& definition_pages,
+                                        const std::set<std::uint32_t>& live_catalog_pages,
+                                        const CatalogColumns& columns, SalvageLog& log) {
+  std::set<std::int32_t> present;
+  for (const auto& row : database_.catalog_rows) {
+    if (auto id = get<std::int32_t>(row, columns.id)) present.insert(*id);
   }
-  // Continuation pages of the definitions found so far are not tables.
-  for (std::uint32_t n : candidates) {
-    if (definition_pages.count(n)) continue;
-    std::string name = "Recovered_" + std::to_string(n);
-    auto table = salvage_table(n, name, true, log);
-    if (!table || table->def.columns.empty()) continue;
-    for (std::uint32_t p : table->def.pages) definition_pages.insert(p);
-    log.record(SalvageCode::TableNameRecovered, name,
-               "A table whose catalog entry is lost was found from its definition on page " + std::to_string(n) +
-                   " and named " + name);
-    database_.catalog_rows.push_back(orphan_catalog_row(n, name, columns));
-    database_.tables.push_back(std::move(*table));
+  present.insert(database_.lost_table_ids.begin(), database_.lost_table_ids.end());
+  std::vector<std::pair<std::uint32_t, TableDef>> orphans = orphan_definitions(definition_pages);
+  if (orphans.empty() && !misses_fixed_rows(present)) return;
+
+  CatalogEvidence evidence(*pages_, database_.catalog, database_.header.code_page, live_catalog_pages);
+  recover_orphan_tables(orphans, evidence, columns, log);
+  for (const auto& [object, how] : evidence.lost_containers(present)) {
+    std::vector<Value> row;
+    for (const auto& column : database_.catalog.columns) row.push_back(Value::null(column.type));
+    row[columns.id].data = object.id;
+    row[columns.parent_id].data = object.parent_id;
+    row[columns.name].data = object.name;
+    row[columns.type].data = object.type;
+    fill_new_object_columns(row, static_cast<std::int32_t>(object.flags));
+    database_.catalog_rows.push_back(std::move(row));
+    log.record(SalvageCode::CatalogRowRebuilt, object.name,
+               "The catalog row of " + object.name + " was lost and was rebuilt from " + how);
+  }
+  if (const std::size_t lost = evidence.lost_other_objects(present)) {
+    log.record(SalvageCode::CatalogRowDropped, kCatalogName,
+               "The catalog rows of " + std::to_string(lost) +
+                   " objects other than tables (queries, forms, reports and the like) are lost; the catalog's "
+                   "indexes name them, but their rows cannot be rebuilt from a name");
   }
 }
 
-std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const std::string& name,
+// The definitions no catalog row names that the free-page map keeps in
+// use; continuation pages of the definitions found so far are not tables.
+// Without the free-page map a dropped table cannot be told from one whose
+// catalog row was lost; bringing back dropped tables would be worse.
+std::vector<std::pair<std::uint32_t, TableDef>> Salvage::orphan_definitions(
+    std::set<std::uint32_t>& definition_pages) const {
+  std::vector<std::pair<std::uint32_t, TableDef>> orphans;
+  if (!pages_->free_map_known()) return orphans;
+  for (std::uint32_t n = 3; n < pages_->page_count(); ++n) {
+    if (pages_->kind(n) != static_cast<std::uint8_t>(PageType::TableDefinition) || pages_->known_free(n) ||
+        definition_pages.count(n)) {
+      continue;
+    }
+    try {
+      TableDef def = read_table_def(database_.header.version, n, pager_->page_count(), page_source(*pager_));
+      if (def.columns.empty()) continue;
+      for (std::uint32_t p : def.pages) definition_pages.insert(p);
+      orphans.emplace_back(n, std::move(def));
+    } catch (const Error& e) {
+      if (e.code() == ErrorCode::Io) throw;
+    }
+  }
+  return orphans;
+}
+
+void Salvage::recover_orphan_tables(const std::vector<std::pair<std::uint32_t, TableDef>>& orphans,
+                                    CatalogEvidence& evidence, const CatalogColumns& columns, SalvageLog& log) {
+  std::set<std::string> taken{name_key(kCatalogName)};
+  for (const SalvagedTable& table : database_.tables) taken.insert(name_key(table.name));
+  // System tables first, known by their columns unless the catalog's index
+  // or an older copy of a row names them otherwise: the rows of two of them
+  // name the other tables.
+  // A shape two tables have names neither.
+  std::map<std::uint32_t, TableNaming> names;
+  std::map<std::string, std::size_t> claims;
+  for (const auto& [page, def] : orphans) {
+    auto naming = recognise_system_table(def);
+    if (!naming || evidence.named_otherwise(page, naming->name)) continue;
+    ++claims[name_key(naming->name)];
+    names.emplace(page, std::move(*naming));
+  }
+  std::erase_if(names, [&](const auto& named) {
+    return claims[name_key(named.second.name)] > 1 || !taken.insert(name_key(named.second.name)).second;
+  });
+  for (const auto& [page, naming] : names) recover_orphan(page, naming, columns, log);
+  read_naming_rows(evidence);
+  std::vector<CatalogEvidence::Orphan> unnamed;
+  for (const auto& [page, def] : orphans) {
+    if (!names.count(page)) unnamed.push_back({page, &def});
+  }
+  std::map<std::uint32_t, TableNaming> more = evidence.name_tables(unnamed, taken);
+  for (const CatalogEvidence::Orphan& orphan : unnamed) {
+    const auto named = more.find(orphan.page);
+    if (named != more.end()) {
+      recover_orphan(orphan.page, named->second, columns, log);
+      continue;
+    }
+    TableNaming naming;
+    naming.name = "Recovered_" + std::to_string(orphan.page);
+    recover_orphan(orphan.page, naming, columns, log);
+  }
+}
+
+// MSysRelationships names the tables at both ends of each relationship,
+// with their columns; MSysNavPaneObjectIDs lists tables by id and name;
+// MSysQueries names the tables its queries read (attribute 5).
+void Salvage::read_naming_rows(CatalogEvidence& evidence) const {
+  constexpr std::uint8_t kQueryInput = 5;
+  for (const SalvagedTable& table : database_.tables) {
+    const TableDef& def = table.def;
+    const auto text = [&](const ProvedRow& row, const char* column) {
+      const ColumnDef* found = def.find_column(column);
+      const auto* value = found ? std::get_if<std::string>(&row.values[found - def.columns.data()].data) : nullptr;
+      return value ? *value : std::string();
+    };
+    if (name_key(table.name) == "msysrelationships") {
+      for_each_row(table, [&](ProvedRow&& row) {
+        evidence.add_relationship_end(text(row, "szObject"), text(row, "szColumn"));
+        evidence.add_relationship_end(text(row, "szReferencedObject"), text(row, "szReferencedColumn"));
+      });
+    } else if (name_key(table.name) == "msysnavpaneobjectids") {
+      const ColumnDef* id = def.find_column("Id");
+      const ColumnDef* type = def.find_column("Type");
+      if (id == nullptr || type == nullptr) continue;
+      for_each_row(table, [&](ProvedRow&& row) {
+        const auto* object = std::get_if<std::int32_t>(&row.values[id - def.columns.data()].data);
+        const auto* kind = std::get_if<std::int32_t>(&row.values[type - def.columns.data()].data);
+        if (object && kind) evidence.add_navigation_entry(*object, text(row, "Name"), *kind);
+      });
+    } else if (name_key(table.name) == "msysqueries") {
+      const ColumnDef* attribute = def.find_column("Attribute");
+      if (attribute == nullptr) continue;
+      for_each_row(table, [&](ProvedRow&& row) {
+        const auto* kind = std::get_if<std::uint8_t>(&row.values[attribute - def.columns.data()].data);
+        if (kind && *kind == kQueryInput) evidence.add_query_input(text(row, "Name1"));
+      });
+    }
+  }
+}
+
+void Salvage::recover_orphan(std::uint32_t page, const TableNaming& naming, const CatalogColumns& columns,
+                             SalvageLog& log) {
+  auto table = salvage_table(page, naming.name, true, log);
+  if (!table) return;
+  const std::string found = "A table whose catalog entry is lost was found from its definition on page " +
+                            std::to_string(page) + " and named " + naming.name;
+  if (naming.code == SalvageCode::TableNameRecovered) {
+    log.record(naming.code, naming.name, found);
+  } else {
+    log.record(naming.code, naming.name,
+               found + " from " + naming.how +
+                   "; its dates, owner and properties could not be recovered and are those of a new table");
+  }
+  database_.catalog_rows.push_back(orphan_catalog_row(page, naming, columns));
+  database_.tables.push_back(std::move(*table));
+}
+
+std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const TableNaming& naming,
                                                const CatalogColumns& columns) const {
   std::vector<Value> row;
   for (const auto& column : database_.catalog.columns) row.push_back(Value::null(column.type));
-  // Tables hang under the Tables container.
-  std::int32_t parent = 0;
+  // Tables hang under the Tables container, whose id Access never varies.
+  std::int32_t parent = kTablesContainerId;
   for (const auto& other : database_.catalog_rows) {
     if (get<std::int16_t>(other, columns.type) == kContainerObject &&
         get<std::string>(other, columns.name) == std::string("Tables")) {
-      parent = get<std::int32_t>(other, columns.id).value_or(0);
+      parent = get<std::int32_t>(other, columns.id).value_or(parent);
     }
   }
   row[columns.id].data = static_cast<std::int32_t>(page);
-  row[columns.parent_id].data = parent;
-  row[columns.name].data = name;
+  row[columns.parent_id].data = naming.parent.value_or(parent);
+  row[columns.name].data = naming.name;
   row[columns.type].data = kTableObject;
+  fill_new_object_columns(row, naming.flags);
   return row;
+}
+
+// Flags as given, and the dates of an object made now.
+void Salvage::fill_new_object_columns(std::vector<Value>& row, std::int32_t flags) const {
+  const TableDef& catalog = database_.catalog;
+  if (const ColumnDef* column = catalog.find_column("Flags")) row[column - catalog.columns.data()].data = flags;
+  for (const char* date : {"DateCreate", "DateUpdate"}) {
+    if (const ColumnDef* column = catalog.find_column(date)) {
+      row[column - catalog.columns.data()].data = DateTime{current_date_time()};
+    }
+  }
 }
 
 namespace {

@@ -23,7 +23,8 @@
 //     (jet/salvage_row.h), with long values kept as far as they are sound;
 //   - a table-definition page no catalog row names, when the free-page map
 //     says it is in use: such a table lost its catalog row and comes back
-//     under the name "Recovered_<page>".
+//     under the name the rest of the file gives it (jet/salvage_catalog.h),
+//     or else "Recovered_<page>".
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,7 @@
 #include "jet/header.h"
 #include "jet/pager.h"
 #include "jet/row_pointer.h"
+#include "jet/salvage_catalog.h"
 #include "jet/salvage_log.h"
 #include "jet/salvage_pages.h"
 #include "jet/salvage_row.h"
@@ -98,9 +100,16 @@ class Salvage {
   struct CatalogColumns;
   std::optional<SalvagedTable> salvage_table(std::uint32_t page, const std::string& name, bool recovered,
                                              SalvageLog& log);
-  void recover_orphan_tables(std::set<std::uint32_t>& definition_pages, const CatalogColumns& columns,
-                             SalvageLog& log);
-  std::vector<Value> orphan_catalog_row(std::uint32_t page, const std::string& name,
+  void recover_lost_catalog_rows(std::set<std::uint32_t>& definition_pages,
+                                 const std::set<std::uint32_t>& live_catalog_pages, const CatalogColumns& columns,
+                                 SalvageLog& log);
+  std::vector<std::pair<std::uint32_t, TableDef>> orphan_definitions(std::set<std::uint32_t>& definition_pages) const;
+  void recover_orphan_tables(const std::vector<std::pair<std::uint32_t, TableDef>>& orphans,
+                             CatalogEvidence& evidence, const CatalogColumns& columns, SalvageLog& log);
+  void fill_new_object_columns(std::vector<Value>& row, std::int32_t flags) const;
+  void read_naming_rows(CatalogEvidence& evidence) const;
+  void recover_orphan(std::uint32_t page, const TableNaming& naming, const CatalogColumns& columns, SalvageLog& log);
+  std::vector<Value> orphan_catalog_row(std::uint32_t page, const TableNaming& naming,
                                         const CatalogColumns& columns) const;
 
   std::unique_ptr<Pager> pager_;

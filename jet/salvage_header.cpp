@@ -97,6 +97,16 @@ Header salvage_header(const File& file, SalvageLog& log) {
                    " is none that texts can be read in; it was reset to 1252");
     header.code_page = Header{}.code_page;
   }
+  // A password a writer cannot store again (a Jet 3 byte its code page
+  // leaves undefined) would stop the repair at its last step: it is cleared.
+  try {
+    encode_header(header);
+  } catch (const Error& e) {
+    if (e.code() != ErrorCode::InvalidArgument && e.code() != ErrorCode::LimitExceeded) throw;
+    header.password.clear();
+    log.record(SalvageCode::HeaderRebuilt, kDatabaseTable,
+               "The header's password cannot be stored again (" + e.message() + "); it was cleared");
+  }
   if (header.database_key != 0 && !catalog_reads_with(file, header.version, header.database_key) &&
       catalog_reads_with(file, header.version, 0)) {
     header.database_key = 0;

@@ -34,11 +34,19 @@ enum class SalvageCode : std::int32_t {
   IndexRebuilt = 1011,           // an index whose entries disagreed with the rows
   TruncatedFile = 1012,          // a partial last page, or references past the end
   InterruptedWriteCleared = 1013,
-  IndexLeftEmpty = 1014,         // an index whose keys cannot be encoded, kept without entries
+  IndexLeftEmpty = 1014,         // no longer written: such an index is now dropped (IndexDropped)
   PropertiesDropped = 1015,      // an object's property blob that no longer decodes
   ColumnValuesDropped = 1016,    // a column whose stored bytes overlap another's: its values are not read
   TextCharactersReplaced = 1017, // a row kept with '?' for characters its text cannot hold
   ColumnCodePageReset = 1018,    // a Jet 3 column's code page no converter knows: the database's is used
+  IndexDropped = 1019,           // an index whose keys cannot be encoded, dropped with its definition
+  // A table whose catalog row is lost, named by (one code per source):
+  TableNameFromCatalogIndexes = 1020,  // the catalog's (ParentId, Name) and Id indexes
+  TableNameFromOldCatalogRow = 1021,   // an older copy of its catalog row
+  TableNameFromRelationships = 1022,   // MSysRelationships' columns for it
+  SystemTableRecognised = 1023,        // its columns, those of a system table
+  TableNameFromNavigationPane = 1025,  // MSysNavPaneObjectIDs' entry for it
+  CatalogRowRebuilt = 1024,      // a container's, MSysDb's or the catalog's own row, lost and rebuilt
   SummaryOfMore = 1099,          // "... and N more" after the per-kind limit
 };
 

@@ -34,6 +34,8 @@ class SalvagePages {
   Page try_page(std::uint32_t n) const;
 
   std::uint8_t kind(std::uint32_t n) const { return n < kinds_.size() ? kinds_[n] : 0xFF; }
+  // The table a data page names as its owner (0 for other pages).
+  std::uint32_t owner(std::uint32_t n) const { return n < owners_.size() ? owners_[n] : 0; }
   // Data pages naming table_page as their owner, in page order, leaving out
   // those the free-page map frees.
   std::vector<std::uint32_t> data_pages_owned_by(std::uint32_t table_page) const;

@@ -1,7 +1,6 @@
 #include "jet/salvage_writer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <numeric>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "jet/database_writer.h"
 #include "jet/error.h"
 #include "jet/index_row_key.h"
+#include "jet/new_database.h"
 #include "jet/properties.h"
 #include "jet/salvage_definition.h"
 #include "jet/table_ids.h"
@@ -36,13 +36,6 @@ std::size_t column_position(const TableDef& def, const char* name) {
 template <typename T>
 const T* field(const std::vector<Value>& row, std::size_t at) {
   return at < row.size() ? std::get_if<T>(&row[at].data) : nullptr;
-}
-
-// Days since 1899-12-30, as a Date/Time column stores now.
-double now_as_date() {
-  using namespace std::chrono;
-  const double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  return 25569.0 + seconds / 86400.0;
 }
 
 // Salvage gives a row's values in the order of its definition's columns;
@@ -160,7 +153,7 @@ class SalvageWriter {
 
   static WriterOptions options() {
     WriterOptions options;
-    options.leave_unencodable_indexes_empty = true;
+    options.drop_unencodable_indexes = true;
     return options;
   }
 
@@ -244,7 +237,7 @@ class SalvageWriter {
         const std::vector<Value> values = order.by_number(row.values);
         add_row(*table.writer, db_.header, source.name, values, errors_, recid);
       });
-      record_indexes_left_empty(*table.writer, source.name);
+      record_indexes_dropped(*table.writer, source.name);
       writer_.finish_table(*table.writer);
     }
   }
@@ -257,21 +250,14 @@ class SalvageWriter {
   std::vector<std::size_t> row_order(const SalvagedTable& source, const TableWriter& writer) const {
     std::vector<std::size_t> order(source.rows.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    const TableDef& def = writer.definition();
-    const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
-                                      [](const LogicalIndexDef& index) { return index.is_primary_key(); });
-    if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return order;
-    const RealIndexDef& index = def.real_indexes[primary->real_index];
-    std::map<std::uint16_t, std::size_t> place;  // a column's place in a salvaged row, by number
-    for (std::size_t i = 0; i < source.def.columns.size(); ++i) place[source.def.columns[i].number] = i;
+    const RealIndexDef* index = primary_index(writer.definition());
+    if (index == nullptr) return order;
+    const std::map<std::uint16_t, std::size_t> place = places(source.def);
     std::vector<std::vector<std::uint8_t>> keys;
     keys.reserve(order.size());
     try {
       salvage_.for_each_row(source, [&](ProvedRow&& row) {
-        keys.push_back(index_key_of_row(db_.header.version, def, index, [&](const ColumnDef& column) {
-          const auto at = place.find(column.number);
-          return at == place.end() ? Value::null(column.type) : row.values[at->second];
-        }));
+        keys.push_back(key_of(writer.definition(), *index, place, row.values));
       });
     } catch (const Error& e) {
       if (e.code() != ErrorCode::Unsupported) throw;
@@ -281,18 +267,58 @@ class SalvageWriter {
     return order;
   }
 
-  // Records the indexes left empty from the `from`th on; returns how many
-  // there are.
-  std::size_t record_indexes_left_empty(const TableWriter& table, const std::string& name, std::size_t from = 0) {
-    const auto& empty = table.indexes_left_empty();
-    for (std::size_t i = from; i < empty.size(); ++i) {
-      const TableWriter::EmptyIndex& index = empty[i];
-      record(errors_, SalvageCode::IndexLeftEmpty, name,
-             "Index " + std::to_string(table.definition().real_indexes[index.real_index].number) +
-                 " keeps its definition but has no entries: " + index.reason +
-                 "; it must be rebuilt by an engine that knows its sort order");
+  // The catalog's rows in the order of its primary key, as for every table.
+  void sort_by_primary_key(std::vector<std::vector<Value>>& rows) const {
+    const RealIndexDef* index = primary_index(catalog_->definition());
+    if (index == nullptr) return;
+    const std::map<std::uint16_t, std::size_t> place = places(db_.catalog);
+    std::vector<std::pair<std::vector<std::uint8_t>, std::vector<Value>>> keyed;
+    try {
+      for (auto& row : rows) keyed.emplace_back(key_of(catalog_->definition(), *index, place, row), std::move(row));
+    } catch (const Error& e) {
+      if (e.code() != ErrorCode::Unsupported) throw;
+      for (std::size_t i = 0; i < keyed.size(); ++i) rows[i] = std::move(keyed[i].second);
+      return;
     }
-    return empty.size();
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < keyed.size(); ++i) rows[i] = std::move(keyed[i].second);
+  }
+
+  static const RealIndexDef* primary_index(const TableDef& def) {
+    const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
+                                      [](const LogicalIndexDef& index) { return index.is_primary_key(); });
+    if (primary == def.logical_indexes.end() || primary->real_index >= def.real_indexes.size()) return nullptr;
+    return &def.real_indexes[primary->real_index];
+  }
+
+  // A column's place in a salvaged row, by number.
+  static std::map<std::uint16_t, std::size_t> places(const TableDef& source) {
+    std::map<std::uint16_t, std::size_t> place;
+    for (std::size_t i = 0; i < source.columns.size(); ++i) place[source.columns[i].number] = i;
+    return place;
+  }
+
+  std::vector<std::uint8_t> key_of(const TableDef& def, const RealIndexDef& index,
+                                   const std::map<std::uint16_t, std::size_t>& place,
+                                   const std::vector<Value>& values) const {
+    return index_key_of_row(db_.header.version, def, index, [&](const ColumnDef& column) {
+      const auto at = place.find(column.number);
+      return at == place.end() ? Value::null(column.type) : values[at->second];
+    });
+  }
+
+  // Records the indexes dropped from the `from`th on; returns how many there
+  // are.
+  std::size_t record_indexes_dropped(const TableWriter& table, const std::string& name, std::size_t from = 0) {
+    const auto& dropped = table.indexes_dropped();
+    for (std::size_t i = from; i < dropped.size(); ++i) {
+      const TableWriter::DroppedIndex& index = dropped[i];
+      record(errors_, SalvageCode::IndexDropped, name,
+             "Index " + std::to_string(table.definition().real_indexes[index.real_index].number) +
+                 " was dropped, as its keys cannot be encoded: " + index.reason +
+                 "; an index that missed rows would give wrong answers");
+    }
+    return dropped.size();
   }
 
   // The place of the column that names objects by id in a table's salvaged
@@ -333,6 +359,7 @@ class SalvageWriter {
     const std::size_t type = column_position(catalog, "Type");
     const std::size_t name = column_position(catalog, "Name");
     std::optional<std::vector<Value>> catalog_own_row;
+    std::vector<std::vector<Value>> rows;
     for (std::vector<Value> row : db_.catalog_rows) {
       drop_damaged_properties(row);
       const auto* kind = field<std::int16_t>(row, type);
@@ -345,13 +372,17 @@ class SalvageWriter {
         const auto* text = field<std::string>(row, name);
         if (*value == static_cast<std::int32_t>(kCatalogPage) && text) catalog_own_row = row;
       }
+      rows.push_back(std::move(row));
+    }
+    sort_by_primary_key(rows);
+    for (std::vector<Value>& row : rows) {
       std::vector<Value> values = catalog_columns_->by_number(row);
       add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     }
     // The error table last among the tables, so that it lists what writing
-    // the others refused; a catalog index that cannot take a row's key takes
-    // none, which is known as the rows are added.
-    catalog_empty_indexes_ = record_indexes_left_empty(*catalog_, "MSysObjects");
+    // the others refused; a catalog index that cannot take a row's key is
+    // dropped, which is known as the rows are added.
+    catalog_dropped_indexes_ = record_indexes_dropped(*catalog_, "MSysObjects");
     if (!errors_.empty()) write_error_table(catalog_own_row);
     writer_.finish_table(*catalog_);
   }
@@ -397,11 +428,11 @@ class SalvageWriter {
     set(entry, "Id", static_cast<std::int32_t>(table.page()));
     set(entry, "Name", std::string(kCompactErrorTableName));
     set(entry, "Type", kTableObject);
-    set(entry, "DateCreate", DateTime{now_as_date()});
-    set(entry, "DateUpdate", DateTime{now_as_date()});
+    set(entry, "DateCreate", DateTime{current_date_time()});
+    set(entry, "DateUpdate", DateTime{current_date_time()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
-    record_indexes_left_empty(*catalog_, "MSysObjects", catalog_empty_indexes_);
+    record_indexes_dropped(*catalog_, "MSysObjects", catalog_dropped_indexes_);
 
     for (const CompactErrorEntry& error : errors_) {
       table.add_row(compact_error_row(db_.header, table.columns(), error));
@@ -436,7 +467,7 @@ class SalvageWriter {
   TableIdMap ids_;
   std::set<std::int32_t> other_object_ids_;
   std::set<std::int32_t> catalog_table_ids_;  // of every table the source's catalog named, kept or lost
-  std::size_t catalog_empty_indexes_ = 0;  // recorded so far
+  std::size_t catalog_dropped_indexes_ = 0;  // recorded so far
 };
 
 }  // namespace

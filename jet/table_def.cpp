@@ -252,6 +252,15 @@ void encode_logical_index(Version version, const LogicalIndexDef& index, std::ui
 
 }  // namespace
 
+void drop_real_index(TableDef& def, std::size_t position) {
+  def.real_indexes.erase(def.real_indexes.begin() + static_cast<std::ptrdiff_t>(position));
+  for (std::size_t i = position; i < def.real_indexes.size(); ++i) def.real_indexes[i].number = static_cast<std::uint32_t>(i);
+  std::erase_if(def.logical_indexes, [&](const LogicalIndexDef& logical) { return logical.real_index == position; });
+  for (LogicalIndexDef& logical : def.logical_indexes) {
+    if (logical.real_index > position) --logical.real_index;
+  }
+}
+
 const ColumnDef* TableDef::find_column(std::string_view name) const {
   for (const ColumnDef& column : columns) {
     if (equal_ascii_case_insensitive(column.name, name)) return &column;

@@ -258,6 +258,11 @@ struct TableDef {
   friend bool operator==(const TableDef& a, const TableDef& b);
 };
 
+// Takes real index `position` out of the definition, with the logical
+// indexes over it; the real indexes after it move up one. The logical
+// indexes left keep their numbers, which other tables' foreign keys name.
+void drop_real_index(TableDef& def, std::size_t position);
+
 // Supplies the bytes of one page (already decrypted). Raises on a page that
 // does not exist.
 using PageSource = std::function<std::vector<std::uint8_t>(std::uint32_t page)>;

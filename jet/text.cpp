@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "jet/code_page_tables.h"
+
 namespace jet {
 
 namespace {
@@ -302,17 +304,69 @@ std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress)
   return packed.size() < plain.size() ? packed : plain;
 }
 
-void require_codepage(std::uint16_t code_page) {
-  // Opening a converter costs more than most values: remember the last one
-  // that worked.
-  thread_local std::optional<std::uint16_t> known_good;
-  if (known_good == code_page) return;
-  open_iconv("UTF-8", iconv_name(code_page));
-  known_good = code_page;
+namespace {
+
+const SingleByteCodePage* single_byte_code_page(std::uint16_t code_page) {
+  const std::uint16_t windows = code_page == 0 ? 1252 : code_page;
+  for (const SingleByteCodePage& table : kSingleByteCodePages) {
+    if (table.code_page == windows) return &table;
+  }
+  return nullptr;
 }
 
-std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {
-  if (stored.empty()) return {};
+// A single byte of a double-byte code page that the platform's converter
+// refuses and Windows maps to a character; 0 where there is none.
+char16_t double_byte_single(std::uint16_t code_page, std::uint8_t byte) {
+  for (const DoubleByteSingle& single : kDoubleByteSingles) {
+    if (single.code_page == code_page && single.byte == byte) return single.character;
+  }
+  return 0;
+}
+
+std::optional<std::uint8_t> double_byte_single_for(std::uint16_t code_page, std::uint32_t character) {
+  for (const DoubleByteSingle& single : kDoubleByteSingles) {
+    if (single.code_page == code_page && single.character == character) return single.byte;
+  }
+  return std::nullopt;
+}
+
+[[noreturn]] void cannot_hold(std::uint16_t code_page) {
+  throw Error(ErrorCode::InvalidArgument,
+              "text has characters that code page " + std::to_string(code_page) + " cannot hold");
+}
+
+std::string decode_single_byte(Bytes stored, const SingleByteCodePage& table) {
+  std::string out;
+  out.reserve(stored.size());
+  for (std::uint8_t byte : stored) {
+    if (byte < 0x80) {
+      out += static_cast<char>(byte);
+    } else {
+      append_utf8(out, table.high[byte - 0x80]);
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> encode_single_byte(std::string_view utf8, const SingleByteCodePage& table) {
+  std::vector<std::uint8_t> out;
+  out.reserve(utf8.size());
+  for (std::uint32_t c : code_points(utf8)) {
+    if (c < 0x80) {
+      out.push_back(static_cast<std::uint8_t>(c));
+      continue;
+    }
+    const auto found = std::find(table.high.begin(), table.high.end(), static_cast<char16_t>(c));
+    if (c > 0xFFFF || found == table.high.end()) cannot_hold(table.code_page);
+    out.push_back(static_cast<std::uint8_t>(0x80 + (found - table.high.begin())));
+  }
+  return out;
+}
+
+// Through the platform's converter: double-byte code pages, and any other
+// it knows. A byte that starts no character becomes the character Windows
+// gives it, or U+FFFD where it gives none (a cut-off double-byte character).
+std::string decode_with_iconv(Bytes stored, std::uint16_t code_page) {
   IconvHandle cd = open_iconv("UTF-8", iconv_name(code_page));
   std::string out;
   out.resize(stored.size() * 4 + 4);
@@ -323,22 +377,70 @@ std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {
   while (in_left > 0) {
     std::size_t r = iconv(static_cast<iconv_t>(cd.get()), &in_ptr, &in_left, &out_ptr, &out_left);
     if (r != static_cast<std::size_t>(-1)) break;
-    if (errno == EILSEQ || errno == EINVAL) {
-      // An undefined byte (or a cut-off double-byte character): show it as
-      // U+FFFD and carry on with the next byte.
-      ++in_ptr;
-      --in_left;
-      if (out_left < 3) break;
-      std::string replacement;
-      append_utf8(replacement, kReplacement);
-      for (char c : replacement) *out_ptr++ = c;
-      out_left -= replacement.size();
-    } else {
-      break;
-    }
+    if (errno != EILSEQ && errno != EINVAL) break;
+    const char16_t single = double_byte_single(code_page, static_cast<std::uint8_t>(*in_ptr));
+    ++in_ptr;
+    --in_left;
+    std::string character;
+    append_utf8(character, single != 0 ? single : kReplacement);
+    if (out_left < character.size()) break;
+    for (char c : character) *out_ptr++ = c;
+    out_left -= character.size();
   }
   out.resize(out.size() - out_left);
   return out;
+}
+
+void append_with_iconv(std::vector<std::uint8_t>& out, iconv_t cd, std::string_view utf8, std::uint16_t code_page) {
+  if (utf8.empty()) return;
+  const std::size_t at = out.size();
+  out.resize(at + utf8.size() * 2 + 8);
+  auto* in_ptr = const_cast<char*>(utf8.data());
+  std::size_t in_left = utf8.size();
+  auto* out_ptr = reinterpret_cast<char*>(out.data() + at);
+  std::size_t out_left = out.size() - at;
+  if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) cannot_hold(code_page);
+  out.resize(out.size() - out_left);
+}
+
+// Runs of text go through the converter; the characters Windows gives
+// single bytes the converter refuses are written as those bytes.
+std::vector<std::uint8_t> encode_with_iconv(std::string_view utf8, std::uint16_t code_page) {
+  IconvHandle cd = open_iconv(iconv_name(code_page), "UTF-8");
+  auto handle = static_cast<iconv_t>(cd.get());
+  std::vector<std::uint8_t> out;
+  std::size_t run = 0;
+  std::size_t i = 0;
+  for (std::uint32_t c : code_points(utf8)) {
+    const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    if (const auto byte = double_byte_single_for(code_page, c)) {
+      append_with_iconv(out, handle, utf8.substr(run, i - run), code_page);
+      iconv(handle, nullptr, nullptr, nullptr, nullptr);
+      out.push_back(*byte);
+      run = i + length;
+    }
+    i += length;
+  }
+  append_with_iconv(out, handle, utf8.substr(run), code_page);
+  return out;
+}
+
+}  // namespace
+
+void require_codepage(std::uint16_t code_page) {
+  if (single_byte_code_page(code_page)) return;
+  // Opening a converter costs more than most values: remember the last one
+  // that worked.
+  thread_local std::optional<std::uint16_t> known_good;
+  if (known_good == code_page) return;
+  open_iconv("UTF-8", iconv_name(code_page));
+  known_good = code_page;
+}
+
+std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page) {
+  if (const SingleByteCodePage* table = single_byte_code_page(code_page)) return decode_single_byte(stored, *table);
+  if (stored.empty()) return {};
+  return decode_with_iconv(stored, code_page);
 }
 
 namespace {
@@ -394,21 +496,9 @@ std::string fit_to_code_page(std::string_view utf8, std::uint16_t code_page) {
 }
 
 std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page) {
+  if (const SingleByteCodePage* table = single_byte_code_page(code_page)) return encode_single_byte(utf8, *table);
   if (utf8.empty()) return {};
-  code_points(utf8);  // refuses malformed UTF-8 with a clear message
-  IconvHandle cd = open_iconv(iconv_name(code_page), "UTF-8");
-  std::vector<std::uint8_t> out(utf8.size() * 2 + 8);
-  auto* in_ptr = const_cast<char*>(utf8.data());
-  std::size_t in_left = utf8.size();
-  auto* out_ptr = reinterpret_cast<char*>(out.data());
-  std::size_t out_left = out.size();
-  if (iconv(static_cast<iconv_t>(cd.get()), &in_ptr, &in_left, &out_ptr, &out_left) ==
-      static_cast<std::size_t>(-1)) {
-    throw Error(ErrorCode::InvalidArgument, "text has characters that code page " +
-                                                std::to_string(code_page) + " cannot hold");
-  }
-  out.resize(out.size() - out_left);
-  return out;
+  return encode_with_iconv(utf8, code_page);
 }
 
 }  // namespace jet

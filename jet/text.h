@@ -36,8 +36,11 @@ void decode_jet4_text_utf16(Bytes stored, std::u16string& out);
 std::vector<std::uint8_t> encode_jet4_text(std::string_view utf8, bool compress);
 
 // Converts text in a Windows code page (1252, 1251, 932, ...) to UTF-8 and
-// back. Code page 0 means 1252, as Access treats it. Bytes that do not decode
-// become U+FFFD; characters the code page lacks raise InvalidArgument.
+// back, as Windows does: every byte of a single-byte code page has a
+// character (the bytes its table leaves undefined too), so any stored text
+// converts back to the same bytes. Code page 0 means 1252, as Access treats
+// it. Only a cut-off or malformed double-byte character decodes to U+FFFD;
+// characters the code page lacks raise InvalidArgument.
 std::string codepage_to_utf8(Bytes stored, std::uint16_t code_page);
 std::vector<std::uint8_t> utf8_to_codepage(std::string_view utf8, std::uint16_t code_page);
 

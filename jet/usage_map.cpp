@@ -62,8 +62,10 @@ UsageMap decode_usage_map(Version version, Bytes row, RowPointer where, std::uin
   for (std::size_t slot = 0; 1 + 4 * (slot + 1) <= row.size(); ++slot) {
     const std::string field = "bitmap page " + std::to_string(slot);
     const std::uint32_t page = in.u32(1 + 4 * slot, field);
-    map.map_pages.push_back(page);
-    if (page == 0) continue;
+    const bool stale = page != 0 && static_cast<std::uint64_t>(slot) * span >= page_count;
+    map.stale_slots += stale;
+    map.map_pages.push_back(stale ? 0 : page);
+    if (page == 0 || stale) continue;
     if (page >= page_count) in.fail(field, "is page " + std::to_string(page) + ", past the end of the file");
     const std::vector<std::uint8_t> bytes = source(page);
     const ByteReader bitmap_page(bytes, page, "usage map page");

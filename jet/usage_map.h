@@ -15,7 +15,8 @@
 //     byte 0      0x01
 //     bytes 1-    4-byte page numbers of bitmap pages, 0 where a range holds
 //                 no page. Slot k covers pages k * B to (k + 1) * B - 1,
-//                 where B = (page size - 4) * 8.
+//                 where B = (page size - 4) * 8. A slot whose range lies
+//                 past the end of the file may hold anything.
 //   Bitmap page (page type 0x05)
 //     bytes 0-3   05 01 00 00
 //     bytes 4-    bitmap of the slot's range, least significant bit first
@@ -48,6 +49,11 @@ struct UsageMap {
   std::uint32_t inline_page_count = 0;
   // Reference: the bitmap page of each slot, 0 where none.
   std::vector<std::uint32_t> map_pages;
+  // Reference slots that name a page although their range starts past the
+  // end of the file: Access leaves such values in slots it has no use for
+  // (0xFFFFFF80 in the last slot of a free-page map has been seen). They
+  // are not followed, and stand as 0 in map_pages.
+  std::uint32_t stale_slots = 0;
   // The pages in the map that lie inside the file, ascending.
   std::vector<std::uint32_t> pages;
   // Set bits naming pages past the end of the file (a damaged or stale map).

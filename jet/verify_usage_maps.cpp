@@ -31,6 +31,11 @@ std::optional<UsageMap> usage_map(VerifyContext& context, RowPointer map, std::u
                 "names " + std::to_string(decoded.pages_beyond_file) +
                     " pages beyond the end of the file");
   }
+  if (decoded.stale_slots != 0) {
+    context.add(Severity::Info, map.page, "usage map", what,
+                std::to_string(decoded.stale_slots) +
+                    " unused reference slots name pages although their ranges lie past the end of the file");
+  }
   return decoded;
 }
 

@@ -1,6 +1,7 @@
 #include "operations/file_system.h"
 
 #include "fileutil/file_queries.h"
+#include "platform/case_insensitive_path.h"
 #include "platform/file_operations.h"
 
 namespace dbrepair {
@@ -18,5 +19,9 @@ void LocalFileSystem::CopyFile(const std::string& source, const std::string& des
 }
 
 void LocalFileSystem::DeleteFile(const std::string& path) { dbrepair::DeleteFile(path); }
+
+std::string LocalFileSystem::PathOnDisk(const std::string& path) {
+  return ResolveWithoutCase(path);
+}
 
 }  // namespace dbrepair

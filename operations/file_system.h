@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/date.h"
+#include "platform/user_interface.h"
 
 namespace dbrepair {
 
@@ -18,7 +19,16 @@ class FileSystem {
   virtual void CopyFile(const std::string& source, const std::string& destination) = 0;
   // Removes the one named file; raises RuntimeError.
   virtual void DeleteFile(const std::string& path) = 0;
+  // The path with every part that exists spelt as it is on disk: the
+  // operations above find files without regard to letter case, as Windows
+  // does, and what the user is shown names the file that was found.
+  virtual std::string PathOnDisk(const std::string& path) = 0;
 };
+
+// The path box's text as PathOnDisk spells it, read afresh at each call.
+inline std::string CurrentPathOnDisk(UserInterface& ui, FileSystem& files) {
+  return files.PathOnDisk(ui.currentPath());
+}
 
 // The local file system.
 class LocalFileSystem : public FileSystem {
@@ -28,6 +38,7 @@ class LocalFileSystem : public FileSystem {
   Date GetFileDate(const std::string& path) override;
   void CopyFile(const std::string& source, const std::string& destination) override;
   void DeleteFile(const std::string& path) override;
+  std::string PathOnDisk(const std::string& path) override;
 };
 
 }  // namespace dbrepair

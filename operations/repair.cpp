@@ -33,9 +33,10 @@ std::string TemporaryCompactionPath(const std::string& data_file) {
   return folder + "temp.mdb";
 }
 
-RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& data_file) {
+RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& DBFile) {
   UserInterface& ui = context.ui;
   FileSystem& files = context.files;
+  const std::string data_file = files.PathOnDisk(DBFile);
   ErrorTrap trap(ui, " Location: RepairJet4", QuitAction::UnloadWindow);
   try {
     std::string temp;
@@ -69,23 +70,25 @@ RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& data_fi
 void RepairCommand(CommandContext& context) {
   UserInterface& ui = context.ui;
   FileSystem& files = context.files;
+  // The path box's text, read afresh at each use, as spelt on disk.
+  auto data_file = [&] { return CurrentPathOnDisk(ui, files); };
   // 3343: the compaction repair, then this command ends at once.
   ErrorTrap trap(ui, " Location: Command1_Click", QuitAction::UnloadWindow,
                  kErrUnrecognizedFormat, [&] {
-                   RepairJet4(context, ui.currentPath());
+                   RepairJet4(context, data_file());
                    return false;
                  });
   try {
     trap.run([&] { ui.setBusyPointer(); });                                    // 1
-    if (!trap.condition([&] { return files.FileExists(ui.currentPath()); })) {  // 2
+    if (!trap.condition([&] { return files.FileExists(data_file()); })) {  // 2
       trap.run([&] {
-        ui.messageBox("File " + ui.currentPath() + " does not exist.", kButtonsOk, "Error");
+        ui.messageBox("File " + data_file() + " does not exist.", kButtonsOk, "Error");
       });
     } else {
       bool backed_up = false;
-      bool completed = trap.run([&] { backed_up = MakeNumberedBackup(ui.currentPath(), ui, files); });  // 3
+      bool completed = trap.run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 3
       if (completed && backed_up) {
-        trap.run([&] { context.dbEngine().RepairDatabase(ui.currentPath()); });  // 4
+        trap.run([&] { context.dbEngine().RepairDatabase(data_file()); });  // 4
         trap.run([&] { ui.messageBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 5
       }
     }

@@ -19,21 +19,23 @@ std::string ProductBackupPath(const std::string& data_file, const std::string& e
 void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
   UserInterface& ui = context.ui;
   FileSystem& files = context.files;
+  // The path box's text, read afresh at each use, as spelt on disk.
+  auto data_file = [&] { return CurrentPathOnDisk(ui, files); };
   // 3343 anywhere: the compaction repair, then on as after Yes, unless the
   // user left inside it; then the window is gone and nothing more is touched.
   ErrorTrap trap(ui, " Location: cmdRestore_Click", QuitAction::EndProgram,
                  kErrUnrecognizedFormat, [&] {
-                   return RepairJet4(context, ui.currentPath()) == RepairJet4Outcome::Finished;
+                   return RepairJet4(context, data_file()) == RepairJet4Outcome::Finished;
                  });
   try {
     trap.run([&] { ui.setBusyPointer(); });  // 1
     bool backed_up = false;
-    bool completed = trap.run([&] { backed_up = MakeNumberedBackup(ui.currentPath(), ui, files); });  // 2
+    bool completed = trap.run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 2
     if (completed && backed_up) {
       std::string bak;   // 3
       std::string bak2;
-      trap.run([&] { bak = ProductBackupPath(ui.currentPath(), ".bak"); });
-      trap.run([&] { bak2 = ProductBackupPath(ui.currentPath(), ".bak2"); });
+      trap.run([&] { bak = ProductBackupPath(data_file(), ".bak"); });
+      trap.run([&] { bak2 = ProductBackupPath(data_file(), ".bak2"); });
 
       bool have_choice = true;
       std::string chosen;
@@ -57,7 +59,7 @@ void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
       } else {  // 6
         have_choice = false;
         trap.run([&] {
-          ui.messageBox("No backup files were found in " + ParsePath(ui.currentPath(), "dir"),
+          ui.messageBox("No backup files were found in " + ParsePath(data_file(), "dir"),
                         kButtonsOk, "Restore Cancelled");
         });
       }
@@ -71,8 +73,8 @@ void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
         });
         if (answer == kAnswerYes) {
           trap.run([&] { ui.doEvents(); });                                           // 8
-          trap.run([&] { files.CopyFile(chosen, ui.currentPath()); });                // 9
-          trap.run([&] { context.dbEngine().RepairDatabase(ui.currentPath()); });     // 10
+          trap.run([&] { files.CopyFile(chosen, data_file()); });                // 9
+          trap.run([&] { context.dbEngine().RepairDatabase(data_file()); });     // 10
           trap.run([&] {                                                              // 11
             ui.messageBox("Restore Completed Successfully", kButtonsOk, "Restore Complete");
           });

@@ -8,7 +8,10 @@ std::string SafetyBackupName(const std::string& path, int n) {
   return ParsePath(path, "dir") + ParsePath(path, "NameOnly") + "." + std::to_string(n);
 }
 
-bool MakeNumberedBackup(const std::string& path, UserInterface& ui, FileSystem& files) {
+bool MakeNumberedBackup(const std::string& given_path, UserInterface& ui, FileSystem& files) {
+  // Named after the data file as it is spelt on disk; FileExists finds a
+  // candidate in any letter case, so no backup is ever written over.
+  const std::string path = files.PathOnDisk(given_path);
   if (!files.FileExists(path)) return true;
   for (int n = 1; n <= kMaxSafetyBackups; ++n) {
     std::string candidate = SafetyBackupName(path, n);

@@ -24,18 +24,25 @@ bool EqualWithoutCase(const std::string& a, const std::string& b) {
          });
 }
 
-// The spelling of name inside folder, if any entry matches it without case.
-std::optional<std::string> FindEntry(const std::string& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return std::nullopt;
+// Every spelling of name inside folder that matches it without case.
+std::vector<std::string> FindEntries(const std::string& folder, const std::string& name) {
   std::vector<std::string> matches;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return matches;
   while (const dirent* entry = ::readdir(dir)) {
     std::string candidate = entry->d_name;
     if (EqualWithoutCase(candidate, name)) matches.push_back(candidate);
   }
   ::closedir(dir);
+  std::sort(matches.begin(), matches.end());
+  return matches;
+}
+
+// The spelling of name inside folder, if any entry matches it without case.
+std::optional<std::string> FindEntry(const std::string& folder, const std::string& name) {
+  std::vector<std::string> matches = FindEntries(folder, name);
   if (matches.empty()) return std::nullopt;
-  return *std::min_element(matches.begin(), matches.end());
+  return matches.front();
 }
 
 }  // namespace
@@ -64,6 +71,17 @@ std::string ResolveWithoutCase(const std::string& path) {
     position = slash + 1;
   }
   return resolved;
+}
+
+std::vector<std::string> AllSpellingsWithoutCase(const std::string& path) {
+  std::string resolved = ResolveWithoutCase(path);
+  size_t slash = resolved.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "" : resolved.substr(0, slash + 1);
+  std::vector<std::string> paths;
+  for (const std::string& name : FindEntries(folder, resolved.substr(folder.size()))) {
+    paths.push_back(folder + name);
+  }
+  return paths;
 }
 
 }  // namespace dbrepair

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace dbrepair {
 
@@ -14,5 +15,10 @@ namespace dbrepair {
 // first component that has no match on, the rest is returned as given.
 // Relative paths are resolved against the current folder and stay relative.
 std::string ResolveWithoutCase(const std::string& path);
+
+// Every existing path that path names without regard to case: its folder
+// resolved as above, then each entry there whose name matches the last
+// component, in byte order. Empty when none exists.
+std::vector<std::string> AllSpellingsWithoutCase(const std::string& path);
 
 }  // namespace dbrepair

@@ -2,6 +2,8 @@
 
 #include "jet/error.h"
 #include "jet/maintenance.h"
+#include "platform/case_insensitive_path.h"
+#include "platform/file_guard.h"
 #include "platform/runtime_error.h"
 
 namespace dbrepair {
@@ -29,13 +31,15 @@ RuntimeError DaoError(const jet::Error& error, const std::string& path) {
 
 }  // namespace
 
-void JetStorageDBEngine::RepairDatabase(const std::string& path) {
+void JetStorageDBEngine::RepairDatabase(const std::string& given_path) {
+  const std::string path = ResolveWithoutCase(given_path);
   try {
     // The DAO engine of the products knows Jet 3 alone; a Jet 4 file is
     // "unrecognised" to it and goes to the compaction repair.
     if (jet::read_version(path) != jet::Version::Jet3) {
       throw jet::Error(jet::ErrorCode::UnrecognisedFormat, "not a Jet 3 database");
     }
+    RefuseUnreplaceable(path, kErrFileAlreadyInUse, kErrCannotOpenFile);
     jet::repair(path);
   } catch (const jet::Error& error) {
     throw DaoError(error, path);

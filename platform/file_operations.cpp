@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <vector>
 
-namespace dbrepair {
+#include "platform/case_insensitive_path.h"
 
-namespace {
+namespace dbrepair {
 
 std::string ParentFolder(const std::string& path) {
   auto slash = path.find_last_of('/');
@@ -19,6 +19,8 @@ std::string ParentFolder(const std::string& path) {
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
+
+namespace {
 
 bool IsFolder(const std::string& path) {
   struct stat info {};
@@ -86,6 +88,21 @@ std::string ReplacementTarget(const std::string& destination) {
   return destination;
 }
 
+// Gives the new file the owner, group and permission bits of model, as far
+// as this process may. Where the group cannot be given, the group's bits are
+// dropped too, so that the file is never open to more people than model.
+void GiveAccessOf(int fd, const struct stat& model, const std::string& path) {
+  mode_t mode = model.st_mode & 07777;
+  const bool owned_alike = ::fchown(fd, model.st_uid, model.st_gid) == 0 ||
+                           ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) == 0;
+  if (!owned_alike) {
+    struct stat own {};
+    if (::fstat(fd, &own) != 0) throw FileError(errno, path);
+    if (own.st_gid != model.st_gid) mode &= ~static_cast<mode_t>(070);
+  }
+  if (::fchmod(fd, mode) != 0) throw FileError(errno, path);
+}
+
 }  // namespace
 
 RuntimeError FileError(int errno_value, const std::string& path) {
@@ -112,15 +129,20 @@ RuntimeError FileError(int errno_value, const std::string& path) {
   }
 }
 
-void CopyFileReplacing(const std::string& source, const std::string& destination) {
+void CopyFileReplacing(const std::string& source_path, const std::string& destination) {
+  const std::string source = ResolveWithoutCase(source_path);
   Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw FileError(errno, source);
   struct stat source_info {};
   if (::fstat(in.get(), &source_info) != 0) throw FileError(errno, source);
   if (!S_ISREG(source_info.st_mode)) throw FileError(EISDIR, source);
 
-  const std::string target = ReplacementTarget(destination);
+  const std::string target = ReplacementTarget(ResolveWithoutCase(destination));
   if (IsFolder(target)) throw FileError(EISDIR, target);
+  EnsureReplaceable(target);
+  // A replaced file keeps its own access; a new one takes the source's.
+  struct stat target_info {};
+  const bool replacing = ::stat(target.c_str(), &target_info) == 0;
 
   std::string pattern = ParentFolder(target) + "/.dbrepair-copy-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
@@ -139,7 +161,7 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     if (got == 0) break;
     WriteAll(out.get(), buffer.data(), static_cast<size_t>(got), target);
   }
-  if (::fchmod(out.get(), source_info.st_mode & 07777) != 0) throw FileError(errno, target);
+  GiveAccessOf(out.get(), replacing ? target_info : source_info, target);
   if (::fsync(out.get()) != 0) throw FileError(errno, target);
   if (out.close() != 0) throw FileError(errno, target);
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) throw FileError(errno, target);
@@ -151,7 +173,9 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
 }
 
 void DeleteFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) throw FileError(errno, path);
+  const std::string on_disk = ResolveWithoutCase(path);
+  EnsureReplaceable(on_disk);
+  if (::unlink(on_disk.c_str()) != 0) throw FileError(errno, on_disk);
 }
 
 }  // namespace dbrepair

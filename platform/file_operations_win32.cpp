@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jet/wide_text.h"
+#include "platform/case_insensitive_path.h"
 #include "platform/file_operations.h"
 
 namespace dbrepair {
@@ -83,6 +84,8 @@ HANDLE CreateTemporaryBeside(const std::wstring& target, std::wstring& name) {
 
 }  // namespace
 
+std::string ParentFolder(const std::string& path) { return jet::narrow(ParentFolder(jet::widen(path))); }
+
 RuntimeError FileError(int code, const std::string&) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
@@ -117,7 +120,9 @@ RuntimeError FileError(int code, const std::string&) {
   }
 }
 
-void CopyFileReplacing(const std::string& source, const std::string& destination) {
+void CopyFileReplacing(const std::string& source_path, const std::string& destination_path) {
+  const std::string source = ResolveWithoutCase(source_path);
+  const std::string destination = ResolveWithoutCase(destination_path);
   const std::wstring from = jet::widen(source);
   const std::wstring to = jet::widen(destination);
   // Another program may have the source open for reading or writing, as a
@@ -129,6 +134,8 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
     ThrowLastError(source);
   }
   if (IsFolder(to)) ThrowFolder();
+  // Raised with the numbers the commands expect, before anything is written.
+  EnsureReplaceable(destination);
 
   std::wstring name;
   Handle out(CreateTemporaryBeside(to, name));
@@ -156,7 +163,9 @@ void CopyFileReplacing(const std::string& source, const std::string& destination
   temporary.keep();
 }
 
-void DeleteFile(const std::string& path) {
+void DeleteFile(const std::string& given) {
+  const std::string path = ResolveWithoutCase(given);
+  EnsureReplaceable(path);
   if (!::DeleteFileW(jet::widen(path).c_str())) ThrowLastError(path);
 }
 

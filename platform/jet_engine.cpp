@@ -4,7 +4,9 @@
 
 #include "jet/error.h"
 #include "jet/maintenance.h"
+#include "platform/case_insensitive_path.h"
 #include "platform/connection_text.h"
+#include "platform/file_guard.h"
 #include "platform/runtime_error.h"
 
 namespace dbrepair {
@@ -21,7 +23,7 @@ std::string DataSourceOf(const std::string& text) {
   if (connection.dataSource.empty()) {
     throw RuntimeError(kErrUnspecifiedFailure, "The connection text '" + text + "' names no file.");
   }
-  return connection.dataSource;
+  return ResolveWithoutCase(connection.dataSource);
 }
 
 }  // namespace
@@ -30,6 +32,10 @@ void JetStorageJetEngine::CompactDatabase(const std::string& source,
                                           const std::string& destination) {
   const std::string from = DataSourceOf(source);
   const std::string to = DataSourceOf(destination);
+  // The compacted copy is made to replace the source: refused, as by Windows,
+  // when the source could not be replaced or the copy not be created.
+  RefuseUnreplaceable(from, kErrUnspecifiedFailure, kErrUnspecifiedFailure);
+  RefuseUnreplaceable(to, kErrUnspecifiedFailure, kErrUnspecifiedFailure);
   // Anything at the destination counts, a link that leads nowhere too.
   std::error_code unknown;
   if (std::filesystem::exists(std::filesystem::symlink_status(std::u8string(to.begin(), to.end()), unknown))) {

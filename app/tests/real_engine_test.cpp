@@ -28,6 +28,9 @@ class RealEngineTest : public ::testing::Test {
     std::string source = std::string(JET_CORPUS_DIR) + "/" + sample;
     if (!std::filesystem::exists(source)) return "";
     std::filesystem::copy_file(source, dir / "shop.mdb");
+    // The samples are read-only, and a read-only data file is left alone.
+    std::filesystem::permissions(dir / "shop.mdb", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     ui.path = dir / "shop.mdb";
     return ReadFile(ui.path);
   }

@@ -14,16 +14,25 @@ const RuntimeError kUnrecognised(kErrUnrecognizedFormat, "Unrecognized database 
 class RepairTest : public Form1Test {};
 
 TEST_F(RepairTest, MissingFileEndsWithItsMessageAndNothingWritten) {
-  const std::vector<std::string> paths = {"", dir / "missing.mdb", dir.path(), dir.path() + "/"};
-  for (const std::string& path : paths) {
-    SCOPED_TRACE("path '" + path + "'");
+  MakeFolder(dir / "Data");
+  struct Row {
+    std::string typed, shown;
+  };
+  // The message names the path as far as it exists, as spelt on disk.
+  const Row rows[] = {{"", ""},
+                      {dir / "missing.mdb", dir / "missing.mdb"},
+                      {dir.path(), dir.path()},
+                      {dir.path() + "/", dir.path() + "/"},
+                      {dir / "DATA/Missing.mdb", dir / "Data/Missing.mdb"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE("path '" + row.typed + "'");
     ui = ScriptedUserInterface();
-    ui.path = path;
+    ui.path = row.typed;
     form.Command1_Click();
-    EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{"File " + path + " does not exist.", kButtonsOk, "Error"}}));
+    EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{"File " + row.shown + " does not exist.", kButtonsOk, "Error"}}));
     EXPECT_EQ(ui.log, (std::vector<std::string>{"busy", "box Error", "normal"}));
   }
-  EXPECT_TRUE(ListFolder(dir.path()).empty());
+  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"Data"});
   EXPECT_TRUE(dao.repaired.empty());
 }
 

@@ -5,9 +5,11 @@
 #include "app/form1.h"
 #include "app/window/form_wiring.h"
 #include "app/window/main_window.h"
+#include "dbrepair_version.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QApplication::setApplicationVersion(DBREPAIR_VERSION);
   // The window decides when the program ends: when it is unloaded, once the
   // running handler has returned, or at once when a handler ends it.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -32,6 +32,8 @@ TEST(CandidatePathsTest, FourGroupsOfSevenThenTheFixedPath) {
   EXPECT_EQ(paths[28], "/c/tarrow software/penwick office/data/pw.mdb");
   // Unresolved roots leave relative paths.
   EXPECT_EQ(CandidatePaths(CandidateRoots{})[13], "Corvane Software/penwick office/data/pw.mdb");
+  // The fixed path is on drive c: or nowhere, never under the current folder.
+  EXPECT_EQ(CandidatePaths(CandidateRoots{})[28], "");
 }
 
 class DiscoveryTest : public ::testing::Test {

@@ -1,8 +1,10 @@
 // The part of iconv the engine's text conversions use, for Windows, which
 // has no iconv: conversions between "UTF-8" and a Windows code page named
 // "CPnnnn", done by the system's own MultiByteToWideChar and
-// WideCharToMultiByte (iconv_win32.cpp). Only the Windows build has this
-// folder on its include path.
+// WideCharToMultiByte (iconv_win32.cpp). The single-byte code pages never
+// get here (the engine's own tables, code_page_tables.h, hold them on every
+// system); the double-byte ones do. Only the Windows build has this folder
+// on its include path.
 #pragma once
 
 #include <cstddef>

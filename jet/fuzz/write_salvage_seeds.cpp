@@ -2,7 +2,8 @@
 // tree: a small generated database in each format, whole and damaged in each
 // of the ways a repair meets most (a scrambled header, catalog definition,
 // data page, long-value page or index page; a looping definition chain; a
-// file cut at and inside a page), so that mutations start next to every
+// file cut at and inside a page; the catalog's rows zeroed, with and without
+// its indexes, or flagged deleted), so that mutations start next to every
 // recovery path rather than having to find a valid file first.
 //
 // Usage: jet_fuzz_write_salvage_seeds OUT_DIR
@@ -57,6 +58,15 @@ std::vector<std::pair<std::string, Image>> variants(const Image& healthy) {
   }
   if (auto index = pages_of_type(healthy, 0x04); !index.empty()) {
     out.emplace_back("index-leaf-noise", with_noise_page(healthy, index.front(), 5, true));
+  }
+  // The catalog's rows lost: its tables are found from their definitions and
+  // named from its indexes, from older copies of its rows, or not at all.
+  if (auto rows = catalog_pages(healthy, 0x01); !rows.empty()) {
+    Image zeroed = with_zeroed_pages(healthy, rows);
+    out.emplace_back("catalog-rows-zeroed", zeroed);
+    out.emplace_back("catalog-rows-deleted", with_catalog_rows_deleted(healthy));
+    for (std::uint8_t type : {0x03, 0x04}) zeroed = with_zeroed_pages(zeroed, catalog_pages(zeroed, type));
+    out.emplace_back("catalog-rows-and-indexes-zeroed", zeroed);
   }
   return out;
 }

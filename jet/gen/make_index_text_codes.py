@@ -5,6 +5,7 @@ see NOTICE):
 
   index_codes_genleg.txt     General legacy sort order (Jet 4), U+0000-U+00FF
   index_codes_gen_97.txt     General sort order of Access 97 (Jet 3), U+0000-U+00FF
+                             (the list that marks significant letters)
   index_mappings_ext_gen_97.txt  characters above U+00FF that Jet 3 sorts as
                              one of the first 256 ("from,to" in decimal)
 
@@ -13,12 +14,14 @@ Each codes line describes one character, in order from U+0000:
   S<hex>        simple: the hex bytes are written in line
   I<hex>,<hex>  international: in-line bytes, then one extra code
   U<hex>        unprintable: nothing in line, one code in the unprintable part
+  G<hex>        significant (Jet 3): in line like S, and an accent after it
+                counts it among the extra codes
 
 Usage: make_index_text_codes.py GENLEG GEN97 MAP97 > jet/index_text_codes.cpp
 """
 import sys
 
-KINDS = {"X": "Ignored", "S": "Simple", "I": "International", "U": "Unprintable"}
+KINDS = {"X": "Ignored", "S": "Simple", "I": "International", "U": "Unprintable", "G": "Significant"}
 
 
 def hex_bytes(text):
@@ -39,10 +42,8 @@ def parse(path, extra_is_nibble):
             assert len(extra) == 1, line
             extra = extra[0]
             if extra_is_nibble:
-                # Jet 3 writes extra codes as 4-bit values; the list gives
-                # them in the high nibble.
-                assert extra & 0x0F == 0, line
-                extra >>= 4
+                # Jet 3 writes extra codes as 4-bit values.
+                assert extra < 0x10, line
         assert len(inline) <= 2, line
         codes.append((kind, inline, extra))
     assert len(codes) == 256, path

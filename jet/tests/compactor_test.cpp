@@ -707,40 +707,45 @@ INSTANTIATE_TEST_SUITE_P(
                       "is not after the entry before it"}),
     [](const ::testing::TestParamInfo<DamagedMidway>& info) { return std::string(info.param.name); });
 
-// Where a key cannot be encoded (here a character the General sort order has
-// no code for), the lost index is written empty, as the report says, and
-// every row stays.
-TEST(Compact, ALostIndexWhoseKeysCannotBeEncodedIsWrittenEmpty) {
+// Where a lost index's keys cannot be encoded from the rows (here a lone
+// surrogate, which no sort order has a code for), the index is dropped, as
+// the report says, rather than written missing rows, and every row stays.
+TEST(Compact, ALostIndexWhoseKeysCannotBeEncodedIsDropped) {
   MemoryFile source;
   {
     Header header;
     header.version = Version::Jet4;
-    WriterOptions options;
-    options.leave_unencodable_indexes_empty = true;
-    NewDatabase db(source, header, options);
+    NewDatabase db(source, header);
     TableWriter& table = db.begin_table(
         "Words", lay_out_table(Version::Jet4, 1252, 1033, {{"Number", ColumnType::Long}, {"Word", ColumnType::Text, 50}},
                                {{"ByWord", {{"Word"}}}}));
     std::int32_t number = 0;
-    for (const char* word : {"abc", "a\xEE\x80\x80"}) {
+    for (const char* word : {"abd", "abc"}) {
       table.add_row(std::vector<Value>{Value{ColumnType::Long, ++number}, Value{ColumnType::Text, std::string(word)}});
     }
     db.finish_table(table);
     db.finish();
   }
   std::vector<std::uint8_t> damaged = source.bytes();
+  const std::vector<std::uint8_t> abc{0xFF, 0xFE, 'a', 'b', 'c'};  // compressed text
+  const auto at = std::search(damaged.begin(), damaged.end(), abc.begin(), abc.end());
+  ASSERT_NE(at, damaged.end());
+  const std::vector<std::uint8_t> lone_surrogate{0x00, 0x01, 0xD8};  // a switch to two-byte units, then U+D801
+  std::copy(lone_surrogate.begin(), lone_surrogate.end(), at + 2);
   const std::uint16_t number = zero_index_pages(damaged, "Words", "ByWord");
   MemoryFile copy;
   const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
   const std::vector<std::string> lines = reported(report, number);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("written empty"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("dropped"), std::string::npos) << lines[0];
 
   const Database db(copy);
   const Table table = db.table("Words");
   EXPECT_EQ(table.rows().size(), 2u);
-  const RealIndexDef& index = table.def().real_indexes.at(0);
-  EXPECT_TRUE(read_index(db.version(), table.def().page, index.first_page, db.page_count(), db.page_source()).empty());
+  EXPECT_TRUE(table.def().real_indexes.empty());
+  EXPECT_TRUE(table.def().logical_indexes.empty());
+  const FindingList findings = verify(copy);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(IndexPage, EncodesAndDecodesBothFormatsWithASharedPrefix) {
     EXPECT_EQ(back.next_page, 9u);
     // Every entry shares 7F 80 00 01 and the page's first two bytes 00 00.
     EXPECT_EQ(back.prefix_length, 4u);
-    EXPECT_EQ(load_u16(&bytes[2]), page_size(v) - index_page_layout(v).entries - compressed_entries_size(page));
+    EXPECT_EQ(load_u16(&bytes[2]), page_size(v) - index_page_layout(v).entries - compressed_entries_size(v, page));
   }
 }
 
@@ -64,26 +64,47 @@ TEST(IndexPage, ReusedBuffersKeepNothingOfThePageBefore) {
   }
 }
 
-TEST(IndexPage, PrefixRunsIntoThePointerButNeverTheRow) {
-  IndexPage page;
-  page.entries = {leaf_entry({0x7F, 0x01}, 0x010203, 1), leaf_entry({0x7F, 0x01}, 0x010203, 2)};
-  std::vector<std::uint8_t> bytes = encode_index_page(Version::Jet4, page);
-  IndexPage back = decode_index_page(Version::Jet4, 1, bytes);
-  EXPECT_EQ(back.prefix_length, 5u);  // key 2 + page 3
-  EXPECT_EQ(back.entries, page.entries);
+TEST(IndexPage, PrefixRunsIntoThePointerButNeverTheRowNorPastItsField) {
+  struct Case {
+    Version version;
+    std::size_t key_size;  // the two entries' keys are the same
+    std::size_t prefix;
+  };
+  // Key + page 3 bytes, but Jet 3's one-byte field names at most 255.
+  for (const Case& c : {Case{Version::Jet4, 2, 5}, Case{Version::Jet3, 2, 5}, Case{Version::Jet4, 300, 303},
+                        Case{Version::Jet3, 300, 255}}) {
+    SCOPED_TRACE(std::string(to_string(c.version)) + " key " + std::to_string(c.key_size));
+    std::vector<std::uint8_t> key(c.key_size, 0x41);
+    key[0] = 0x7F;
+    IndexPage page;
+    page.entries = {leaf_entry(key, 0x010203, 1), leaf_entry(key, 0x010203, 2)};
+    std::vector<std::uint8_t> bytes = encode_index_page(c.version, page);
+    IndexPage back = decode_index_page(c.version, 1, bytes);
+    EXPECT_EQ(back.prefix_length, c.prefix);
+    EXPECT_EQ(back.entries, page.entries);
+  }
 }
 
-TEST(IndexPage, IntermediateEntriesCarryTheirChild) {
+TEST(IndexPage, IntermediateEntriesCarryTheirChildAndTheLevelItsOwnByte) {
   IndexPage page;
   page.leaf = false;
   page.level = 1;
   page.tail_page = 33;
   page.entries = {IndexEntry{{0x80, 0x7F}, RowPointer{0x11, 0}, 32}};
-  IndexPage back = decode_index_page(Version::Jet4, 29, encode_index_page(Version::Jet4, page));
-  EXPECT_FALSE(back.leaf);
-  EXPECT_EQ(back.tail_page, 33u);
-  EXPECT_EQ(back.level, 1);
-  EXPECT_EQ(back.entries, page.entries);
+  for (Version v : {Version::Jet3, Version::Jet4}) {
+    SCOPED_TRACE(std::string(to_string(v)));
+    const std::vector<std::uint8_t> bytes = encode_index_page(v, page);
+    // As Access 97 writes an intermediate page: prefix byte 0, level byte 1.
+    const IndexPageLayout l = index_page_layout(v);
+    EXPECT_EQ(bytes[l.prefix_length], 0);
+    EXPECT_EQ(bytes[l.level], 1);
+    IndexPage back = decode_index_page(v, 29, bytes);
+    EXPECT_FALSE(back.leaf);
+    EXPECT_EQ(back.tail_page, 33u);
+    EXPECT_EQ(back.level, 1);
+    EXPECT_EQ(back.prefix_length, 0u);
+    EXPECT_EQ(back.entries, page.entries);
+  }
 }
 
 TEST(IndexPage, RefusesEntriesBeyondThePage) {
@@ -97,7 +118,7 @@ TEST(IndexPage, RefusesEntriesBeyondThePage) {
     }
     try {
       encode_index_page(v, page);
-      FAIL() << "encoded " << compressed_entries_size(page) << " bytes";
+      FAIL() << "encoded " << compressed_entries_size(v, page) << " bytes";
     } catch (const Error& e) {
       EXPECT_EQ(e.code(), ErrorCode::LimitExceeded);
     }
@@ -168,7 +189,7 @@ TEST(IndexPage, EveryCorpusIndexPageDecodesAndReencodesToTheSameEntries) {
       if (back.prefix_length == page.prefix_length) {
         identical += std::equal(again.begin(), again.begin() + static_cast<std::ptrdiff_t>(
                                                                     index_page_layout(file.version).entries +
-                                                                    compressed_entries_size(page)),
+                                                                    compressed_entries_size(file.version, page)),
                                 raw.begin());
       }
     }

@@ -99,18 +99,74 @@ std::vector<TreeDamage> tree_damages() {
   };
 }
 
+// The walk's problems as (page, field), against the case's, both sorted.
+void expect_problems(const IndexWalk& w, std::vector<std::pair<std::uint32_t, std::string>> want) {
+  std::vector<std::pair<std::uint32_t, std::string>> got;
+  for (const auto& p : w.problems) got.emplace_back(p.page, p.field);
+  std::sort(got.begin(), got.end());
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(got, want);
+}
+
 TEST(IndexWalk, CollectsEveryProblemInsteadOfStopping) {
   for (const TreeDamage& d : tree_damages()) {
     SCOPED_TRACE(d.name);
     auto tree = two_level_tree();
     d.apply(tree);
-    IndexWalk w = walk(tree);
-    std::vector<std::pair<std::uint32_t, std::string>> got;
-    for (const auto& p : w.problems) got.emplace_back(p.page, p.field);
-    std::sort(got.begin(), got.end());
-    auto want = d.expected;
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(got, want);
+    expect_problems(walk(tree), d.expected);
+  }
+}
+
+// Four levels, linked as Access links them: the leaves 4-5-6-9-11-12 (three
+// keys each) in one chain; above them pages link only to siblings under the
+// same parent: 7-8 (under 14), 13 (under 15), and 14-15 (under the root 3).
+std::map<std::uint32_t, IndexPage> four_level_tree() {
+  std::map<std::uint32_t, IndexPage> pages;
+  const std::vector<std::uint32_t> leaves = {4, 5, 6, 9, 11, 12};
+  for (std::size_t i = 0; i < leaves.size(); ++i) {
+    IndexPage& p = pages[leaves[i]];
+    p.table_page = kTable;
+    p.prev_page = i == 0 ? 0 : leaves[i - 1];
+    p.next_page = i + 1 == leaves.size() ? 0 : leaves[i + 1];
+    for (std::size_t k = 1; k <= 3; ++k) p.entries.push_back(entry(static_cast<std::uint8_t>(3 * i + k)));
+  }
+  auto node = [&](std::uint32_t number, std::uint8_t level, std::vector<IndexEntry> entries, std::uint32_t tail,
+                  std::uint32_t prev, std::uint32_t next) {
+    IndexPage& p = pages[number];
+    p.leaf = false;
+    p.level = level;
+    p.table_page = kTable;
+    p.entries = std::move(entries);
+    p.tail_page = tail;
+    p.prev_page = prev;
+    p.next_page = next;
+  };
+  node(7, 1, {entry(3, 4)}, 5, 0, 8);
+  node(8, 1, {entry(9, 6)}, 9, 7, 0);
+  node(13, 1, {entry(15, 11)}, 12, 0, 0);
+  node(14, 2, {entry(6, 7)}, 8, 0, 15);
+  node(15, 2, {entry(18, 13)}, 0, 14, 0);
+  node(3, 3, {entry(12, 14)}, 15, 0, 0);
+  return pages;
+}
+
+TEST(IndexWalk, AboveTheLeavesLinksStopAtTheParentOrRunOn) {
+  const std::vector<TreeDamage> cases = {
+      {"as Access links them", [](auto&) {}, {}},
+      {"linked across the parents", [](auto& t) { t[8].next_page = 13, t[13].prev_page = 8; }, {}},
+      {"siblings unlinked", [](auto& t) { t[7].next_page = 0, t[8].prev_page = 0; }, {{7, "next page"}, {8, "previous page"}}},
+      {"a link to a page of another level", [](auto& t) { t[8].next_page = 11; }, {{8, "next page"}}},
+      {"leaves cut where their parents change",
+       [](auto& t) { t[9].next_page = 0, t[11].prev_page = 0; },
+       {{9, "next page"}, {11, "previous page"}}},
+  };
+  for (const TreeDamage& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto tree = four_level_tree();
+    c.apply(tree);
+    const IndexWalk w = walk(tree);
+    expect_problems(w, c.expected);
+    EXPECT_EQ(w.entries.size(), 18u);
   }
 }
 

@@ -210,6 +210,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, CodePages,
                          ::testing::Values(CodePageCase{1252, "Größe €5", {'G', 'r', 0xF6, 0xDF, 'e', ' ', 0x80, '5'}},
                                            CodePageCase{0, "é", {0xE9}},
                                            CodePageCase{1251, "Да", {0xC4, 0xE0}},
+                                           CodePageCase{1252, "a\u0081\u008D\u008F\u0090\u009D", {'a', 0x81, 0x8D, 0x8F, 0x90, 0x9D}},
+                                           CodePageCase{1253, "\uF8F9", {0xAA}},
+                                           CodePageCase{932, "日本\u0080\uF8F0x", {0x93, 0xFA, 0x96, 0x7B, 0x80, 0xA0, 'x'}},
                                            CodePageCase{1252, "", {}}));
 
 struct FitCase {
@@ -230,15 +233,57 @@ TEST_P(FitText, ReplacesWhatCannotBeWrittenWithAQuestionMark) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FitText,
     ::testing::Values(FitCase{"Größe €5", "Größe €5", "Größe €5"},
-                      FitCase{"a\uFFFDb", "a?b", "a\uFFFDb"},       // what an undefined byte decodes to
+                      FitCase{"a\uFFFDb", "a?b", "a\uFFFDb"},       // what a cut-off character decodes to
                       FitCase{"Ж and Ω", "? and ?", "Ж and Ω"},        // letters 1252 lacks
                       FitCase{"cut \xC3", "cut ?", "cut ?"},          // a character cut short
                       FitCase{"\x80\xBF-\xF0\x9F", "?" "?-?" "?", "?" "?-?" "?"},  // stray continuation bytes, a cut lead
                       FitCase{"", "", ""}));
 
-TEST(CodePages, UndefinedBytesBecomeReplacementAndUnmappableTextIsRefused) {
-  EXPECT_EQ(codepage_to_utf8(ByteVector{'a', 0x81, 'b'}, 1252), "a\uFFFDb");
+// Windows gives every byte of a single-byte code page a character, so a
+// Jet 3 text read and written again keeps every byte.
+TEST(CodePages, EveryByteOfASingleByteCodePageRoundTrips) {
+  ByteVector all(256);
+  for (int b = 0; b < 256; ++b) all[b] = static_cast<std::uint8_t>(b);
+  for (std::uint16_t code_page : {0, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+    SCOPED_TRACE(code_page);
+    const std::string text = codepage_to_utf8(all, code_page);
+    EXPECT_EQ(text.find("\uFFFD"), std::string::npos);
+    EXPECT_EQ(utf8_to_codepage(text, code_page), all);
+  }
+}
+
+// A double-byte code page: every character of every lead byte converts back
+// to its own bytes, save those with two codes, which Windows too writes with
+// one of them (code page 932 has some 400: IBM's extensions are also among
+// NEC's).
+TEST(CodePages, EveryCharacterOfADoubleByteCodePageRoundTrips) {
+  for (std::uint16_t code_page : {932, 936, 949, 950}) {
+    SCOPED_TRACE(code_page);
+    std::size_t characters = 0;
+    std::size_t elsewhere = 0;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      for (int trail = -1; trail <= 0xFF; ++trail) {
+        ByteVector stored{static_cast<std::uint8_t>(lead)};
+        if (trail >= 0) stored.push_back(static_cast<std::uint8_t>(trail));
+        const std::string text = codepage_to_utf8(stored, code_page);
+        if (text.find("\uFFFD") != std::string::npos || utf8_to_utf16le(text).size() != 2) continue;
+        ++characters;
+        const ByteVector again = utf8_to_codepage(text, code_page);
+        if (again != stored) {
+          ++elsewhere;
+          EXPECT_EQ(codepage_to_utf8(again, code_page), text);
+        }
+      }
+    }
+    EXPECT_GT(characters, 7000u);
+    EXPECT_LT(elsewhere, characters / 15);
+  }
+}
+
+TEST(CodePages, TextTheCodePageCannotHoldIsRefused) {
   EXPECT_THROW(utf8_to_codepage("Ж", 1252), Error);
+  EXPECT_THROW(utf8_to_codepage("\uFFFD", 932), Error);
+  EXPECT_EQ(codepage_to_utf8(ByteVector{'a', 0x82}, 932), "a\uFFFD");  // cut inside a character
 }
 
 }  // namespace

@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MapDamage{"unknown kind", {7, 0, 0, 0, 0}, 0x05, "map type"},
                       MapDamage{"inline without its start page", {0, 1, 2}, 0x05, "start page"},
                       MapDamage{"bitmap page past the end", {1, 60, 0, 0, 0}, 0x05, "bitmap page 0"},
-                      MapDamage{"bitmap page of another kind", {1, 0, 0, 0, 0, 12, 0, 0, 0}, 0x01, "page type"}));
+                      MapDamage{"bitmap page of another kind", {1, 12, 0, 0, 0}, 0x01, "page type"}));
 
 TEST(UsageMapDecode, CountsBitsPastTheEndOfTheFileWithoutKeepingThem) {
   std::vector<std::uint8_t> row(69, 0xFF);

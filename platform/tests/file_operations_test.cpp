@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "as_nobody.h"
 #include "temporary_folder.h"
 
 namespace dbrepair::testing {
@@ -27,15 +28,42 @@ TEST(FileOperationsTest, CopyCreatesAndReplacesWholeFiles) {
   WriteFile(dir / "source.mdb", big);
   ::chmod((dir / "source.mdb").c_str(), 0640);
   WriteFile(dir / "old.mdb", "old content");
+  ::chmod((dir / "old.mdb").c_str(), 0600);
 
   CopyFileReplacing(dir / "source.mdb", dir / "new.mdb");
   CopyFileReplacing(dir / "source.mdb", dir / "old.mdb");
   EXPECT_EQ(ReadFile(dir / "new.mdb"), big);
   EXPECT_EQ(ReadFile(dir / "old.mdb"), big);
+  // A new file takes the source's mode, a replaced one keeps its own.
   struct stat info {};
-  ASSERT_EQ(::stat((dir / "old.mdb").c_str(), &info), 0);
+  ASSERT_EQ(::stat((dir / "new.mdb").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+  ASSERT_EQ(::stat((dir / "old.mdb").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"new.mdb", "old.mdb", "source.mdb"}));
+}
+
+// A user who cannot give a copy the source's group takes the group's
+// permission bits away, so that the copy is open to no one the source is not.
+TEST(FileOperationsTest, CopyWithoutTheSourcesGroupDropsTheGroupsBits) {
+  TemporaryFolder dir;
+  ::chmod(dir.path().c_str(), 0777);
+  WriteFile(dir / "shop.mdb", "data");
+  ::chmod((dir / "shop.mdb").c_str(), 0664);  // group root, which nobody is not in
+  std::optional<int> copied = AsNobody([&] {
+    try {
+      CopyFileReplacing(dir / "shop.mdb", dir / "shop.1");
+      return 0;
+    } catch (const RuntimeError& error) {
+      return 1;
+    }
+  });
+  if (!copied) GTEST_SKIP() << "only root can run this as another user";
+  ASSERT_EQ(*copied, 0);
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "shop.1").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
+  EXPECT_EQ(info.st_gid, kNobody);
 }
 
 TEST(FileOperationsTest, CopyThroughALinkReplacesTheFileItNames) {
@@ -52,6 +80,8 @@ TEST(FileOperationsTest, FailedCopyLeavesTheDestinationAndNoTemporaryFile) {
   TemporaryFolder dir;
   WriteFile(dir / "source.mdb", "new");
   WriteFile(dir / "dest.mdb", "old");
+  WriteFile(dir / "read-only.mdb", "kept");
+  ::chmod((dir / "read-only.mdb").c_str(), 0444);
   MakeFolder(dir / "folder");
   struct Row {
     std::string source, destination;
@@ -64,13 +94,16 @@ TEST(FileOperationsTest, FailedCopyLeavesTheDestinationAndNoTemporaryFile) {
       {dir / "source.mdb", dir / "folder", kErrPathFileAccess},
       {dir / "source.mdb", dir / "nowhere/dest.mdb", kErrPathNotFound},
       {dir / "source.mdb", dir / "source.mdb/x", kErrPathNotFound},
+      {dir / "source.mdb", dir / "READ-ONLY.MDB", kErrPathFileAccess},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(row.source, row.destination); }), row.number)
         << row.source << " -> " << row.destination;
   }
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(dir / "read-only.mdb"); }), kErrPathFileAccess);
   EXPECT_EQ(ReadFile(dir / "dest.mdb"), "old");
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"dest.mdb", "folder", "source.mdb"}));
+  EXPECT_EQ(ReadFile(dir / "read-only.mdb"), "kept");
+  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"dest.mdb", "folder", "read-only.mdb", "source.mdb"}));
 }
 
 TEST(FileOperationsTest, DeleteRemovesExactlyOneFile) {

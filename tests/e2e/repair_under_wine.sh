@@ -11,6 +11,8 @@
 # Exits 77 (skipped) when Wine, Xvfb, xdotool, mdbtools or the sample are
 # absent.
 set -euo pipefail
+. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/window_run.sh"
 
 dbrepair=$1
 sample=$2
@@ -29,35 +31,14 @@ done
 [ -f "$sample" ] || skip "sample database $sample is absent (no corpus)"
 [ -f "$dbrepair" ] || { echo "FAILED: $dbrepair is not built"; exit 1; }
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
-  if [ "${keep_work:-0}" = 1 ]; then echo "Left for inspection: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-trap "exit 1" TERM INT
-fail() {
-  echo "FAILED: $*"
-  command -v import >/dev/null 2>&1 && DISPLAY=$display import -window root "$work/screen.png" 2>/dev/null &&
-    echo "Screen at the failure: $work/screen.png"
-  keep_work=1
-  exit 1
-}
+stop_more() { WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+start_run
 
-display=""
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-display=":$(head -n1 "$work/display")"
+start_xvfb
 
 # A fresh prefix of our own, with a home of our own, so that the user's
 # Documents are a folder inside it.
-export DISPLAY=$display HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME="$work/home" WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$HOME"
 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || fail "the Wine prefix could not be made"
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n1)
@@ -68,21 +49,11 @@ case $place in
 esac
 mkdir -p "$data"
 cp "$sample" "$data/$name.mdb"
+chmod u+w "$data/$name.mdb"  # the samples are read-only, which Repair respects
 
 cp "$dbrepair" "$work/dbrepair.exe"
 "$wine" "$work/dbrepair.exe" >"$work/dbrepair.log" 2>&1 &
 app_pid=$!
-
-window_titled() {
-  local deadline=$((SECONDS + $1)) id
-  while [ $SECONDS -lt $deadline ]; do
-    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n1 || true)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    kill -0 "$app_pid" 2>/dev/null || return 1
-    sleep 0.3
-  done
-  return 1
-}
 
 # Answers the message box $1 with its default button: Return once it has the
 # keyboard, else a click on the button, which Wine centres at the box's foot.

@@ -8,6 +8,8 @@
 # Usage: repair_under_xvfb.sh DBREPAIR SAMPLE.mdb
 # Exits 77 (skipped) when Xvfb, xdotool, mdbtools or the sample are absent.
 set -euo pipefail
+. "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/window_run.sh"
 
 dbrepair=$1
 sample=$2
@@ -20,24 +22,7 @@ done
 [ -f "$sample" ] || skip "sample database $sample is absent (no corpus)"
 [ -x "$dbrepair" ] || { echo "FAILED: $dbrepair is not built"; exit 1; }
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  if [ "${keep_work:-0}" = 1 ]; then echo "Left for inspection: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-# A timeout (CTest sends TERM) must not leave Xvfb or the program behind.
-trap "exit 1" TERM INT
-fail() {
-  echo "FAILED: $*"
-  command -v import >/dev/null 2>&1 && DISPLAY=$display import -window root "$work/screen.png" 2>/dev/null &&
-    echo "Screen at the failure: $work/screen.png"
-  keep_work=1
-  exit 1
-}
+start_run
 
 # A fake home and Wine prefix holding the product database at its default
 # place under the user's documents.
@@ -45,38 +30,13 @@ user=e2euser
 data="$work/prefix/drive_c/users/$user/Documents/kelvara directory/data"
 mkdir -p "$work/home" "$data"
 cp "$sample" "$data/kvdir.mdb"
+chmod u+w "$data/kvdir.mdb"  # the samples are read-only, which Repair respects
 
-# A display of our own; Xvfb tells which number it took.
-display=""
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-display=":$(head -n1 "$work/display")"
-export DISPLAY=$display
+start_xvfb
 
 env -u QT_QPA_PLATFORM HOME="$work/home" WINEPREFIX="$work/prefix" USER="$user" \
   XDG_CONFIG_HOME="$work/home/.config" "$dbrepair" >"$work/dbrepair.log" 2>&1 &
 app_pid=$!
-
-# Waits up to $1 seconds for a visible window titled exactly $2; prints its id.
-window_titled() {
-  local deadline=$((SECONDS + $1)) id
-  while [ $SECONDS -lt $deadline ]; do
-    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n1 || true)
-    if [ -n "$id" ]; then echo "$id"; return 0; fi
-    kill -0 "$app_pid" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
-}
-
-# Presses a key in the window $1 (Xvfb has no window manager: focus it first).
-press() {
-  xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-  sleep 0.2
-  xdotool key --clearmodifiers "$2"
-}
 
 main=$(window_titled 20 "Database Repair Utility") || fail "the main window did not appear: $(cat "$work/dbrepair.log")"
 # One product database found: no notice, the window shows it.
@@ -106,12 +66,7 @@ press "$done_box" Return
 sleep 0.5
 xdotool search --onlyvisible --name "^Operation Completed\$" >/dev/null 2>&1 && fail "the completion box did not close"
 
-# Cancel (10080,960 twips) ends the program without a question.
-xdotool mousemove --window "$main" 708 76 click 1
-for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$app_pid" 2>/dev/null && fail "Cancel did not end the program"
-wait "$app_pid" || fail "the program exited with status $?"
-app_pid=""
+click_cancel_and_wait "$main"
 
 # What is on disk.
 check_repaired "$sample" "$data" kvdir

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "command.h"
+#include "dbrepair_version.h"
 #include "jet/error.h"
 
 namespace jetdb {
@@ -22,6 +23,8 @@ std::vector<Command>& commands() {
 
 int main(int argc, char** argv) {
   CLI::App app{"Reads, checks and rewrites Jet 3 and Jet 4 (.mdb) databases."};
+  // "jetdb 1.0.0", the form help2man reads the version from for the manual page.
+  app.set_version_flag("--version", std::string("jetdb ") + DBREPAIR_VERSION, "Print the version and exit");
   app.require_subcommand(1);
   auto& registry = jetdb::commands();
   std::sort(registry.begin(), registry.end(),

@@ -13,6 +13,7 @@
 #include "app/window_win32/win32_open_dialog.h"
 #include "fileutil/file_queries.h"
 #include "jet/wide_text.h"
+#include "platform/file_guard.h"
 #include "platform/file_operations.h"
 
 namespace dbrepair {
@@ -143,6 +144,67 @@ TEST(WindowsFileQueries, AnswerAsTheAttributeWordAndTheFileTimesSay) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(GetFileDate(file).isZero());
   ::CloseHandle(held);
+}
+
+// A handle of "another program": opened with the given sharing, closed at
+// the end.
+class Held {
+ public:
+  Held(const std::string& path, DWORD sharing)
+      : handle_(::CreateFileW(jet::widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~Held() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  bool Lock() { return handle_ != INVALID_HANDLE_VALUE && ::LockFile(handle_, 0, 0, 64, 0) != 0; }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST(WindowsFileGuard, BarriersAsWindowsRaisesThem) {
+  Folder folder;
+  const DWORD as_jet = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  for (const char* name : {"plain.mdb", "stale.mdb", "stale.ldb", "open.mdb", "held.mdb", "committing.mdb",
+                           "read-only.mdb", "shared.mdb"}) {
+    Write(folder / name, "x");
+  }
+  ASSERT_TRUE(::SetFileAttributesW(jet::widen(folder / "read-only.mdb").c_str(), FILE_ATTRIBUTE_READONLY));
+  // A product shares its database for reading and writing, not for deletion.
+  Held open(folder / "open.mdb", as_jet);
+  // It locks its record in the lock file, whose name it was given in capitals.
+  Held lock_file(folder / "HELD.LDB", as_jet);
+  ASSERT_TRUE(lock_file.Lock());
+  // While it commits it locks bytes of the database itself.
+  Held committing(folder / "committing.mdb", as_jet | FILE_SHARE_DELETE);
+  ASSERT_TRUE(committing.Lock());
+  // A reader that lets the file be deleted stands in no one's way.
+  Held shared(folder / "shared.mdb", as_jet | FILE_SHARE_DELETE);
+
+  struct Row {
+    std::string name;
+    FileBarrier barrier;
+  };
+  const Row rows[] = {
+      {"plain.mdb", FileBarrier::None},      {"missing.mdb", FileBarrier::None},
+      {"nowhere\\missing.mdb", FileBarrier::None},
+      // A lock file nobody locks is what a crashed program left behind.
+      {"stale.mdb", FileBarrier::None},      {"shared.mdb", FileBarrier::None},
+      {"open.mdb", FileBarrier::InUse},      {"held.mdb", FileBarrier::InUse},
+      {"committing.mdb", FileBarrier::InUse}, {"read-only.mdb", FileBarrier::ReadOnly},
+  };
+  for (const Row& row : rows) EXPECT_EQ(BarrierToReplacing(folder / row.name), row.barrier) << row.name;
+
+  // Copy and delete refuse with the numbers the commands expect, and leave
+  // the file as it was.
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(folder / "open.mdb"); }), kErrPermissionDenied);
+  EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(folder / "plain.mdb", folder / "held.mdb"); }),
+            kErrPermissionDenied);
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(folder / "read-only.mdb"); }), kErrPathFileAccess);
+  EXPECT_EQ(Read(folder / "read-only.mdb"), "x");
+  ::SetFileAttributesW(jet::widen(folder / "read-only.mdb").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

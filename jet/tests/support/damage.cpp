@@ -113,6 +113,33 @@ std::vector<std::size_t> pages_of_type(const Image& image, std::uint8_t type) {
   return pages;
 }
 
+std::vector<std::size_t> catalog_pages(const Image& image, std::uint8_t type) {
+  std::vector<std::size_t> pages;
+  for (std::size_t page : pages_of_type(image, type)) {
+    if (load_u32(image.data() + page_offset(image, page) + 4) == 2) pages.push_back(page);
+  }
+  return pages;
+}
+
+Image with_zeroed_pages(Image image, const std::vector<std::size_t>& pages) {
+  for (std::size_t page : pages) {
+    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(page_offset(image, page)), image_page_size(image), 0);
+  }
+  return image;
+}
+
+Image with_catalog_rows_deleted(Image image) {
+  for (std::size_t page : catalog_pages(image, 0x01)) {
+    const std::size_t count_at = page_offset(image, page) + data_row_count_offset(image);
+    const std::size_t rows = load_u16(image.data() + count_at);
+    for (std::size_t i = 0; i < rows && count_at + 4 + 2 * i <= image.size(); ++i) {
+      const std::size_t at = count_at + 2 + 2 * i;
+      image = with_u16(std::move(image), at, static_cast<std::uint16_t>(load_u16(image.data() + at) | 0x8000));
+    }
+  }
+  return image;
+}
+
 std::vector<std::size_t> long_value_pages(const Image& image) {
   std::vector<std::size_t> pages;
   for (std::size_t page = 1; page < page_count(image); ++page) {

@@ -46,6 +46,14 @@ Image with_noise_page(Image image, std::size_t page, std::uint64_t seed, bool ke
 std::vector<std::size_t> pages_of_type(const Image& image, std::uint8_t type);
 // Data pages carrying "LVAL" in the owner field: long-value pages.
 std::vector<std::size_t> long_value_pages(const Image& image);
+// Pages of the given type that name the catalog (page 2) as their owner:
+// its data pages (0x01) or its index pages (0x03, 0x04).
+std::vector<std::size_t> catalog_pages(const Image& image, std::uint8_t type);
+// The pages overwritten with zeros.
+Image with_zeroed_pages(Image image, const std::vector<std::size_t>& pages);
+// Every row of the catalog's data pages flagged deleted: what remains of
+// them are older copies, as a freed page of the catalog holds them.
+Image with_catalog_rows_deleted(Image image);
 // The first data page owned by a table other than the catalog and holding
 // at least one row, if any.
 std::optional<std::size_t> first_user_data_page(const Image& image);

@@ -24,6 +24,7 @@ class FaultyFileSystem : public FileSystem {
   Date GetFileDate(const std::string& path) override;
   void CopyFile(const std::string& source, const std::string& destination) override;
   void DeleteFile(const std::string& path) override;
+  std::string PathOnDisk(const std::string& path) override { return local_.PathOnDisk(path); }
 
   // "copy <source> -> <destination>" and "delete <path>", successful or not.
   std::vector<std::string> changes;

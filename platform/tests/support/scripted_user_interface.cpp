@@ -4,6 +4,10 @@
 
 namespace dbrepair::testing {
 
+void PrintTo(const ShownBox& box, std::ostream* out) {
+  *out << "[" << box.title << ", buttons " << box.buttons << "] \"" << box.text << "\"";
+}
+
 void ScriptedUserInterface::setBusyPointer() {
   pointer = Pointer::Busy;
   log.push_back("busy");

@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct ShownBox {
   std::string title;
   bool operator==(const ShownBox&) const = default;
 };
+
+// Failure messages show the box's title, buttons and text.
+void PrintTo(const ShownBox& box, std::ostream* out);
 
 class ScriptedUserInterface : public UserInterface {
  public:
