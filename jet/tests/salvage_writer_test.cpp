@@ -15,6 +15,7 @@
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
 #include "jet/generate.h"
+#include "jet/index_walk.h"
 #include "jet/new_database.h"
 #include "jet/salvage.h"
 #include "jet/salvage_writer.h"
@@ -392,6 +393,60 @@ TEST(SalvageWriter, WritesRowsInPrimaryKeyOrder) {
       });
       EXPECT_EQ(written, c.expected);
     }
+  }
+}
+
+// A Jet 4 text index over Greek, Cyrillic, CJK and kana, with a combining
+// mark and an unprintable character among them: the index comes through
+// salvage whole, and every reader reads the copy.
+TEST(SalvageWriter, KeepsAJet4TextIndexBeyondLatin1) {
+  const std::vector<std::string> words = {"\u03a9\u03bc\u03ad\u03b3\u03b1", "\u0416\u0438\u0437\u043d\u044c",
+                                          "\u4e2d\u6587", "\u3072\u3089\u304c\u306a", "e\u0301-x", "plain"};
+  MemoryFile file;
+  {
+    Header header;
+    header.version = Version::Jet4;
+    NewDatabase db(file, header);
+    TableWriter& table = db.begin_table(
+        "Words", lay_out_table(Version::Jet4, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}},
+                               {{"ByWord", {{"Word"}}}}));
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      table.add_row(std::vector<Value>{number(static_cast<std::int32_t>(i + 1)), text(words[i].c_str())});
+    }
+    db.finish_table(table);
+    db.finish();
+  }
+  testing::TempFolder folder;
+  const std::string path = folder.file("salvaged.mdb");
+  {
+    const Salvage salvage(file);
+    std::vector<CompactErrorEntry> errors = salvage.database().errors;
+    const auto out = PosixFile::open(path, PosixFile::Mode::CreateNew);
+    write_salvaged_database(salvage, errors, *out);
+    for (const CompactErrorEntry& error : errors) ADD_FAILURE() << error.code << " " << error.table << ": " << error.description;
+  }
+
+  const auto out = PosixFile::open(path, PosixFile::Mode::ReadOnly);
+  const Database db(*out);
+  const Table table = db.table("Words");
+  ASSERT_EQ(table.def().real_indexes.size(), 1u);
+  const RealIndexDef& index = table.def().real_indexes[0];
+  EXPECT_EQ(read_index(db.version(), table.def().page, index.first_page, db.page_count(), db.page_source()).size(),
+            words.size());
+  std::vector<std::string> read;
+  for (const std::vector<Value>& row : table.rows()) read.push_back(canonical_text(row.at(1)));
+  EXPECT_EQ(read, words);
+  const FindingList findings = verify(path);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+  if (testing::have_mdbtools()) {
+    testing::OracleRead oracle = testing::read_with_mdb_export(path);
+    EXPECT_TRUE(oracle.errors.empty()) << ::testing::PrintToString(oracle.errors);
+    EXPECT_EQ(oracle.rows["Words"], words.size());
+  }
+  if (testing::have_mdb_reader()) {
+    testing::OracleRead oracle = testing::read_with_mdb_reader(path);
+    EXPECT_TRUE(oracle.errors.empty()) << ::testing::PrintToString(oracle.errors);
+    EXPECT_EQ(oracle.rows["Words"], words.size());
   }
 }
 
