@@ -74,11 +74,19 @@ constexpr std::array<std::uint16_t, 0x10000> run_of_each_char(const TextCodeRun 
   return run_of;
 }
 
-// The General legacy code of one character, in constant time.
+// The General legacy run that holds a character, in constant time.
+inline const TextCodeRun& general_legacy_run(char16_t c) { return kGeneralLegacyRuns[kGeneralLegacyRunOfChar[c]]; }
+
+// The code of character c of a run, a big-endian number of run.size bytes.
+inline std::uint32_t code_in_run(const TextCodeRun& run, char16_t c) {
+  return run.code + std::uint32_t{run.step} * static_cast<std::uint32_t>(c - run.first);
+}
+
+// The General legacy code of one character, spelled out.
 inline TextCode general_legacy_code(char16_t c) {
-  const TextCodeRun& run = kGeneralLegacyRuns[kGeneralLegacyRunOfChar[c]];
+  const TextCodeRun& run = general_legacy_run(c);
   TextCode code{run.kind, run.size, {}, run.extra_size, {}, run.kana_flag};
-  const std::uint32_t value = run.code + std::uint32_t{run.step} * static_cast<std::uint32_t>(c - run.first);
+  const std::uint32_t value = code_in_run(run, c);
   for (int i = 0; i < run.size; ++i) code.bytes[i] = static_cast<std::uint8_t>(value >> (8 * (run.size - 1 - i)));
   for (int i = 0; i < run.extra_size; ++i) {
     code.extra[i] = static_cast<std::uint8_t>(run.extra >> (8 * (run.extra_size - 1 - i)));

@@ -30,7 +30,8 @@
 //   descending: everything complemented
 #include "jet/index_text_key.h"
 
-#include <algorithm>
+#include <array>
+#include <initializer_list>
 #include <string>
 
 #include "jet/error.h"
@@ -64,87 +65,123 @@ void complement_from(std::vector<std::uint8_t>& out, std::size_t start) {
   for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
 }
 
-bool writes_in_line(TextCodeKind kind) {
-  return kind == TextCodeKind::Simple || kind == TextCodeKind::International || kind == TextCodeKind::Kana ||
-         kind == TextCodeKind::Significant;
+constexpr unsigned kinds(std::initializer_list<TextCodeKind> list) {
+  unsigned set = 0;
+  for (TextCodeKind kind : list) set |= 1u << static_cast<unsigned>(kind);
+  return set;
 }
 
-// The parts of a General legacy key after the in-line codes, gathered in one
-// pass over the text.
+bool is_one_of(TextCodeKind kind, unsigned set) { return ((set >> static_cast<unsigned>(kind)) & 1u) != 0; }
+
+constexpr unsigned kWritesInLine =
+    kinds({TextCodeKind::Simple, TextCodeKind::International, TextCodeKind::Kana, TextCodeKind::Significant});
+constexpr unsigned kInLineOnly = kinds({TextCodeKind::Simple, TextCodeKind::Ignored});
+
+bool writes_in_line(TextCodeKind kind) { return is_one_of(kind, kWritesInLine); }
+
+void store_u32_be(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v >> 24);
+  p[1] = static_cast<std::uint8_t>(v >> 16);
+  p[2] = static_cast<std::uint8_t>(v >> 8);
+  p[3] = static_cast<std::uint8_t>(v);
+}
+
+// Bytes set aside while a key is built, on the stack: at most 255
+// characters are indexed, so every part has a bound.
+template <std::size_t Capacity>
+class SmallBytes {
+ public:
+  void push_back(std::uint8_t b) { bytes_.at(size_++) = b; }
+  // Big-endian bytes of a number, `size` of them.
+  void append_big_endian(std::uint32_t value, std::size_t size) {
+    for (std::size_t i = size; i-- > 0;) push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
+  std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
+  const std::uint8_t* begin() const { return bytes_.data(); }
+  const std::uint8_t* end() const { return bytes_.data() + size_; }
+
+ private:
+  std::array<std::uint8_t, Capacity> bytes_;
+  std::size_t size_ = 0;
+};
+
+// The parts of a General legacy key after the in-line codes and their 01,
+// written in one pass over the text: the extra codes straight into the key,
+// the kana flags and unprintable codes, which few texts have, aside until
+// the extra codes are complete.
 class GeneralLegacyTail {
  public:
-  explicit GeneralLegacyTail(std::u16string_view text) {
+  GeneralLegacyTail(std::vector<std::uint8_t>& out, std::u16string_view text) : out_(out), extra_start_(out.size()) {
     std::size_t position = 0;  // characters with in-line codes before this one
     for (char16_t c : text) {
-      const TextCode code = general_legacy_code(c);
-      switch (code.kind) {
-        case TextCodeKind::International: add_extra(position, code.extra, code.extra_size); break;
+      const TextCodeRun& run = general_legacy_run(c);
+      switch (run.kind) {
+        case TextCodeKind::International: add_extra(position, run); break;
         case TextCodeKind::Kana:
-          if (code.extra_size > 0) add_extra(position, code.extra, code.extra_size);
-          kana_.push_back(code.kana_flag);
+          if (run.extra_size > 0) add_extra(position, run);
+          kana_.push_back(run.kana_flag);
           break;
-        case TextCodeKind::Combining: combine(position, code.bytes[0]); break;
-        case TextCodeKind::Unprintable: add_unprintable(position, code); break;
+        case TextCodeKind::Combining: combine(position, static_cast<std::uint8_t>(code_in_run(run, c))); break;
+        case TextCodeKind::Unprintable: add_unprintable(position, code_in_run(run, c), run.size); break;
         case TextCodeKind::Ignored:
         case TextCodeKind::Simple:
         case TextCodeKind::Significant: break;
       }
-      if (writes_in_line(code.kind)) ++position;
+      if (writes_in_line(run.kind)) ++position;
     }
     // Trailing placeholders (and codes as low) say nothing.
-    while (!extra_.empty() && extra_.back() <= kPlainPlaceholder) extra_.pop_back();
-  }
-
-  void append_to(std::vector<std::uint8_t>& out) const {
-    out.insert(out.end(), extra_.begin(), extra_.end());
+    while (out_.size() > extra_start_ && out_.back() <= kPlainPlaceholder) out_.pop_back();
     if (kana_.empty() && unprintable_.empty()) return;
-    out.insert(out.end(), {kEndText, kEndText});
+    out_.insert(out_.end(), {kEndText, kEndText});
     if (!kana_.empty()) {
-      append_kana(out);
-      if (!unprintable_.empty()) out.push_back(kKanaBeforeUnprintable);
+      append_kana();
+      if (!unprintable_.empty()) out_.push_back(kKanaBeforeUnprintable);
     }
     if (!unprintable_.empty()) {
-      out.push_back(kEndText);
-      out.insert(out.end(), unprintable_.begin(), unprintable_.end());
+      out_.push_back(kEndText);
+      out_.insert(out_.end(), unprintable_.begin(), unprintable_.end());
     }
   }
 
  private:
+  std::size_t extra_size() const { return out_.size() - extra_start_; }
+
   // Placeholders for the characters since the last extra code.
   void fill_to(std::size_t position) {
     started_ = true;
     if (extra_chars_ < position) {
-      extra_.insert(extra_.end(), position - extra_chars_, kPlainPlaceholder);
+      out_.insert(out_.end(), position - extra_chars_, kPlainPlaceholder);
       extra_chars_ = position;
     }
   }
 
-  void add_extra(std::size_t position, const std::uint8_t* bytes, std::size_t size) {
+  void add_extra(std::size_t position, const TextCodeRun& run) {
     fill_to(position);
-    extra_.insert(extra_.end(), bytes, bytes + size);
+    for (std::size_t i = run.extra_size; i-- > 0;) out_.push_back(static_cast<std::uint8_t>(run.extra >> (8 * i)));
     ++extra_chars_;
   }
 
   void combine(std::size_t position, std::uint8_t code) {
     fill_to(position);
-    if (!extra_.empty()) {
-      extra_.back() = static_cast<std::uint8_t>(extra_.back() + code);
+    if (extra_size() > 0) {
+      out_.back() = static_cast<std::uint8_t>(out_.back() + code);
     } else {
-      extra_.push_back(code);
+      out_.push_back(code);
       combining_prefix_ = 1;
     }
   }
 
-  void add_unprintable(std::size_t position, const TextCode& code) {
-    const std::size_t counted =
-        started_ ? extra_.size() + (position - extra_chars_) - combining_prefix_ : position;
+  void add_unprintable(std::size_t position, std::uint32_t code, std::size_t size) {
+    const std::size_t counted = started_ ? extra_size() + (position - extra_chars_) - combining_prefix_ : position;
     const auto marker = static_cast<std::uint16_t>(0x8000 | (7 + 4 * counted));
-    unprintable_.insert(unprintable_.end(), {static_cast<std::uint8_t>(marker >> 8),
-                                             static_cast<std::uint8_t>(marker), kUnprintableMidfix});
-    unprintable_.insert(unprintable_.end(), code.bytes, code.bytes + code.size);
+    unprintable_.append_big_endian(marker, 2);
+    unprintable_.push_back(kUnprintableMidfix);
+    unprintable_.append_big_endian(code, size);
   }
 
-  void append_kana(std::vector<std::uint8_t>& out) const {
+  void append_kana() {
     std::size_t flags = kana_.size();
     while (flags > 0 && kana_[flags - 1] == kKanaOther) --flags;
     for (std::size_t i = 0; i < flags; i += 3) {
@@ -152,43 +189,46 @@ class GeneralLegacyTail {
       for (std::size_t j = i; j < i + 3 && j < flags; ++j) {
         bits = static_cast<std::uint8_t>(bits | (kana_[j] << (2 * (2 - (j - i)))));
       }
-      out.push_back(bits);
+      out_.push_back(bits);
     }
     const std::size_t repeats = (kana_.size() + kKanaPerSuffixRepeat - 1) / kKanaPerSuffixRepeat;
-    out.insert(out.end(), {kKanaSuffixStart, kKanaSuffixMidfix});
-    out.insert(out.end(), repeats, kKanaSuffixRepeat);
-    out.push_back(kKanaSuffixStart);
-    out.insert(out.end(), repeats, kKanaSuffixRepeat);
+    out_.insert(out_.end(), {kKanaSuffixStart, kKanaSuffixMidfix});
+    out_.insert(out_.end(), repeats, kKanaSuffixRepeat);
+    out_.push_back(kKanaSuffixStart);
+    out_.insert(out_.end(), repeats, kKanaSuffixRepeat);
   }
 
-  std::vector<std::uint8_t> extra_;
+  std::vector<std::uint8_t>& out_;
+  const std::size_t extra_start_;
   std::size_t extra_chars_ = 0;  // characters the extra codes account for
   std::size_t combining_prefix_ = 0;  // 1 when a combining mark wrote the first byte
   bool started_ = false;  // once extra codes are written, unprintable positions count their bytes
-  std::vector<std::uint8_t> unprintable_;
-  std::vector<std::uint8_t> kana_;
+  // Per unprintable character a 2-byte position, 06 and a code of up to 4.
+  SmallBytes<kMaxIndexedChars * 7> unprintable_;
+  SmallBytes<kMaxIndexedChars> kana_;
 };
 
 // Keys are built for every row of a table: the in-line codes go straight
 // into `out`, and the other parts, which most text lacks, are gathered by a
 // second pass only when the text has them.
 void append_general_legacy(std::vector<std::uint8_t>& out, std::u16string_view text, bool ascending) {
-  static_assert(sizeof(TextCode::bytes) == 4, "in-line codes fit four bytes a character");
   const std::size_t start = out.size();
   out.resize(start + 4 * text.size());
   std::uint8_t* in_line = out.data() + start;
-  bool only_in_line = true;
+  unsigned kinds_seen = 0;
   for (char16_t c : text) {
-    const TextCode code = general_legacy_code(c);
-    if (writes_in_line(code.kind)) {
-      std::copy(code.bytes, code.bytes + 4, in_line);
-      in_line += code.size;
+    const TextCodeRun& run = general_legacy_run(c);
+    kinds_seen |= kinds({run.kind});
+    if (writes_in_line(run.kind)) {
+      // All four bytes are stored, the code's first: what follows is
+      // overwritten by the next character's code or cut off.
+      store_u32_be(in_line, code_in_run(run, c) << (8 * (4 - run.size)));
+      in_line += run.size;
     }
-    only_in_line = only_in_line && (code.kind == TextCodeKind::Simple || code.kind == TextCodeKind::Ignored);
   }
   out.resize(static_cast<std::size_t>(in_line - out.data()));
   out.push_back(kEndText);
-  if (!only_in_line) GeneralLegacyTail(text).append_to(out);
+  if ((kinds_seen & ~kInLineOnly) != 0) GeneralLegacyTail(out, text);
   if (!ascending) {
     out.push_back(kEndExtraText);
     complement_from(out, start);
