@@ -15,9 +15,10 @@
 //     when it has unprintable characters: 01, then per such character a
 //       big-endian 16-bit 0x8000 | (7 + 4 * position), 06 and its code.
 //       Its position is the number of characters with in-line codes before
-//       it, counting once a character has written extra codes each extra
-//       code byte written so far instead (so a two-byte extra code counts
-//       twice) and not a combining mark's code written before any
+//       it, except once extra codes have been written: then the extra code
+//       bytes so far (a two-byte extra code counts twice, a combining
+//       mark's code written before any character not at all) plus the
+//       characters with in-line codes after the last one they stand for
 //   descending: one more 00, then everything so far complemented
 //   00
 //
