@@ -61,7 +61,7 @@ struct CodeInverse {
       const TextCode& code = table[c];
       if (code.kind != TextCodeKind::International) continue;
       const auto base = in_line_codes.find(code_key(code));
-      if (base != in_line_codes.end()) accented.emplace(std::make_pair(base->second, code.extra), c);
+      if (base != in_line_codes.end()) accented.emplace(std::make_pair(base->second, code.extra[0]), c);
     }
   }
 
@@ -88,8 +88,16 @@ struct CodeInverse {
   }
 };
 
+// Names are read back within Latin-1: the General legacy codes of its 256
+// characters.
+std::array<TextCode, 256> general_legacy_latin1() {
+  std::array<TextCode, 256> table{};
+  for (char16_t c = 0; c < table.size(); ++c) table[c] = general_legacy_code(c);
+  return table;
+}
+
 const CodeInverse& inverse(TextSortOrder order) {
-  static const CodeInverse general_legacy(kGeneralLegacyCodes);
+  static const CodeInverse general_legacy(general_legacy_latin1());
   static const CodeInverse general97(kGeneral97Codes);
   return order == TextSortOrder::GeneralLegacy ? general_legacy : general97;
 }

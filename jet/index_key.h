@@ -29,9 +29,10 @@
 //                         index_key.cpp for the layout of the two sort orders.
 //
 // Text keys depend on the column's sort order. This engine knows "General
-// legacy" (Jet 4) for U+0000-U+00FF and "General" of Access 97 (Jet 3) for
-// its code page; anything else raises Unsupported, so that an index it cannot
-// encode is kept read-only rather than written with a guessed key.
+// legacy" (Jet 4) for the whole Basic Multilingual Plane (surrogates are
+// ignored) and "General" of Access 97 (Jet 3) for its code page; any other
+// sort order raises Unsupported, so that an index it cannot encode is kept
+// read-only rather than written with a guessed key.
 #pragma once
 
 #include <cstdint>
@@ -78,8 +79,7 @@ void append_key_column(std::vector<std::uint8_t>& out, const KeyColumn& column, 
 // The whole key of a row: columns and values pair up in order.
 std::vector<std::uint8_t> encode_index_key(std::span<const KeyColumn> columns, std::span<const KeyValue> values);
 
-// Whether text in this sort order can be encoded at all (some characters may
-// still be refused by append_key_column).
+// Whether text in this sort order can be encoded.
 bool text_keys_supported(TextSortOrder order);
 
 }  // namespace jet

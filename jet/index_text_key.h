@@ -11,7 +11,7 @@
 namespace jet {
 
 // Appends the encoded text (without the flag byte). Raises Unsupported for
-// an Unknown sort order and for characters whose code is not known.
+// an Unknown sort order; every UTF-16 unit has a code in the two known ones.
 void append_text_key(std::vector<std::uint8_t>& out, std::u16string_view text, TextSortOrder order, bool ascending);
 
 }  // namespace jet

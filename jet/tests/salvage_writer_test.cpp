@@ -15,6 +15,7 @@
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
 #include "jet/generate.h"
+#include "jet/index_walk.h"
 #include "jet/new_database.h"
 #include "jet/salvage.h"
 #include "jet/salvage_writer.h"
@@ -395,6 +396,68 @@ TEST(SalvageWriter, WritesRowsInPrimaryKeyOrder) {
   }
 }
 
+// A database of one table, Words (N, Word), a row a word numbered from 1,
+// and when asked an index ByWord on Word.
+MemoryFile words_database(Version version, const std::vector<std::string>& words, std::uint16_t code_page = 1252,
+                          bool indexed = false) {
+  MemoryFile file;
+  Header header;
+  header.version = version;
+  header.code_page = code_page;
+  NewDatabase db(file, header);
+  std::vector<NewIndex> indexes;
+  if (indexed) indexes.push_back({"ByWord", {{"Word"}}});
+  TableWriter& table = db.begin_table(
+      "Words", lay_out_table(version, code_page, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, indexes));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    table.add_row(std::vector<Value>{number(static_cast<std::int32_t>(i + 1)), text(words[i].c_str())});
+  }
+  db.finish_table(table);
+  db.finish();
+  return file;
+}
+
+// A Jet 4 text index over Greek, Cyrillic, CJK and kana, with a combining
+// mark and an unprintable character among them: the index comes through
+// salvage whole, and every reader reads the copy.
+TEST(SalvageWriter, KeepsAJet4TextIndexBeyondLatin1) {
+  const std::vector<std::string> words = {"\u03a9\u03bc\u03ad\u03b3\u03b1", "\u0416\u0438\u0437\u043d\u044c",
+                                          "\u4e2d\u6587", "\u3072\u3089\u304c\u306a", "e\u0301-x", "plain"};
+  const MemoryFile file = words_database(Version::Jet4, words, 1252, true);
+  testing::TempFolder folder;
+  const std::string path = folder.file("salvaged.mdb");
+  {
+    const Salvage salvage(file);
+    std::vector<CompactErrorEntry> errors = salvage.database().errors;
+    const auto out = PosixFile::open(path, PosixFile::Mode::CreateNew);
+    write_salvaged_database(salvage, errors, *out);
+    for (const CompactErrorEntry& error : errors) ADD_FAILURE() << error.code << " " << error.table << ": " << error.description;
+  }
+
+  const auto out = PosixFile::open(path, PosixFile::Mode::ReadOnly);
+  const Database db(*out);
+  const Table table = db.table("Words");
+  ASSERT_EQ(table.def().real_indexes.size(), 1u);
+  const RealIndexDef& index = table.def().real_indexes[0];
+  EXPECT_EQ(read_index(db.version(), table.def().page, index.first_page, db.page_count(), db.page_source()).size(),
+            words.size());
+  std::vector<std::string> read;
+  for (const std::vector<Value>& row : table.rows()) read.push_back(canonical_text(row.at(1)));
+  EXPECT_EQ(read, words);
+  const FindingList findings = verify(path);
+  EXPECT_TRUE(findings.clean()) << format_report(findings);
+  if (testing::have_mdbtools()) {
+    testing::OracleRead oracle = testing::read_with_mdb_export(path);
+    EXPECT_TRUE(oracle.errors.empty()) << ::testing::PrintToString(oracle.errors);
+    EXPECT_EQ(oracle.rows["Words"], words.size());
+  }
+  if (testing::have_mdb_reader()) {
+    testing::OracleRead oracle = testing::read_with_mdb_reader(path);
+    EXPECT_TRUE(oracle.errors.empty()) << ::testing::PrintToString(oracle.errors);
+    EXPECT_EQ(oracle.rows["Words"], words.size());
+  }
+}
+
 // A database whose sort order no engine here knows, with its catalog's
 // definition lost: the catalog rebuilt in that sort order loses the index it
 // cannot key, rather than carry one that misses rows, and that is recorded
@@ -440,23 +503,6 @@ TEST(SalvageWriter, DropsAndRecordsACatalogIndexItCannotKey) {
   }
 }
 
-// A Jet 3 database of one table, Words (N, Word), a row a word numbered from 1.
-MemoryFile jet3_words(const std::vector<std::string>& words, std::uint16_t code_page = 1252) {
-  MemoryFile file;
-  Header header;
-  header.version = Version::Jet3;
-  header.code_page = code_page;
-  NewDatabase db(file, header);
-  TableWriter& table = db.begin_table(
-      "Words", lay_out_table(Version::Jet3, code_page, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}}, {}));
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    table.add_row(std::vector<Value>{number(static_cast<std::int32_t>(i + 1)), text(words[i].c_str())});
-  }
-  db.finish_table(table);
-  db.finish();
-  return file;
-}
-
 // A Jet 3 text is written back with the bytes it was read with, those its
 // code page's table leaves undefined included. Only what the code page truly
 // cannot hold (a double-byte character cut short) becomes '?': the row
@@ -472,7 +518,7 @@ TEST(SalvageWriter, KeepsEveryByteOfAJet3TextAndMarksOnlyWhatCannotBeWritten) {
   for (const Case& c : {Case{1252, 2, 0x81, "zq\u0081wv", false}, Case{1253, 2, 0xAA, "zq\uF8F9wv", false},
                         Case{932, 4, 0x82, "zqxw?", true}}) {
     SCOPED_TRACE(c.code_page);
-    const MemoryFile file = jet3_words({"zqxwv", "plain"}, c.code_page);
+    const MemoryFile file = words_database(Version::Jet3, {"zqxwv", "plain"}, c.code_page);
     testing::Image image = file.bytes();
     const std::string word = "zqxwv";
     const auto at = std::search(image.begin(), image.end(), word.begin(), word.end());
@@ -509,18 +555,7 @@ void rewrite_definition(testing::Image& image, const TableDef& def) {
 // An index whose definition lost its key columns would hold entries of
 // nothing but row pointers: salvage drops it and keeps the rows.
 TEST(SalvageWriter, DropsAnIndexWithoutKeyColumns) {
-  MemoryFile file;
-  {
-    Header header;
-    header.version = Version::Jet3;
-    NewDatabase db(file, header);
-    TableWriter& table = db.begin_table(
-        "Words", lay_out_table(Version::Jet3, 1252, 1033, {{"N", ColumnType::Long}, {"Word", ColumnType::Text, 20}},
-                               {{"ByWord", {{"Word"}}}}));
-    for (const char* word : {"b", "a", "c"}) table.add_row(std::vector<Value>{number(1), text(word)});
-    db.finish_table(table);
-    db.finish();
-  }
+  const MemoryFile file = words_database(Version::Jet3, {"b", "a", "c"}, 1252, true);
   testing::Image image = file.bytes();
   TableDef def = Database(file).table("Words").def();
   ASSERT_EQ(def.real_indexes.size(), 1u);
@@ -545,7 +580,7 @@ TEST(SalvageWriter, DropsAnIndexWithoutKeyColumns) {
 TEST(SalvageWriter, ReadsAColumnWhoseCodePageIsUnknownInTheDatabases) {
   for (const std::string damaged : {"Words", "MSysObjects"}) {
     SCOPED_TRACE(damaged);
-    const MemoryFile file = jet3_words({"Größe"});
+    const MemoryFile file = words_database(Version::Jet3, {"Größe"});
     testing::Image image = file.bytes();
     {
       const Database db(file);
