@@ -10,6 +10,9 @@ endfunction()
 # calling folder as one test program TARGET, linked with LIBRARIES and
 # GoogleTest's main, finding the sample databases through JET_CORPUS_DIR.
 function(dbrepair_add_folder_tests target)
+  if(NOT DBREPAIR_UTILITY_TESTS)
+    return()
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
   if(NOT sources)
     return()

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/case_insensitive_path.h"
-#include "platform/file_guard.h"
 
 namespace dbrepair {
 
@@ -105,18 +104,6 @@ void GiveAccessOf(int fd, const struct stat& model, const std::string& path) {
 }
 
 }  // namespace
-
-void EnsureReplaceable(const std::string& path) {
-  switch (BarrierToReplacing(path)) {
-    case FileBarrier::None:
-      return;
-    case FileBarrier::InUse:
-      throw RuntimeError(kErrPermissionDenied, "Permission denied");
-    case FileBarrier::ReadOnly:
-    case FileBarrier::FolderReadOnly:
-      throw RuntimeError(kErrPathFileAccess, "Path/File access error");
-  }
-}
 
 RuntimeError FileError(int errno_value, const std::string& path) {
   switch (errno_value) {

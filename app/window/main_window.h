@@ -6,11 +6,11 @@
 
 #include <QWidget>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "app/window/event_dispatch.h"
+#include "app/window/form_events.h"
 #include "platform/user_interface.h"
 #include "platform/widgets/qt_open_dialog.h"
 
@@ -21,30 +21,14 @@ class QPushButton;
 
 namespace dbrepair {
 
-// The window's events that run code.
-enum class FormEvent {
-  Load,              // Form_Load, before the window is first shown
-  RepairClick,       // Command1_Click
-  RestoreNewClick,   // cmdRestore_Click
-  RestoreOldClick,   // cmdRestoreOld_Click
-  CreateBlankClick,  // cmdDelete_Click
-  BrowseClick,       // CommandBrowse_Click
-  CancelClick,       // Command2_Click
-};
+namespace form_layout {
+struct Button;
+}
 
-// The handler's name, as error messages name it.
-const char* handlerName(FormEvent event);
-
-class MainWindow : public QWidget, public UserInterface {
+class MainWindow : public QWidget, public UserInterface, public FormEventHandlers {
  public:
   MainWindow();
   ~MainWindow() override;
-
-  // The code that an event runs; an event without a handler runs nothing.
-  void setHandler(FormEvent event, std::function<void()> handler);
-  // What shows an error that escapes a handler without an error trap, and
-  // puts the pointer back.
-  void setEscapedErrorReporter(EscapedErrorReporter report) { reportEscaped_ = std::move(report); }
 
   // Runs Form_Load, then shows the window centred on the screen with the
   // focus on Repair. Returns false, showing nothing, when the load unloaded
@@ -78,22 +62,15 @@ class MainWindow : public QWidget, public UserInterface {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QPushButton* addButton(const char* name, const char* caption, const char* tooltip, int left, int top);
+  QPushButton* addButton(const form_layout::Button& layout);
   void dispatch(FormEvent event);
   void quitAtOnce();
 
   QLabel* label1_;
   QComboBox* combo1_;
-  QPushButton* commandBrowse_;
-  QPushButton* command1_;
-  QPushButton* cmdRestore_;
-  QPushButton* cmdRestoreOld_;
-  QPushButton* cmdDelete_;
-  QPushButton* command2_;
+  QPushButton* command1_;  // Repair, which has the focus at first
   QtOpenDialog openDialog_;
 
-  std::map<FormEvent, std::function<void()>> handlers_;
-  EscapedErrorReporter reportEscaped_;
   // Controls that bring their own pointer (the path box's I-beam), restored
   // when the busy pointer goes.
   std::vector<std::pair<QWidget*, QCursor>> ownPointers_;
