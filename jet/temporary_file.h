@@ -1,10 +1,11 @@
-// The new file an atomic replacement writes before it takes the old one's
-// place: made beside the target under a name no other file has, and removed
-// again unless committed. Making and removing it are the system's
+// The new file an atomic replacement (or a replacing copy) writes before it
+// takes the old one's place: made beside the target under a name no other
+// file has, and removed again unless committed. Making and removing it are the system's
 // (atomic_replace_posix.cpp, atomic_replace_win32.cpp).
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace jet {
 
@@ -17,6 +18,9 @@ void discard_file(const std::string& path) noexcept;
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::string& target) : path_(create_temporary_beside(target)) {}
+  // Takes charge of a file already made at path, under a name of the
+  // caller's choosing.
+  static TemporaryFile adopting(std::string path) { return TemporaryFile(Adopted{}, std::move(path)); }
   ~TemporaryFile() {
     if (!committed_) discard_file(path_);
   }
@@ -27,6 +31,9 @@ class TemporaryFile {
   void committed() { committed_ = true; }
 
  private:
+  struct Adopted {};
+  TemporaryFile(Adopted, std::string path) : path_(std::move(path)) {}
+
   std::string path_;
   bool committed_ = false;
 };

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "jet/temporary_file.h"
 #include "jet/wide_text.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_operations.h"
@@ -32,23 +33,6 @@ class Handle {
 
  private:
   HANDLE handle_;
-};
-
-// Removes the temporary copy unless it was moved into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::wstring path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!kept_) ::DeleteFileW(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::wstring& path() const { return path_; }
-  void keep() { kept_ = true; }
-
- private:
-  std::wstring path_;
-  bool kept_ = false;
 };
 
 std::wstring ParentFolder(const std::wstring& path) {
@@ -140,7 +124,8 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   std::wstring name;
   Handle out(CreateTemporaryBeside(to, name));
   if (!out.valid()) ThrowLastError(destination);
-  TemporaryFile temporary(name);
+  // Removed again unless it is moved into place.
+  jet::TemporaryFile temporary = jet::TemporaryFile::adopting(jet::narrow(name));
 
   std::vector<char> buffer(1 << 20);
   for (;;) {
@@ -157,10 +142,10 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   if (!out.close()) ThrowLastError(destination);
   // The move is written through to the disk before it returns: at every
   // instant the destination is the old file or the whole copy.
-  if (!::MoveFileExW(temporary.path().c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExW(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ThrowLastError(destination);
   }
-  temporary.keep();
+  temporary.committed();
 }
 
 void DeleteFile(const std::string& given) {

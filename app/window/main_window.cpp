@@ -126,21 +126,14 @@ QPushButton* MainWindow::addButton(const form_layout::Button& layout) {
 }
 
 bool MainWindow::loadAndShow() {
-  dispatch(FormEvent::Load);
-  if (programEnded_ || unloaded_) return false;
+  if (!load()) return false;
   show();
   activateWindow();
   command1_->setFocus();
   return true;
 }
 
-void MainWindow::dispatch(FormEvent event) {
-  if (runHandler(event)) quitAtOnce();
-}
-
-void MainWindow::quitAtOnce() {
-  programEnded_ = true;
-  unloaded_ = true;
+void MainWindow::hideAndLeave() {
   hide();
   QCoreApplication::exit(0);
 }
@@ -191,23 +184,14 @@ int MainWindow::messageBox(const std::string& text, int buttons, const std::stri
 void MainWindow::unloadWindow() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  unloaded_ = true;
+  markUnloaded();
   event->accept();
   // Leaves the event loop once control returns to it; a loop that a handler
   // starts afterwards (a message box) still runs.
   QCoreApplication::exit(0);
 }
 
-void MainWindow::endProgram() {
-  quitAtOnce();
-  throw EndProgram{};
-}
-
-void MainWindow::doEvents() {
-  QCoreApplication::processEvents();
-  // A handler run from here may have ended the program: then this one ends too.
-  if (programEnded_) throw EndProgram{};
-}
+void MainWindow::handlePendingEvents() { QCoreApplication::processEvents(); }
 
 std::string MainWindow::programFolder() {
   return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";

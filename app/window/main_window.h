@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window/event_dispatch.h"
-#include "app/window/form_events.h"
-#include "platform/user_interface.h"
+#include "app/window/form_window.h"
 #include "platform/widgets/qt_open_dialog.h"
 
 class QComboBox;
@@ -25,7 +23,7 @@ namespace form_layout {
 struct Button;
 }
 
-class MainWindow : public QWidget, public UserInterface, public FormEventHandlers {
+class MainWindow : public QWidget, public FormWindow {
  public:
   MainWindow();
   ~MainWindow() override;
@@ -34,10 +32,6 @@ class MainWindow : public QWidget, public UserInterface, public FormEventHandler
   // focus on Repair. Returns false, showing nothing, when the load unloaded
   // the window or ended the program.
   bool loadAndShow();
-
-  // True once a handler has ended the program (the caller of the event loop
-  // then returns at once).
-  bool programEnded() const { return programEnded_; }
 
   // CommonDialog1, the Open dialog; it lives as long as the window.
   OpenDialog& openDialog() { return openDialog_; }
@@ -52,8 +46,6 @@ class MainWindow : public QWidget, public UserInterface, public FormEventHandler
   void selectItem(int index) override;
   int messageBox(const std::string& text, int buttons, const std::string& title) override;
   void unloadWindow() override;
-  [[noreturn]] void endProgram() override;
-  void doEvents() override;
   std::string programFolder() override;
 
  protected:
@@ -63,8 +55,8 @@ class MainWindow : public QWidget, public UserInterface, public FormEventHandler
 
  private:
   QPushButton* addButton(const form_layout::Button& layout);
-  void dispatch(FormEvent event);
-  void quitAtOnce();
+  void hideAndLeave() override;
+  void handlePendingEvents() override;
 
   QLabel* label1_;
   QComboBox* combo1_;
@@ -74,8 +66,6 @@ class MainWindow : public QWidget, public UserInterface, public FormEventHandler
   // Controls that bring their own pointer (the path box's I-beam), restored
   // when the busy pointer goes.
   std::vector<std::pair<QWidget*, QCursor>> ownPointers_;
-  bool unloaded_ = false;
-  bool programEnded_ = false;
 };
 
 }  // namespace dbrepair

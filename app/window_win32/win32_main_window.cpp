@@ -169,13 +169,12 @@ void Win32MainWindow::layOut() {
 }
 
 int Win32MainWindow::run() {
-  dispatch(FormEvent::Load);
-  if (programEnded_ || unloaded_) return 0;
+  if (!load()) return 0;
   ::ShowWindow(window_, SW_SHOWNORMAL);
   ::SetForegroundWindow(window_);
   ::SetFocus(buttons_.front());
   MSG message{};
-  while (!unloaded_ && ::GetMessageW(&message, nullptr, 0, 0) > 0) pump(message);
+  while (!unloaded() && ::GetMessageW(&message, nullptr, 0, 0) > 0) pump(message);
   return 0;
 }
 
@@ -188,13 +187,8 @@ bool Win32MainWindow::pump(const MSG& message) {
   return true;
 }
 
-void Win32MainWindow::dispatch(FormEvent event) {
-  if (runHandler(event)) quitAtOnce();
-}
-
-void Win32MainWindow::quitAtOnce() {
-  programEnded_ = true;
-  unloaded_ = true;
+void Win32MainWindow::hideAndLeave() {
+  // The message loop ends on unloaded().
   if (::IsWindow(window_)) ::ShowWindow(window_, SW_HIDE);
 }
 
@@ -235,7 +229,7 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       unloadWindow();
       return 0;
     case WM_DESTROY:
-      unloaded_ = true;
+      markUnloaded();
       return 0;
   }
   return ::DefWindowProcW(window_, message, wparam, lparam);
@@ -284,16 +278,11 @@ int Win32MainWindow::messageBox(const std::string& text, int buttons, const std:
 }
 
 void Win32MainWindow::unloadWindow() {
-  unloaded_ = true;
+  markUnloaded();
   if (::IsWindow(window_)) ::DestroyWindow(window_);
 }
 
-void Win32MainWindow::endProgram() {
-  quitAtOnce();
-  throw EndProgram{};
-}
-
-void Win32MainWindow::doEvents() {
+void Win32MainWindow::handlePendingEvents() {
   MSG message{};
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (!pump(message)) {
@@ -302,8 +291,6 @@ void Win32MainWindow::doEvents() {
       break;
     }
   }
-  // A handler run from here may have ended the program: then this one ends too.
-  if (programEnded_) throw EndProgram{};
 }
 
 std::string Win32MainWindow::programFolder() {

@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/window/form_events.h"
+#include "app/window/form_window.h"
 #include "app/window_win32/win32_open_dialog.h"
-#include "platform/user_interface.h"
 
 namespace dbrepair {
 
-class Win32MainWindow : public UserInterface, public FormEventHandlers {
+class Win32MainWindow : public FormWindow {
  public:
   explicit Win32MainWindow(HINSTANCE instance);
   ~Win32MainWindow() override;
@@ -41,8 +40,6 @@ class Win32MainWindow : public UserInterface, public FormEventHandlers {
   void selectItem(int index) override;
   int messageBox(const std::string& text, int buttons, const std::string& title) override;
   void unloadWindow() override;
-  [[noreturn]] void endProgram() override;
-  void doEvents() override;
   std::string programFolder() override;
 
  private:
@@ -51,10 +48,10 @@ class Win32MainWindow : public UserInterface, public FormEventHandlers {
   void createControls();
   void layOut();
   void addTooltip(HWND control, const char* text);
-  void dispatch(FormEvent event);
   // Handles one message; false when it was WM_QUIT.
   bool pump(const MSG& message);
-  void quitAtOnce();
+  void hideAndLeave() override;
+  void handlePendingEvents() override;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -67,8 +64,6 @@ class Win32MainWindow : public UserInterface, public FormEventHandlers {
   Win32OpenDialog openDialog_;
 
   bool busy_ = false;
-  bool unloaded_ = false;
-  bool programEnded_ = false;
 };
 
 }  // namespace dbrepair

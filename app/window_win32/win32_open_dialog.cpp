@@ -5,25 +5,15 @@
 #include <vector>
 
 #include "jet/wide_text.h"
-#include "platform/runtime_error.h"
 
 namespace dbrepair {
 
 std::wstring windowsFilter(const std::string& filter) {
   std::wstring list;
-  std::size_t parts = 0;
-  std::size_t start = 0;
-  while (start < filter.size()) {
-    std::size_t bar = filter.find('|', start);
-    if (bar == std::string::npos) bar = filter.size();
-    list += jet::widen(filter.substr(start, bar - start));
-    list += L'\0';
-    ++parts;
-    start = bar + 1;
+  for (const FileFilter& pair : parseFileFilter(filter)) {
+    list += jet::widen(pair.description) + L'\0' + jet::widen(pair.patterns) + L'\0';
   }
-  if (parts % 2 == 1) list += std::wstring(L"*.*") + L'\0';
-  list += L'\0';
-  return list;
+  return list + L'\0';
 }
 
 void Win32OpenDialog::showOpen() {
@@ -47,12 +37,9 @@ void Win32OpenDialog::showOpen() {
   dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
   // The component's flags are the dialog's own; the Explorer look always.
   dialog.Flags = static_cast<DWORD>(flags_) | OFN_EXPLORER;
-  if (::GetOpenFileNameW(&dialog)) {
-    fileName_ = jet::narrow(name.data());
-    return;
-  }
   // A cancel and a failure alike leave the file name as it was.
-  if (cancelError_) throw RuntimeError(kCancelErrorNumber, kCancelErrorText);
+  if (!::GetOpenFileNameW(&dialog)) return finish(std::nullopt);
+  finish(jet::narrow(name.data()));
 }
 
 }  // namespace dbrepair

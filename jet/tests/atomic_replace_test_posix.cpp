@@ -10,12 +10,8 @@
 namespace jet {
 namespace {
 
-using testing::kNew;
-using testing::kOld;
-using testing::read_file_bytes;
-using testing::TempFolder;
-using testing::write_file_bytes;
-using testing::write_pages;
+// What a replacement keeps of a POSIX file beyond its bytes.
+using namespace testing;
 
 mode_t mode_of(const std::string& path) {
   struct stat st {};
