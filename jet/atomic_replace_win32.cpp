@@ -76,7 +76,12 @@ std::string create_temporary_beside(const std::string& target) {
   }
 }
 
-void discard_file(const std::string& path) noexcept { ::DeleteFileW(widen(path).c_str()); }
+void discard_file(const std::string& path) noexcept {
+  // A copy already given a read-only source's attributes goes too.
+  const std::wstring name = widen(path);
+  ::SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(name.c_str());
+}
 
 void replace_atomically(const std::string& path, const FileWriter& write) {
   const std::string target = resolve(path);

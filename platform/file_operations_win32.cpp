@@ -48,7 +48,11 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-[[noreturn]] void ThrowLastError(const std::string& path) { throw FileError(static_cast<int>(::GetLastError()), path); }
+// An empty path names no file, as on every system (Windows itself calls it
+// a path not found).
+[[noreturn]] void ThrowLastError(const std::string& path) {
+  throw FileError(path.empty() ? ERROR_FILE_NOT_FOUND : static_cast<int>(::GetLastError()), path);
+}
 
 // A folder where a file must be: Windows' copy refuses it as a file it
 // cannot use.
@@ -120,6 +124,12 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   if (IsFolder(to)) ThrowFolder();
   // Raised with the numbers the commands expect, before anything is written.
   EnsureReplaceable(destination);
+  // A new file is made read-only, hidden or a system file as the source is,
+  // as Windows' own copy does; a replaced one keeps its own attributes.
+  const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  DWORD attributes = ::GetFileAttributesW(to.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = ::GetFileAttributesW(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;
 
   std::wstring name;
   Handle out(CreateTemporaryBeside(to, name));
@@ -140,6 +150,7 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   }
   if (!::FlushFileBuffers(out.get())) ThrowLastError(destination);
   if (!out.close()) ThrowLastError(destination);
+  if ((attributes & kept) != 0 && !::SetFileAttributesW(name.c_str(), attributes & kept)) ThrowLastError(destination);
   // The move is written through to the disk before it returns: at every
   // instant the destination is the old file or the whole copy.
   if (!::MoveFileExW(name.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -150,6 +161,7 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
 
 void DeleteFile(const std::string& given) {
   const std::string path = ResolveWithoutCase(given);
+  if (IsFolder(jet::widen(path))) ThrowFolder();
   EnsureReplaceable(path);
   if (!::DeleteFileW(jet::widen(path).c_str())) ThrowLastError(path);
 }

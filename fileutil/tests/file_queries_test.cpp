@@ -1,5 +1,6 @@
 // FileExists, FolderExists, GetFileDate and GetSpecialFolderPath.
 #include "fileutil/file_queries.h"
+#include "fileutil/parse_path.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +66,9 @@ class FixedFolders : public SpecialFolders {
 
 TEST(FileQueriesTest, SpecialFolderGetsOneSeparatorAppended) {
   FixedFolders folders;
-  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderPersonal), "/home/u/Documents/");
-  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderProgramFiles), "//");
+  const std::string separator = kNativePathStyle == PathStyle::Windows ? "\\" : "/";
+  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderPersonal), "/home/u/Documents" + separator);
+  EXPECT_EQ(GetSpecialFolderPath(folders, kFolderProgramFiles), "/" + separator);
   EXPECT_EQ(GetSpecialFolderPath(folders, kFolderCommonAppData), "");
 }
 
