@@ -11,6 +11,9 @@ trap 'rm -rf "$staging"' EXIT
 folder="$staging/dbrepair-windows-x64"
 mkdir -p "$folder" dist
 cp "$tree/dbrepair.exe" "$tree/jetdb.exe" "$folder/"
+# The symbol tables only a debugger reads, which the static runtime makes
+# large.
+x86_64-w64-mingw32-strip "$folder/dbrepair.exe" "$folder/jetdb.exe"
 cp packaging/windows/README.txt "$folder/README.txt"
 # Windows' own editor shows line ends that are CR LF.
 sed -i 's/$/\r/' "$folder/README.txt"
