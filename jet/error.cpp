@@ -8,6 +8,7 @@ const char* to_string(ErrorCode code) {
     case ErrorCode::Corrupt: return "corrupt";
     case ErrorCode::Io: return "I/O error";
     case ErrorCode::FileInUse: return "file already in use";
+    case ErrorCode::ReadOnly: return "file is read-only";
     case ErrorCode::NotFound: return "not found";
     case ErrorCode::AlreadyExists: return "already exists";
     case ErrorCode::Unsupported: return "unsupported";

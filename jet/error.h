@@ -19,6 +19,7 @@ enum class ErrorCode {
   Corrupt,             // a structure does not decode
   Io,                  // the file system failed (read, write, sync, rename)
   FileInUse,           // another program holds the database open
+  ReadOnly,            // the database is marked read-only: it may not be replaced
   NotFound,            // a named table, file or object does not exist
   AlreadyExists,       // a destination that must be new exists
   Unsupported,         // valid, but beyond what this engine does

@@ -9,6 +9,7 @@
 #include "jet/maintenance.h"
 
 #include <exception>
+#include <filesystem>
 #include <future>
 #include <optional>
 
@@ -124,6 +125,21 @@ MaintenanceReport rewrite(const File& input, File& out) {
   return salvage_into(input, findings, out);
 }
 
+// The replacement goes through a rename, which only asks the folder for
+// permission: a file its owner marked read-only would be replaced all the
+// same unless it is refused here. The mode bits bind root too, as the
+// attribute binds an administrator on Windows (where the standard library
+// reports it as a mode without write bits).
+void ensure_not_read_only(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::perms mode = fs::status(path, ec).permissions();
+  if (ec) return;  // opening it for reading reports what is wrong
+  if ((mode & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
+    throw Error(ErrorCode::ReadOnly, "Could not use '" + path + "'; file is read-only.");
+  }
+}
+
 }  // namespace
 
 Version read_version(const std::string& path) {
@@ -144,6 +160,7 @@ MaintenanceReport compact(const std::string& source, const std::string& destinat
 MaintenanceReport repair(const std::string& path) {
   // Rewriting a file that another program has open would lose its writes.
   ensure_not_in_use(path);
+  ensure_not_read_only(path);
   auto input = PosixFile::open(path, PosixFile::Mode::ReadOnly);
   MaintenanceReport report;
   // The original stays in place, whole, until the rewritten copy is complete

@@ -44,8 +44,10 @@ MaintenanceReport compact(const std::string& source, const std::string& destinat
 
 // Rewrites the database at path as compact does and replaces it atomically
 // with the result, keeping its permissions: at every instant the path holds
-// the old or the new complete file. Refuses (FileInUse) a database that
-// another program holds, before anything is written.
+// the old or the new complete file. Refuses, before anything is written, a
+// database that another program holds (FileInUse) or that is marked
+// read-only (ReadOnly: no write bit in its mode, the read-only attribute on
+// Windows).
 MaintenanceReport repair(const std::string& path);
 
 }  // namespace jet

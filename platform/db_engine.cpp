@@ -20,6 +20,7 @@ RuntimeError DaoError(const jet::Error& error, const std::string& path) {
       return RuntimeError(kErrCouldNotFindFile, "Could not find file '" + path + "'.");
     case jet::ErrorCode::Corrupt:
       return RuntimeError(kErrCannotOpenDatabase, error.what());
+    case jet::ErrorCode::ReadOnly:
     case jet::ErrorCode::Io:
       return RuntimeError(kErrCannotOpenFile, error.what());
     case jet::ErrorCode::InvalidArgument:

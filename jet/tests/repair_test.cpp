@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -209,25 +210,47 @@ TEST(Repair, RepairsEachKindOfDamageIntoAFileThatReadsEverywhere) {
   }
 }
 
-TEST(Repair, LeavesADatabaseInUseUntouched) {
+// A database another program holds, or one marked read-only, is refused
+// before anything is written: bytes, mode and folder stay as they were.
+TEST(Repair, RefusesADatabaseItMustNotChange) {
   const auto samples = testing::corpus_files();
   if (samples.empty()) GTEST_SKIP() << "the sample databases are absent";
-  TempFolder folder;
-  const std::string path = folder.file("data.mdb");
-  const Image original = testing::read_file_bytes(samples.front());
-  testing::write_file_bytes(path, original);
-  testing::write_file_bytes(folder.file("data.ldb"), Image(64, 0));
-  testing::LockingChild holder(folder.file("data.ldb"), 0, 1, false);
-  ASSERT_TRUE(holder.locked());
-  try {
-    repair(path);
-    ADD_FAILURE() << "a database in use was repaired";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.code(), ErrorCode::FileInUse);
-    EXPECT_EQ(std::string(e.what()), "Could not use '" + path + "'; file already in use.");
+  struct Row {
+    const char* name;
+    bool held;  // another process locks the lock file
+    std::filesystem::perms mode;
+    ErrorCode code;
+    const char* why;
+  };
+  using std::filesystem::perms;
+  const perms read_write = perms::owner_read | perms::owner_write | perms::group_read | perms::others_read;
+  const perms read_only = perms::owner_read | perms::group_read | perms::others_read;
+  for (const Row& row : {Row{"in use", true, read_write, ErrorCode::FileInUse, "file already in use."},
+                         Row{"read-only", false, read_only, ErrorCode::ReadOnly, "file is read-only."},
+                         Row{"read-only and in use", true, read_only, ErrorCode::FileInUse, "file already in use."}}) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    const std::string path = folder.file("data.mdb");
+    const Image original = testing::read_file_bytes(samples.front());
+    testing::write_file_bytes(path, original);
+    testing::write_file_bytes(folder.file("data.ldb"), Image(64, 0));
+    std::filesystem::permissions(path, row.mode);
+    std::optional<testing::LockingChild> holder;
+    if (row.held) {
+      holder.emplace(folder.file("data.ldb"), 0, 1, false);
+      ASSERT_TRUE(holder->locked());
+    }
+    try {
+      repair(path);
+      ADD_FAILURE() << "the database was repaired";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code(), row.code);
+      EXPECT_EQ(std::string(e.what()), "Could not use '" + path + "'; " + row.why);
+    }
+    EXPECT_EQ(testing::read_file_bytes(path), original);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), row.mode);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"data.ldb", "data.mdb"}));
   }
-  EXPECT_EQ(testing::read_file_bytes(path), original);
-  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"data.ldb", "data.mdb"}));
 }
 
 // After a repair in place, a lock file that a crashed program left is gone;
