@@ -3,7 +3,8 @@
 # CTest: the engine's tests plain and under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a short fuzzing run, the utility's tests and the
 # end-to-end run of the real window; then the Windows programs, cross-built,
-# with the engine's tests under Wine.
+# with the engine's and the utility's tests and the end-to-end run of the
+# real dbrepair.exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -20,9 +21,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-# The Windows programs: one release tree, cross-built with mingw-w64, and the
-# engine's tests under Wine. Skipped, saying so, where the cross compiler or
-# Wine could not be installed.
+# The Windows programs: one release tree without sanitizers, cross-built with
+# mingw-w64, and its tests under Wine. Skipped, saying so, where the cross
+# compiler or Wine could not be installed.
 status=0
 scripts/windows-build.sh build/windows || status=$?
 if [ "$status" -eq 77 ]; then

@@ -38,10 +38,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # What the Windows programs' build needs beyond the cross compiler and Wine
-# above: GoogleTest's sources, built with the cross compiler, and zip for the
-# package. Where they cannot be installed, the build goes on without the
-# Windows part (test.sh says so).
-windows_packages=(googletest zip)
+# above: GoogleTest's sources, built with the cross compiler, zip for the
+# package and xwininfo (x11-utils), with which the end-to-end run under Wine
+# finds where to click. Where they cannot be installed, the build goes on
+# without the Windows part (test.sh says so).
+windows_packages=(googletest zip x11-utils)
 windows_missing=()
 for p in "${windows_packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || windows_missing+=("$p")
