@@ -12,8 +12,7 @@ namespace dbrepair {
 
 Form1Seams Form1Seams::Production() {
   static LocalFileSystem files;
-  static WineSpecialFolders folders(WineEnvironment::FromProcess());
-  return Form1Seams{files, folders, [] () -> DBEngine& { return ProcessDBEngine(); }, NewJetEngine};
+  return Form1Seams{files, SystemSpecialFolders(), [] () -> DBEngine& { return ProcessDBEngine(); }, NewJetEngine};
 }
 
 Form1::Form1(UserInterface& ui, OpenDialog& dialog, Form1Seams seams)

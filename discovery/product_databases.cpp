@@ -1,6 +1,9 @@
 #include "discovery/product_databases.h"
 
+#include <algorithm>
+
 #include "fileutil/file_queries.h"
+#include "fileutil/parse_path.h"
 
 namespace dbrepair {
 
@@ -13,6 +16,17 @@ const std::array<std::string, kProductCount>& ProductDatabases() {
   };
   return rows;
 }
+
+namespace {
+
+// The tables above are written with "/"; on Windows a path is written with
+// "\\" as the user knows it (a Windows root holds no "/" of its own).
+std::string WithNativeSeparators(std::string path) {
+  if (kNativePathStyle == PathStyle::Windows) std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+}  // namespace
 
 CandidateRoots LookUpCandidateRoots(SpecialFolders& folders) {
   CandidateRoots roots;
@@ -39,6 +53,7 @@ std::array<std::string, kCandidateCount> CandidatePaths(const CandidateRoots& ro
   // Without a drive c: the fixed path names nothing; joined to the empty
   // text it would name a file under the current folder instead.
   paths[28] = roots.driveC.empty() ? "" : roots.driveC + kFixedCandidate;
+  for (std::string& path : paths) path = WithNativeSeparators(path);
   return paths;
 }
 

@@ -21,8 +21,9 @@ bool FolderExists(const std::string& path);
 // file cannot be opened for reading or is a folder.
 Date GetFileDate(const std::string& path);
 
-// The special folder's path with one "/" appended, or the empty text when it
-// cannot be resolved. A root folder "/" therefore gets a second one.
+// The special folder's path with one separator ("/", on Windows "\\")
+// appended, or the empty text when it cannot be resolved. A root folder
+// therefore gets a second one.
 std::string GetSpecialFolderPath(SpecialFolders& folders, int folder);
 
 }  // namespace dbrepair

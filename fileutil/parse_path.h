@@ -14,7 +14,11 @@ enum class PathStyle {
 };
 
 // The style of the paths this program hands to the file system.
+#if defined(_WIN32)
+inline constexpr PathStyle kNativePathStyle = PathStyle::Windows;
+#else
 inline constexpr PathStyle kNativePathStyle = PathStyle::Posix;
+#endif
 
 // part, compared without case:
 //   "dir"       the folder with its trailing separator; empty without one

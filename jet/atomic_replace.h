@@ -2,11 +2,12 @@
 // the new complete file.
 //
 // The new contents are written to a fresh file in the same folder (a rename
-// is atomic only within one file system), synced, given the permissions and,
-// where allowed, the owner of the file they replace, then renamed over it; the
-// folder is synced last so that the rename itself survives a crash. A failure
-// at any step before the rename removes the new file and leaves the old one
-// untouched.
+// is atomic only within one file system), synced and then renamed over the
+// old one. On a POSIX system the new file first gets the permissions and,
+// where allowed, the owner of the file it replaces, and the folder is synced
+// last so that the rename itself survives a crash; on Windows the rename is
+// written through to the disk before it returns. A failure at any step
+// before the rename removes the new file and leaves the old one untouched.
 #pragma once
 
 #include <functional>

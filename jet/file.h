@@ -119,17 +119,27 @@ class StoppableFile : public File {
   std::atomic<bool> stopped_{false};
 };
 
-// A file on disk.
-class PosixFile : public File {
+// The system's name for an open file: a descriptor on POSIX systems, a
+// HANDLE on Windows.
+#if defined(_WIN32)
+using NativeFile = void*;
+#else
+using NativeFile = int;
+#endif
+
+// A file on disk, through the system's own calls (file_posix.cpp or
+// file_win32.cpp). Paths are UTF-8 on every system.
+class DiskFile : public File {
  public:
   enum class Mode { ReadOnly, ReadWrite, CreateNew };
 
   // CreateNew fails with AlreadyExists when the path exists. A file that
-  // cannot be opened raises NotFound or Io naming the path.
-  static std::unique_ptr<PosixFile> open(const std::string& path, Mode mode);
-  ~PosixFile() override;
-  PosixFile(const PosixFile&) = delete;
-  PosixFile& operator=(const PosixFile&) = delete;
+  // cannot be opened raises NotFound, FileInUse (another program holds it
+  // open and shares it with nobody) or Io, naming the path.
+  static std::unique_ptr<DiskFile> open(const std::string& path, Mode mode);
+  ~DiskFile() override;
+  DiskFile(const DiskFile&) = delete;
+  DiskFile& operator=(const DiskFile&) = delete;
 
   std::uint64_t size() const override;
   void read_at(std::uint64_t offset, MutableBytes out) const override;
@@ -140,15 +150,19 @@ class PosixFile : public File {
   void start_writeback(std::uint64_t offset, std::uint64_t length) override;
   void sync_alongside_writes() override;
 
-  int descriptor() const { return fd_; }
+  NativeFile native() const { return native_; }
   const std::string& path() const { return path_; }
 
  private:
-  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  DiskFile(NativeFile native, std::string path) : native_(native), path_(std::move(path)) {}
 
-  int fd_;
+  NativeFile native_;
   std::string path_;
 };
+
+// The engine's callers that predate Windows name the disk file by its first
+// system's name.
+using PosixFile = DiskFile;
 
 // Reads a whole file into memory (for small files and tests).
 std::vector<std::uint8_t> read_all(const File& file);

@@ -161,11 +161,15 @@ MaintenanceReport repair(const std::string& path) {
   // Rewriting a file that another program has open would lose its writes.
   ensure_not_in_use(path);
   ensure_not_read_only(path);
-  const auto input = PosixFile::open(path, PosixFile::Mode::ReadOnly);
+  auto input = PosixFile::open(path, PosixFile::Mode::ReadOnly);
   MaintenanceReport report;
   // The original stays in place, whole, until the rewritten copy is complete
-  // and synced; a failure anywhere leaves it untouched.
-  replace_atomically(path, [&](File& out) { report = rewrite(*input, out); });
+  // and synced; a failure anywhere leaves it untouched. It is closed once
+  // read: Windows renames nothing over a file that is open.
+  replace_atomically(path, [&](File& out) {
+    report = rewrite(*input, out);
+    input.reset();
+  });
   // A lock file nobody holds (checked again as it goes) is what a crashed
   // program left behind; it describes sessions of the file just replaced.
   remove_stale_lock_file(path);

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "jet/temporary_file.h"
 #include "platform/case_insensitive_path.h"
-#include "platform/file_guard.h"
 
 namespace dbrepair {
 
@@ -47,23 +47,6 @@ class Descriptor {
 
  private:
   int fd_;
-};
-
-// Removes the temporary copy unless it was renamed into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (!kept_) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& path() const { return path_; }
-  void keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  bool kept_ = false;
 };
 
 void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
@@ -105,18 +88,6 @@ void GiveAccessOf(int fd, const struct stat& model, const std::string& path) {
 }
 
 }  // namespace
-
-void EnsureReplaceable(const std::string& path) {
-  switch (BarrierToReplacing(path)) {
-    case FileBarrier::None:
-      return;
-    case FileBarrier::InUse:
-      throw RuntimeError(kErrPermissionDenied, "Permission denied");
-    case FileBarrier::ReadOnly:
-    case FileBarrier::FolderReadOnly:
-      throw RuntimeError(kErrPathFileAccess, "Path/File access error");
-  }
-}
 
 RuntimeError FileError(int errno_value, const std::string& path) {
   switch (errno_value) {
@@ -162,7 +133,8 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   name.push_back('\0');
   Descriptor out(::mkostemp(name.data(), O_CLOEXEC));
   if (out.get() < 0) throw FileError(errno, target);
-  TemporaryFile temporary(name.data());
+  // Removed again unless it is renamed into place.
+  jet::TemporaryFile temporary = jet::TemporaryFile::adopting(name.data());
 
   std::vector<char> buffer(1 << 20);
   for (;;) {
@@ -178,7 +150,7 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   if (::fsync(out.get()) != 0) throw FileError(errno, target);
   if (out.close() != 0) throw FileError(errno, target);
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) throw FileError(errno, target);
-  temporary.keep();
+  temporary.committed();
 
   // Make the rename itself durable; a failure here loses nothing.
   Descriptor folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -1,6 +1,6 @@
 #include "platform/jet_engine.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "jet/error.h"
 #include "jet/maintenance.h"
@@ -36,8 +36,9 @@ void JetStorageJetEngine::CompactDatabase(const std::string& source,
   // when the source could not be replaced or the copy not be created.
   RefuseUnreplaceable(from, kErrUnspecifiedFailure, kErrUnspecifiedFailure);
   RefuseUnreplaceable(to, kErrUnspecifiedFailure, kErrUnspecifiedFailure);
-  struct stat info {};
-  if (::lstat(to.c_str(), &info) == 0) {
+  // Anything at the destination counts, a link that leads nowhere too.
+  std::error_code unknown;
+  if (std::filesystem::exists(std::filesystem::symlink_status(std::u8string(to.begin(), to.end()), unknown))) {
     throw RuntimeError(kErrUnspecifiedFailure, "Database '" + to + "' already exists.");
   }
   try {

@@ -93,4 +93,9 @@ std::string WineSpecialFolders::driveC() {
   return env_.prefix.empty() ? "" : existingFolder(env_.prefix + "/drive_c");
 }
 
+SpecialFolders& SystemSpecialFolders() {
+  static WineSpecialFolders folders(WineEnvironment::FromProcess());
+  return folders;
+}
+
 }  // namespace dbrepair

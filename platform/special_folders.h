@@ -24,6 +24,11 @@ class SpecialFolders {
   virtual std::string driveC() = 0;
 };
 
+// The special folders of the system the program runs on: Windows' own, or
+// on Linux those of the Wine prefix the products run in. Lives as long as
+// the program.
+SpecialFolders& SystemSpecialFolders();
+
 // Where a Wine prefix and the user's own folders are.
 struct WineEnvironment {
   std::string prefix;         // $WINEPREFIX, else ~/.wine

@@ -25,12 +25,31 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=false
+install() {
+  $updated || { $sudo apt-get update -qq; updated=true; }
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  install "${missing[@]}"
+fi
+
+# What the Windows programs' build needs beyond the cross compiler and Wine
+# above: GoogleTest's sources, built with the cross compiler, zip for the
+# package and xwininfo (x11-utils), with which the end-to-end run under Wine
+# finds where to click. Where they cannot be installed, the build goes on
+# without the Windows part (test.sh says so).
+windows_packages=(googletest zip x11-utils)
+windows_missing=()
+for p in "${windows_packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || windows_missing+=("$p")
+done
+if [ ${#windows_missing[@]} -gt 0 ]; then
+  echo "Installing for the Windows build: ${windows_missing[*]}"
+  install "${windows_missing[@]}" || echo "The Windows build's packages could not be installed." >&2
 fi
 
 # mdb-reader, the second independent reader the engine's tests compare with.

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "form1_fixture.h"
 #include "jet/error.h"
 #include "jet/maintenance.h"
 #include "operations/error_trap.h"
@@ -39,7 +40,7 @@ class RealEngineTest : public ::testing::Test {
   ScriptedUserInterface ui;
   ScriptedOpenDialog dialog;
   LocalFileSystem files;
-  WineSpecialFolders folders{WineEnvironment{}};
+  NoSpecialFolders folders;
   Form1 form;
 };
 

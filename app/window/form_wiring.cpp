@@ -1,11 +1,11 @@
 #include "app/window/form_wiring.h"
 
 #include "app/form1.h"
-#include "app/window/main_window.h"
+#include "app/window/form_events.h"
 
 namespace dbrepair {
 
-void connectForm(MainWindow& window, Form1& form) {
+void connectForm(FormEvents& window, Form1& form) {
   window.setHandler(FormEvent::Load, [&form] { form.Form_Load(); });
   window.setHandler(FormEvent::RepairClick, [&form] { form.Command1_Click(); });
   window.setHandler(FormEvent::RestoreNewClick, [&form] { form.cmdRestore_Click(); });

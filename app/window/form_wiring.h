@@ -4,10 +4,10 @@
 namespace dbrepair {
 
 class Form1;
-class MainWindow;
+class FormEvents;
 
 // Every event of the window runs its handler of form; errors that escape a
 // handler go to form's report. form must outlive the window's event loop.
-void connectForm(MainWindow& window, Form1& form);
+void connectForm(FormEvents& window, Form1& form);
 
 }  // namespace dbrepair

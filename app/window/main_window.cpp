@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "app/window/form_layout.h"
 #include "platform/widgets/message_box.h"
 
 namespace dbrepair {
@@ -21,9 +22,9 @@ namespace {
 // Positions and sizes are given in twips; 15 twips are one pixel at 96 dpi.
 constexpr int kTwipsPerPixel = 15;
 
-void placeInTwips(QWidget* widget, int left, int top, int width, int height) {
-  widget->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                      height / kTwipsPerPixel);
+void placeInTwips(QWidget* widget, const form_layout::Place& at) {
+  widget->setGeometry(at.left / kTwipsPerPixel, at.top / kTwipsPerPixel, at.width / kTwipsPerPixel,
+                      at.height / kTwipsPerPixel);
 }
 
 // The layout is fixed in twips, drawn for a small system font. Where the
@@ -49,25 +50,7 @@ bool captionsFit(const QFont& font, const QList<QWidget*>& controls) {
   return true;
 }
 
-constexpr int kClientWidth = 11490;
-constexpr int kClientHeight = 1605;
-constexpr int kButtonWidth = 1095;
-constexpr int kButtonHeight = 375;
-
 }  // namespace
-
-const char* handlerName(FormEvent event) {
-  switch (event) {
-    case FormEvent::Load: return "Form_Load";
-    case FormEvent::RepairClick: return "Command1_Click";
-    case FormEvent::RestoreNewClick: return "cmdRestore_Click";
-    case FormEvent::RestoreOldClick: return "cmdRestoreOld_Click";
-    case FormEvent::CreateBlankClick: return "cmdDelete_Click";
-    case FormEvent::BrowseClick: return "CommandBrowse_Click";
-    case FormEvent::CancelClick: return "Command2_Click";
-  }
-  return "";
-}
 
 MainWindow::MainWindow()
     : QWidget(nullptr,
@@ -75,12 +58,12 @@ MainWindow::MainWindow()
                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       openDialog_(this) {
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Database Repair Utility"));
-  setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+  setWindowTitle(QString::fromUtf8(form_layout::kTitle));
+  setFixedSize(form_layout::kClientWidth / kTwipsPerPixel, form_layout::kClientHeight / kTwipsPerPixel);
 
-  label1_ = new QLabel(QStringLiteral("Database Name:"), this);
+  label1_ = new QLabel(QString::fromUtf8(form_layout::kLabelCaption), this);
   label1_->setObjectName(QStringLiteral("Label1"));
-  placeInTwips(label1_, 240, 120, 1335, 255);
+  placeInTwips(label1_, form_layout::kLabel);
 
   combo1_ = new QComboBox(this);
   combo1_->setObjectName(QStringLiteral("Combo1"));
@@ -89,33 +72,26 @@ MainWindow::MainWindow()
   // and nothing may complete what the user types.
   combo1_->setInsertPolicy(QComboBox::NoInsert);
   combo1_->setCompleter(nullptr);
-  combo1_->setEditText(QStringLiteral("Combo1"));
-  combo1_->setToolTip(QStringLiteral("Enter the full path to the database to be repaired"));
-  placeInTwips(combo1_, 240, 360, 9615, 315);
+  combo1_->setEditText(QString::fromUtf8(form_layout::kComboText));
+  combo1_->setToolTip(QString::fromUtf8(form_layout::kComboTooltip));
+  placeInTwips(combo1_, form_layout::kCombo);
 
-  commandBrowse_ = addButton("CommandBrowse", "Browse...", "Browse for the database file", 10080, 360);
-  command1_ = addButton("Command1", "Repair", "Repair the Current Database", 5280, 960);
-  cmdRestore_ = addButton("cmdRestore", "Restore New", "Restore from the most recent backup", 6480, 960);
-  cmdRestoreOld_ = addButton("cmdRestoreOld", "Restore Old", "Restore from the older backup", 7680, 960);
-  cmdDelete_ = addButton("cmdDelete", "Create Blank", "Erase all of the data and start over", 8880, 960);
-  command2_ = addButton("Command2", "Cancel", "Exit the program", 10080, 960);
-
-  const std::pair<QPushButton*, FormEvent> clicks[] = {
-      {command1_, FormEvent::RepairClick},         {cmdRestore_, FormEvent::RestoreNewClick},
-      {cmdRestoreOld_, FormEvent::RestoreOldClick}, {cmdDelete_, FormEvent::CreateBlankClick},
-      {commandBrowse_, FormEvent::BrowseClick},     {command2_, FormEvent::CancelClick}};
-  for (const auto& [button, event] : clicks) {
-    QObject::connect(button, &QPushButton::clicked, this, [this, event = event] { dispatch(event); });
+  // In tab order, the path box in its place among the buttons.
+  QWidget* previous = nullptr;
+  std::vector<QPushButton*> buttons;
+  for (std::size_t i = 0; i < form_layout::kButtons.size(); ++i) {
+    if (static_cast<int>(i) == form_layout::kComboTabPosition) {
+      QWidget::setTabOrder(previous, combo1_);
+      previous = combo1_;
+    }
+    const form_layout::Button& layout = form_layout::kButtons[i];
+    QPushButton* button = addButton(layout);
+    QObject::connect(button, &QPushButton::clicked, this, [this, event = layout.click] { dispatch(event); });
+    if (previous != nullptr) QWidget::setTabOrder(previous, button);
+    previous = button;
+    buttons.push_back(button);
   }
-
-  // Repair, Cancel, Browse..., the path box, Restore New, Restore Old,
-  // Create Blank, and round to Repair.
-  QWidget::setTabOrder(command1_, command2_);
-  QWidget::setTabOrder(command2_, commandBrowse_);
-  QWidget::setTabOrder(commandBrowse_, combo1_);
-  QWidget::setTabOrder(combo1_, cmdRestore_);
-  QWidget::setTabOrder(cmdRestore_, cmdRestoreOld_);
-  QWidget::setTabOrder(cmdRestoreOld_, cmdDelete_);
+  command1_ = buttons[0];
   command1_->setFocus();
 
   QFont captionFont = font();
@@ -138,44 +114,26 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow() = default;
 
-QPushButton* MainWindow::addButton(const char* name, const char* caption, const char* tooltip, int left,
-                                   int top) {
-  auto* button = new QPushButton(QString::fromUtf8(caption), this);
-  button->setObjectName(QString::fromUtf8(name));
-  button->setToolTip(QString::fromUtf8(tooltip));
+QPushButton* MainWindow::addButton(const form_layout::Button& layout) {
+  auto* button = new QPushButton(QString::fromUtf8(layout.caption), this);
+  button->setObjectName(QString::fromUtf8(layout.name));
+  button->setToolTip(QString::fromUtf8(layout.tooltip));
   // Neither Enter nor Escape presses a button of this window.
   button->setAutoDefault(false);
   button->setDefault(false);
-  placeInTwips(button, left, top, kButtonWidth, kButtonHeight);
+  placeInTwips(button, layout.place);
   return button;
 }
 
-void MainWindow::setHandler(FormEvent event, std::function<void()> handler) {
-  handlers_[event] = std::move(handler);
-}
-
 bool MainWindow::loadAndShow() {
-  dispatch(FormEvent::Load);
-  if (programEnded_ || unloaded_) return false;
+  if (!load()) return false;
   show();
   activateWindow();
   command1_->setFocus();
   return true;
 }
 
-void MainWindow::dispatch(FormEvent event) {
-  const auto found = handlers_.find(event);
-  if (found == handlers_.end() || !found->second) return;
-  // A copy: the handler may replace itself while it runs.
-  const std::function<void()> handler = found->second;
-  if (runEventHandler(handlerName(event), handler, reportEscaped_) == HandlerOutcome::EndedProgram) {
-    quitAtOnce();
-  }
-}
-
-void MainWindow::quitAtOnce() {
-  programEnded_ = true;
-  unloaded_ = true;
+void MainWindow::hideAndLeave() {
   hide();
   QCoreApplication::exit(0);
 }
@@ -226,23 +184,14 @@ int MainWindow::messageBox(const std::string& text, int buttons, const std::stri
 void MainWindow::unloadWindow() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  unloaded_ = true;
+  markUnloaded();
   event->accept();
   // Leaves the event loop once control returns to it; a loop that a handler
   // starts afterwards (a message box) still runs.
   QCoreApplication::exit(0);
 }
 
-void MainWindow::endProgram() {
-  quitAtOnce();
-  throw EndProgram{};
-}
-
-void MainWindow::doEvents() {
-  QCoreApplication::processEvents();
-  // A handler run from here may have ended the program: then this one ends too.
-  if (programEnded_) throw EndProgram{};
-}
+void MainWindow::handlePendingEvents() { QCoreApplication::processEvents(); }
 
 std::string MainWindow::programFolder() {
   return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";

@@ -6,12 +6,10 @@
 
 #include <QWidget>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "app/window/event_dispatch.h"
-#include "platform/user_interface.h"
+#include "app/window/form_window.h"
 #include "platform/widgets/qt_open_dialog.h"
 
 class QComboBox;
@@ -21,39 +19,19 @@ class QPushButton;
 
 namespace dbrepair {
 
-// The window's events that run code.
-enum class FormEvent {
-  Load,              // Form_Load, before the window is first shown
-  RepairClick,       // Command1_Click
-  RestoreNewClick,   // cmdRestore_Click
-  RestoreOldClick,   // cmdRestoreOld_Click
-  CreateBlankClick,  // cmdDelete_Click
-  BrowseClick,       // CommandBrowse_Click
-  CancelClick,       // Command2_Click
-};
+namespace form_layout {
+struct Button;
+}
 
-// The handler's name, as error messages name it.
-const char* handlerName(FormEvent event);
-
-class MainWindow : public QWidget, public UserInterface {
+class MainWindow : public QWidget, public FormWindow {
  public:
   MainWindow();
   ~MainWindow() override;
-
-  // The code that an event runs; an event without a handler runs nothing.
-  void setHandler(FormEvent event, std::function<void()> handler);
-  // What shows an error that escapes a handler without an error trap, and
-  // puts the pointer back.
-  void setEscapedErrorReporter(EscapedErrorReporter report) { reportEscaped_ = std::move(report); }
 
   // Runs Form_Load, then shows the window centred on the screen with the
   // focus on Repair. Returns false, showing nothing, when the load unloaded
   // the window or ended the program.
   bool loadAndShow();
-
-  // True once a handler has ended the program (the caller of the event loop
-  // then returns at once).
-  bool programEnded() const { return programEnded_; }
 
   // CommonDialog1, the Open dialog; it lives as long as the window.
   OpenDialog& openDialog() { return openDialog_; }
@@ -68,8 +46,6 @@ class MainWindow : public QWidget, public UserInterface {
   void selectItem(int index) override;
   int messageBox(const std::string& text, int buttons, const std::string& title) override;
   void unloadWindow() override;
-  [[noreturn]] void endProgram() override;
-  void doEvents() override;
   std::string programFolder() override;
 
  protected:
@@ -78,27 +54,18 @@ class MainWindow : public QWidget, public UserInterface {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QPushButton* addButton(const char* name, const char* caption, const char* tooltip, int left, int top);
-  void dispatch(FormEvent event);
-  void quitAtOnce();
+  QPushButton* addButton(const form_layout::Button& layout);
+  void hideAndLeave() override;
+  void handlePendingEvents() override;
 
   QLabel* label1_;
   QComboBox* combo1_;
-  QPushButton* commandBrowse_;
-  QPushButton* command1_;
-  QPushButton* cmdRestore_;
-  QPushButton* cmdRestoreOld_;
-  QPushButton* cmdDelete_;
-  QPushButton* command2_;
+  QPushButton* command1_;  // Repair, which has the focus at first
   QtOpenDialog openDialog_;
 
-  std::map<FormEvent, std::function<void()>> handlers_;
-  EscapedErrorReporter reportEscaped_;
   // Controls that bring their own pointer (the path box's I-beam), restored
   // when the busy pointer goes.
   std::vector<std::pair<QWidget*, QCursor>> ownPointers_;
-  bool unloaded_ = false;
-  bool programEnded_ = false;
 };
 
 }  // namespace dbrepair

@@ -34,8 +34,8 @@ TEST(EnsureNotInUse, RefusesADatabaseThatAnotherProcessHoldsLocked) {
   struct Row {
     const char* name;
     bool lock_the_lock_file;
-    off_t start;
-    off_t length;
+    std::int64_t start;
+    std::int64_t length;
     bool ofd;
   } rows[] = {
       {"lock file, first byte", true, 0, 1, false},
@@ -81,7 +81,7 @@ TEST(RemoveStaleLockFile, RemovesOnlyALockFileThatNobodyHolds) {
   struct Row {
     const char* name;
     bool present;
-    std::optional<off_t> held_at;  // another process holds a lock from here
+    std::optional<std::int64_t> held_at;  // another process holds a lock from here
     bool ofd;
     bool removed;
   } rows[] = {

@@ -99,7 +99,7 @@ TEST(SafetyBackupTest, FolderInTheWayCountsAsFreeAndTheCopyFails) {
 TEST(SafetyBackupTest, BareFileNameIsBackedUpInTheCurrentFolder) {
   TemporaryFolder dir;
   WriteFile(dir / "shop.mdb", "data");
-  std::string before = std::filesystem::current_path();
+  const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   ScriptedUserInterface ui;
   FaultyFileSystem files;

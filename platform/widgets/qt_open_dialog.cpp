@@ -6,7 +6,6 @@
 #include <deque>
 #include <optional>
 
-#include "platform/runtime_error.h"
 #include "platform/widgets/file_filter.h"
 
 namespace dbrepair {
@@ -51,22 +50,14 @@ void QtOpenDialog::showOpen() {
     const std::optional<std::string> outcome = queuedOutcomes().front();
     queuedOutcomes().pop_front();
     scriptedRecord().push_back({filter_, filterIndex_, initDir_, title_});
-    finish(outcome.has_value(), outcome.value_or(std::string()));
+    finish(outcome);
     return;
   }
 
   auto dialog = build();
   const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
-  finish(accepted, accepted ? QFile::encodeName(dialog->selectedFiles().first()).toStdString()
-                            : std::string());
-}
-
-void QtOpenDialog::finish(bool accepted, const std::string& chosen) {
-  if (accepted) {
-    fileName_ = chosen;
-    return;
-  }
-  if (cancelError_) throw RuntimeError(kCancelErrorNumber, kCancelErrorText);
+  if (!accepted) return finish(std::nullopt);
+  finish(QFile::encodeName(dialog->selectedFiles().first()).toStdString());
 }
 
 void QtOpenDialog::setNextFileName(const std::string& path) { queuedOutcomes().push_back(path); }

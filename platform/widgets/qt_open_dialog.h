@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/open_dialog.h"
+#include "platform/open_dialog_settings.h"
 
 class QFileDialog;
 class QWidget;
 
 namespace dbrepair {
 
-class QtOpenDialog : public OpenDialog {
+class QtOpenDialog : public OpenDialogSettings {
  public:
   // The settings of one showOpen() answered from the queue.
   struct Scripted {
@@ -30,15 +30,7 @@ class QtOpenDialog : public OpenDialog {
 
   explicit QtOpenDialog(QWidget* parent = nullptr) : parent_(parent) {}
 
-  void setCancelError(bool on) override { cancelError_ = on; }
-  void setFlags(int flags) override { flags_ = flags; }
-  void setFilter(const std::string& filter) override { filter_ = filter; }
-  void setFilterIndex(int index) override { filterIndex_ = index; }
-  void setInitDir(const std::string& folder) override { initDir_ = folder; }
-  void setDialogTitle(const std::string& title) override { title_ = title; }
-
   void showOpen() override;
-  std::string fileName() const override { return fileName_; }
 
   // The dialog as showOpen() shows it, with the current settings.
   std::unique_ptr<QFileDialog> build() const;
@@ -57,16 +49,7 @@ class QtOpenDialog : public OpenDialog {
   static constexpr int kFileMustExist = 0x1000;
 
  private:
-  void finish(bool accepted, const std::string& chosen);
-
   QWidget* parent_;
-  bool cancelError_ = false;
-  int flags_ = 0;
-  std::string filter_;
-  int filterIndex_ = 1;
-  std::string initDir_;
-  std::string title_;
-  std::string fileName_;
 };
 
 }  // namespace dbrepair

@@ -10,11 +10,13 @@
 # Exits 77 (skipped) when Xvfb, xdotool, mdbtools or the sample are absent.
 set -euo pipefail
 . "$(dirname "$0")/xvfb.sh"
+. "$(dirname "$0")/window_run.sh"
 
 dbrepair=$1
 sample=$2
 jetdb=${3:-}
 skip() { echo "SKIPPED: $*"; exit 77; }
+source "$(dirname "$0")/repaired_checks.sh"
 
 for tool in Xvfb xdotool mdb-tables mdb-export cmp; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
@@ -22,24 +24,7 @@ done
 [ -f "$sample" ] || skip "sample database $sample is absent (no corpus)"
 [ -x "$dbrepair" ] || { echo "FAILED: $dbrepair is not built"; exit 1; }
 
-work=$(mktemp -d)
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  if [ "${keep_work:-0}" = 1 ]; then echo "Left for inspection: $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-# A timeout (CTest sends TERM) must not leave Xvfb or the program behind.
-trap "exit 1" TERM INT
-fail() {
-  echo "FAILED: $*"
-  command -v import >/dev/null 2>&1 && DISPLAY=$display import -window root "$work/screen.png" 2>/dev/null &&
-    echo "Screen at the failure: $work/screen.png"
-  keep_work=1
-  exit 1
-}
+start_run
 
 # A fake home and Wine prefix holding the product database at its default
 # place under the user's documents.
@@ -86,25 +71,6 @@ xdotool search --onlyvisible --name "^Operation Completed\$" >/dev/null 2>&1 && 
 click_cancel_and_wait "$main"
 
 # What is on disk.
-[ -f "$data/kvdir.1" ] || fail "no safety backup kvdir.1"
-cmp -s "$sample" "$data/kvdir.1" || fail "kvdir.1 is not an exact copy of the data file as it was"
-[ ! -e "$data/kvdir.2" ] || fail "more than one safety backup"
-[ ! -e "$data/temp.mdb" ] || fail "temp.mdb was left behind"
-[ -f "$data/kvdir.mdb" ] || fail "the data file is gone"
-
-# The repaired file holds the same tables and rows, as mdbtools reads them.
-tables_before=$(mdb-tables -1 "$sample" | sort)
-tables_after=$(mdb-tables -1 "$data/kvdir.mdb" | sort) || fail "mdbtools cannot read the repaired file"
-[ "$tables_before" = "$tables_after" ] || fail "tables differ: before [$tables_before] after [$tables_after]"
-while IFS= read -r table; do
-  [ -n "$table" ] || continue
-  before=$(mdb-export "$sample" "$table" | sort | md5sum)
-  after=$(mdb-export "$data/kvdir.mdb" "$table" | sort | md5sum) || fail "table $table cannot be read after the repair"
-  [ "$before" = "$after" ] || fail "the rows of table $table differ after the repair"
-done <<<"$tables_before"
-
-if [ -n "$jetdb" ]; then
-  "$jetdb" check "$data/kvdir.mdb" >"$work/check.log" 2>&1 || fail "the repaired file does not check clean: $(cat "$work/check.log")"
-fi
+check_repaired "$sample" "$data" kvdir "$jetdb"
 
 echo "PASSED: repaired $(basename "$sample") as kvdir.mdb, safety backup kvdir.1 kept"

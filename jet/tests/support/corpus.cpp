@@ -12,7 +12,7 @@ std::vector<std::string> corpus_files() {
     std::filesystem::path folder = std::filesystem::path(JET_CORPUS_DIR) / sub;
     for (auto it = std::filesystem::directory_iterator(folder, error);
          !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-      if (it->path().extension() == ".mdb") files.push_back(it->path().string());
+      if (it->path().extension() == ".mdb") files.push_back(it->path().generic_string());
     }
   }
   std::sort(files.begin(), files.end());

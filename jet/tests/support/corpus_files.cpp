@@ -36,7 +36,7 @@ std::vector<CorpusFile> load_corpus() {
     file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (file.bytes.size() < 0x800) continue;
     file.version = file.bytes[0x14] == 0 ? Version::Jet3 : Version::Jet4;
-    file.name = fs::relative(entry.path(), JET_CORPUS_DIR).string();
+    file.name = fs::relative(entry.path(), JET_CORPUS_DIR).generic_string();
     files.push_back(std::move(file));
   }
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });

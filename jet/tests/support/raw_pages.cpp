@@ -92,7 +92,7 @@ std::vector<RawDatabase> corpus_databases() {
     if (entry.path().extension() != ".mdb") continue;
     RawDatabase db;
     db.path = entry.path().string();
-    db.name = std::filesystem::relative(entry.path(), dir).string();
+    db.name = std::filesystem::relative(entry.path(), dir).generic_string();
     db.bytes = read_all(*PosixFile::open(db.path, PosixFile::Mode::ReadOnly));
     db.version = db.bytes.size() > 0x14 && db.bytes[0x14] == 0 ? Version::Jet3 : Version::Jet4;
     out.push_back(std::move(db));

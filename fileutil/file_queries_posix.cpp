@@ -33,9 +33,4 @@ Date GetFileDate(const std::string& path) {
   return date;
 }
 
-std::string GetSpecialFolderPath(SpecialFolders& folders, int folder) {
-  std::string path = folders.folderPath(folder);
-  return path.empty() ? "" : path + "/";
-}
-
 }  // namespace dbrepair

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jet/error.h"
+#include "jet/temporary_file.h"
 
 namespace jet {
 
@@ -48,51 +49,37 @@ void sync_folder(const std::string& folder) {
   if (result != 0 && err != EINVAL && err != EROFS) throw_io("cannot sync folder", folder, err);
 }
 
-// A new file beside target that is removed again unless committed.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& target) {
-    std::string pattern = target + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) throw_io("cannot create a temporary file beside", target, errno);
-    ::close(fd);
-    path_ = name.data();
-  }
-  ~TemporaryFile() {
-    if (!committed_) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::string& path() const { return path_; }
-  void committed() { committed_ = true; }
-
- private:
-  std::string path_;
-  bool committed_ = false;
-};
-
 void write_and_sync(const std::string& path, const FileWriter& write, const struct stat* like) {
-  auto out = PosixFile::open(path, PosixFile::Mode::ReadWrite);
+  auto out = DiskFile::open(path, DiskFile::Mode::ReadWrite);
   write(*out);
   if (like != nullptr) {
-    if (::fchmod(out->descriptor(), like->st_mode & 07777) != 0) throw_io("cannot set the permissions of", path, errno);
+    if (::fchmod(out->native(), like->st_mode & 07777) != 0) throw_io("cannot set the permissions of", path, errno);
     // Only the superuser may give a file away; anyone else keeps their own.
-    if (::fchown(out->descriptor(), like->st_uid, like->st_gid) != 0 && errno != EPERM) {
+    if (::fchown(out->native(), like->st_uid, like->st_gid) != 0 && errno != EPERM) {
       throw_io("cannot set the owner of", path, errno);
     }
   } else {
     // mkstemp creates 0600; a new database gets what the user's umask allows.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(out->descriptor(), 0666 & ~mask) != 0) throw_io("cannot set the permissions of", path, errno);
+    if (::fchmod(out->native(), 0666 & ~mask) != 0) throw_io("cannot set the permissions of", path, errno);
   }
   out->sync();
 }
 
 }  // namespace
+
+std::string create_temporary_beside(const std::string& target) {
+  std::string pattern = target + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) throw_io("cannot create a temporary file beside", target, errno);
+  ::close(fd);
+  return name.data();
+}
+
+void discard_file(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
 void replace_atomically(const std::string& path, const FileWriter& write) {
   std::string target = resolve(path);
