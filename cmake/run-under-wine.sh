@@ -12,4 +12,14 @@ done
 export WINEPREFIX=$1
 shift
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The first program run in a new prefix creates it and says so on its output,
+# and two tests starting together would both set about creating it: make it
+# here, once, under a lock, quietly, so every test sees only its program.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/system.reg" ] || "$wine" cmd /c exit >/dev/null 2>&1 || true
+  ) 9>"$WINEPREFIX.lock"
+fi
 exec "$wine" "$@"
