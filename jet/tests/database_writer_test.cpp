@@ -92,11 +92,18 @@ std::vector<Value> expected_row(int i) {
 
 class WrittenDatabase : public ::testing::TestWithParam<Version> {};
 
-std::vector<std::uint8_t> write_sample(Version v, int rows, WriterOptions options = {}) {
-  MemoryFile file;
+// A new file's header: the format and a fixed creation date, so that two
+// files written alike come out byte for byte the same.
+Header new_header(Version v, double creation_date = 0) {
   Header header;
   header.version = v;
-  header.creation_date = 40000.25;
+  header.creation_date = creation_date;
+  return header;
+}
+
+std::vector<std::uint8_t> write_sample(Version v, int rows, WriterOptions options = {}) {
+  MemoryFile file;
+  const Header header = new_header(v, 40000.25);
   NewDatabase db(file, header, options);
   TableWriter& table = db.begin_table("Everything", lay_out_table(v, 1252, 0x0409, every_type(), every_kind_of_index()));
   for (int i = 0; i < rows; ++i) table.add_row(sample_row(i));
@@ -167,9 +174,7 @@ TEST_P(WrittenDatabase, EachIndexHoldsTheKeyOfEveryRow) {
 TEST_P(WrittenDatabase, AnIndexSeveralLevelsDeepHoldsTheKeyOfEveryRow) {
   const Version v = GetParam();
   MemoryFile file;
-  Header header;
-  header.version = v;
-  header.creation_date = 40000.25;
+  const Header header = new_header(v, 40000.25);
   NewDatabase writer(file, header);
   TableWriter& table = writer.begin_table(
       "Deep", lay_out_table(v, 1252, 0x0409, {{"ID", ColumnType::Long, 0, true}, {"Label", ColumnType::Text, 255}},
@@ -220,9 +225,7 @@ TEST_P(WrittenDatabase, UsageMapsNameExactlyTheTablesPages) {
 TEST_P(WrittenDatabase, CreatedDatabaseHoldsTheEnginesCatalog) {
   const Version v = GetParam();
   MemoryFile file;
-  Header header;
-  header.version = v;
-  create_database(file, header);
+  create_database(file, new_header(v));
   Database db(file);
   std::map<std::string, std::pair<std::int32_t, std::int32_t>> objects;  // name: id, parent
   for (const CatalogObject& object : db.catalog().objects()) objects[object.name] = {object.id, object.parent_id};
@@ -246,11 +249,9 @@ TEST_P(WrittenDatabase, CreatedDatabaseHoldsTheEnginesCatalog) {
 TEST_P(WrittenDatabase, EncryptedDatabaseReadsBackThroughItsKey) {
   const Version v = GetParam();
   MemoryFile file;
-  Header header;
-  header.version = v;
+  Header header = new_header(v, 39000.5);
   header.database_key = 0x1234ABCD;
   header.password = "s3cret";
-  header.creation_date = 39000.5;
   NewDatabase db(file, header);
   TableWriter& table = db.begin_table("Everything", lay_out_table(v, 1252, 0x0409, every_type(), every_kind_of_index()));
   for (int i = 0; i < 20; ++i) table.add_row(sample_row(i));
@@ -271,9 +272,7 @@ TEST_P(WrittenDatabase, SameInputGivesTheSameBytes) {
 TEST_P(WrittenDatabase, RefusesRowsThatDoNotSuitTheTable) {
   const Version v = GetParam();
   MemoryFile file;
-  Header header;
-  header.version = v;
-  NewDatabase db(file, header);
+  NewDatabase db(file, new_header(v));
   TableWriter& table = db.begin_table("Everything", lay_out_table(v, 1252, 0x0409, every_type(), every_kind_of_index()));
   struct Case {
     const char* what;
@@ -310,9 +309,7 @@ TEST_P(WrittenDatabase, UsageMapsSpillingOntoAPageOfTheirOwnVerifyClean) {
   for (const std::size_t memos : {6, 7, 8, 14, 15}) {
     SCOPED_TRACE(std::to_string(memos) + " Memo columns");
     MemoryFile file;
-    Header header;
-    header.version = v;
-    NewDatabase db(file, header);
+    NewDatabase db(file, new_header(v));
     std::vector<NewColumn> columns{{"N", ColumnType::Long}};
     for (std::size_t i = 0; i < memos; ++i) columns.push_back({"M" + std::to_string(i), ColumnType::Memo});
     TableWriter& table = db.begin_table("Wide", lay_out_table(v, 1252, 0x0409, columns, {}));
