@@ -9,12 +9,21 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "jet/table_def.h"
 
 namespace jet {
 
 inline constexpr const char* kCompactErrorTableName = "MSysCompactError";
+
+// One thing a compaction or repair dropped or changed: one row of the table.
+struct CompactErrorEntry {
+  std::int32_t code = 0;
+  std::string description;
+  std::int32_t record_id = 0;  // row number within the table, or 0
+  std::string table;
+};
 
 // The table's definition for a database of the given format; the writer
 // fills in pages, usage maps and the row count. code_page and sort_order are

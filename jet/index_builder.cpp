@@ -90,7 +90,7 @@ struct Level {
 
 class PageStream {
  public:
-  PageStream(const IndexBuildOptions& options, IndexPageSink& sink, IndexBuildResult& result)
+  PageStream(const IndexBuildOptions& options, PageStore& sink, IndexBuildResult& result)
       : options_(options), sink_(sink), result_(result) {}
 
   void add_leaf_entry(const IndexEntry& entry) {
@@ -241,7 +241,7 @@ class PageStream {
   }
 
   const IndexBuildOptions& options_;
-  IndexPageSink& sink_;
+  PageStore& sink_;
   IndexBuildResult& result_;
   std::deque<Level> levels_;  // references stay valid as levels are added
   std::vector<std::uint8_t> record_;   // the entry being appended, written out
@@ -253,7 +253,7 @@ class PageStream {
 
 // The pages under way, and the checks each entry passes on its way to them.
 struct IndexBuilder::Output {
-  Output(const IndexBuildOptions& options, IndexPageSink& sink)
+  Output(const IndexBuildOptions& options, PageStore& sink)
       : options(options), sink(sink), stream(options, sink, result) {}
 
   // Takes the next entry in index order.
@@ -281,7 +281,7 @@ struct IndexBuilder::Output {
   }
 
   const IndexBuildOptions& options;
-  IndexPageSink& sink;
+  PageStore& sink;
   IndexBuildResult result;
   PageStream stream;
   IndexEntry previous;  // its key buffer reused
@@ -445,14 +445,14 @@ void IndexBuilder::drain(const std::function<void(const IndexEntry&)>& out) {
   keys_.clear();
 }
 
-IndexBuildResult IndexBuilder::finish(IndexPageSink& sink) {
+IndexBuildResult IndexBuilder::finish(PageStore& sink) {
   if (output_) throw Error(ErrorCode::InvalidArgument, "a streaming index build already writes to its own sink");
   output_ = std::make_unique<Output>(options_, sink);
   drain([this](const IndexEntry& e) { output_->emit(e); });
   return close();
 }
 
-void IndexBuilder::start_streaming(IndexPageSink& sink) {
+void IndexBuilder::start_streaming(PageStore& sink) {
   if (output_ || !held_.empty() || !runs_.empty()) {
     throw Error(ErrorCode::InvalidArgument, "an index build streams from its first entry or not at all");
   }

@@ -36,17 +36,10 @@
 #include "jet/bytes.h"
 #include "jet/format.h"
 #include "jet/index_page.h"
+#include "jet/page_store.h"
 #include "jet/row_pointer.h"
 
 namespace jet {
-
-// Supplies page numbers and takes finished pages; the writer implements it.
-class IndexPageSink {
- public:
-  virtual ~IndexPageSink() = default;
-  virtual std::uint32_t allocate_page() = 0;
-  virtual void write_page(std::uint32_t number, Bytes page) = 0;
-};
 
 struct IndexBuildOptions {
   Version version = Version::Jet4;
@@ -87,11 +80,11 @@ class IndexBuilder {
   // Sorts, merges and writes the pages. Raises InvalidArgument when the same
   // key and row were added twice, or, in a unique index, the same key (the
   // message shows it in hex). The builder is spent afterwards.
-  IndexBuildResult finish(IndexPageSink& sink);
+  IndexBuildResult finish(PageStore& sink);
 
   // Makes this a streaming build whose pages go to `sink` as entries are
   // added, which must then come in key order. Before the first add().
-  void start_streaming(IndexPageSink& sink);
+  void start_streaming(PageStore& sink);
   // Finishes a streaming build: the last group, the upper levels, the root.
   IndexBuildResult finish();
   // Gives up a streaming build whose entries turned out unusable midway: each

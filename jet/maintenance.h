@@ -6,18 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "jet/compact_error_table.h"
 #include "jet/format.h"
 
 namespace jet {
-
-// One thing a compaction or repair dropped or changed, as recorded in the
-// MSysCompactError table of its output.
-struct CompactErrorEntry {
-  std::int32_t code = 0;
-  std::string description;
-  std::int32_t record_id = 0;  // row number within the table, or 0
-  std::string table;
-};
 
 struct MaintenanceReport {
   Version version = Version::Jet4;

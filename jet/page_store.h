@@ -28,15 +28,15 @@
 #include "jet/bytes.h"
 #include "jet/file.h"
 #include "jet/format.h"
-#include "jet/index_builder.h"
 
 namespace jet {
 
-class PageStore : public IndexPageSink {
+// Supplies page numbers and takes finished pages.
+class PageStore {
  public:
-  ~PageStore() override = default;
-  std::uint32_t allocate_page() override = 0;
-  void write_page(std::uint32_t number, Bytes page) override = 0;
+  virtual ~PageStore() = default;
+  virtual std::uint32_t allocate_page() = 0;
+  virtual void write_page(std::uint32_t number, Bytes page) = 0;
 };
 
 class PageFile : public PageStore {

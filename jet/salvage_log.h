@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "jet/maintenance.h"
+#include "jet/compact_error_table.h"
 
 namespace jet {
 

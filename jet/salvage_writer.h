@@ -11,8 +11,8 @@
 
 #include <vector>
 
+#include "jet/compact_error_table.h"
 #include "jet/file.h"
-#include "jet/maintenance.h"
 #include "jet/salvage.h"
 
 namespace jet {

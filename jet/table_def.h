@@ -56,6 +56,7 @@
 
 #include "jet/bytes.h"
 #include "jet/format.h"
+#include "jet/page_source.h"
 #include "jet/row_pointer.h"
 
 namespace jet {
@@ -262,10 +263,6 @@ struct TableDef {
 // indexes over it; the real indexes after it move up one. The logical
 // indexes left keep their numbers, which other tables' foreign keys name.
 void drop_real_index(TableDef& def, std::size_t position);
-
-// Supplies the bytes of one page (already decrypted). Raises on a page that
-// does not exist.
-using PageSource = std::function<std::vector<std::uint8_t>(std::uint32_t page)>;
 
 // Reads the definition starting at first_page, following continuation pages.
 // page_count bounds the walk: a loop, a pointer past the end or a page of

@@ -19,7 +19,7 @@ namespace {
 
 // Pages numbered from `first` on, kept in memory; each written once. The
 // order of the calls is kept too.
-class MemorySink : public IndexPageSink {
+class MemorySink : public PageStore {
  public:
   explicit MemorySink(std::uint32_t first) : next_(first) {}
   std::uint32_t allocate_page() override {
