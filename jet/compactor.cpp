@@ -7,26 +7,23 @@
 
 #include "jet/catalog.h"
 #include "jet/data_page_packer.h"
+#include "jet/database_output.h"
 #include "jet/header.h"
 #include "jet/index_builder.h"
 #include "jet/index_key.h"
 #include "jet/index_walk.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
-#include "jet/page_store.h"
 #include "jet/pager.h"
 #include "jet/row.h"
-#include "jet/stored_row_key.h"
 #include "jet/table_def.h"
 #include "jet/table_ids.h"
 #include "jet/usage_map.h"
-#include "jet/usage_map_writer.h"
 
 namespace jet {
 
 namespace {
 
-constexpr std::uint32_t kCatalogPage = 2;
 constexpr std::size_t kMaxOverflowHops = 8;
 // Bytes of entries an index builder holds before it spills a sorted run;
 // one index is built at a time. Small, so that memory stays flat as the
@@ -62,11 +59,6 @@ class RowMoves {
     }
   }
   std::size_t size() const { return moves_.size(); }
-  // Calls visit(from, to) for each move, in the order of the old pointers.
-  template <typename Visit>
-  void for_each(Visit&& visit) const {
-    for (const std::uint64_t move : moves_) visit(old_pointer(move), new_pointer(move));
-  }
   std::optional<RowPointer> find(RowPointer from) const {
     auto first = moves_.begin();
     auto last = moves_.end();
@@ -96,7 +88,7 @@ class RowMoves {
 
 // The rows of a table's pages already visited, one bit for each of the 256
 // row numbers of each page it owns: the rows its primary key reached are not
-// copied again in page order, nor a row a damaged key names twice.
+// copied again in page order.
 class VisitedRows {
  public:
   explicit VisitedRows(const std::vector<std::uint32_t>& owned) : owned_(owned), bits_(owned.size() * 4, 0) {}
@@ -151,8 +143,6 @@ class Compactor {
   PageSource source() const {
     return [this](std::uint32_t n) { return page(n); };
   }
-  void report(std::int32_t code, const std::string& table, const std::string& what);
-
   // The data page at `number` decoded into `slot`, which keeps it while
   // rows come from the same page.
   const DecodedPage& data_page(DecodedPage& slot, std::uint32_t number);
@@ -161,14 +151,12 @@ class Compactor {
   bool fetch_row(const TableDef& def, RowPointer where, std::vector<std::uint8_t>& out);
   // Calls copy(where, bytes) for each live row of the table: in primary-key
   // order first, then the rows the primary key does not reach, in page order.
+  // Raises Corrupt for a primary-key entry that leads to no live row of the
+  // table, or to one it led to before.
   template <typename Copy>
   void for_each_row(const Table& table, Copy&& copy);
   void plan_tables();
   void copy_table(Table& table);
-  // Fills `builder` with the entries of `index` encoded afresh from the rows
-  // the table's copy holds, for an index whose own pages cannot be read.
-  // Rebuilds the table's real index at `position` from the rows copied.
-  void index_from_rows(const Table& table, std::size_t position, const RowMoves& moves, IndexBuilder& builder);
   void rewrite_long_values(const TableDef& def, std::vector<std::uint8_t>& row,
                            std::map<std::uint16_t, LongValueWriter>& writers);
   // One row of a long-value page, in place: valid until the next call.
@@ -181,15 +169,10 @@ class Compactor {
   Header header_;
   Version version_ = Version::Jet4;
   std::unique_ptr<Pager> pager_;
-  std::unique_ptr<PageFile> writer_;
-  // Every table's usage maps share pages (of no owner), as few as they fill.
-  std::unique_ptr<UsageMapWriter> map_rows_;
+  std::unique_ptr<DatabaseOutput> output_;
   MaintenanceReport report_;
   std::vector<Table> tables_;
   TableIdMap moved_;
-  // Pages of indexes given up midway, as their source turned out damaged:
-  // free in the copy.
-  std::vector<std::uint32_t> abandoned_pages_;
   // Table rows and long-value rows come from different pages: each keeps
   // its own.
   DecodedPage row_page_;
@@ -197,10 +180,6 @@ class Compactor {
 };
 
 Compactor::Compactor(const File& source, File& destination) : source_file_(source), destination_(destination) {}
-
-void Compactor::report(std::int32_t code, const std::string& table, const std::string& what) {
-  report_.errors.push_back(CompactErrorEntry{code, what, 0, table});
-}
 
 const DecodedPage& Compactor::data_page(DecodedPage& slot, std::uint32_t number) {
   if (number != slot.number || slot.number == 0) {
@@ -239,34 +218,27 @@ void Compactor::for_each_row(const Table& table, Copy&& copy) {
   const std::vector<std::uint32_t> owned = read_usage_map(version_, def.owned_pages, page_count(), source()).pages;
   VisitedRows visited(owned);
   std::vector<std::uint8_t> row;
-  // A freed page another table took may still name this one as its owner:
-  // only rows of the table's own pages are copied, each once.
-  const auto copy_row = [&](RowPointer where) {
-    if (!visited.mark(where)) return;
-    try {
-      if (fetch_row(def, where, row)) copy(where, row);
-    } catch (const Error& e) {
-      report(-1, table.name, std::string("row dropped: ") + e.what());
-    }
-  };
   const auto primary = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
                                     [](const LogicalIndexDef& i) { return i.is_primary_key(); });
   if (primary != def.logical_indexes.end() && primary->real_index < def.real_indexes.size()) {
-    try {
-      stream_index(version_, def.page, def.real_indexes[primary->real_index].first_page, page_count(), source(),
-                   [&](IndexEntry& entry) { copy_row(entry.row); });
-    } catch (const Error&) {
-      // The rest come in page order; the index is rebuilt later, or reported there.
-    }
+    const std::uint32_t root = def.real_indexes[primary->real_index].first_page;
+    stream_index(version_, def.page, root, page_count(), source(), [&](IndexEntry& entry) {
+      if (!visited.mark(entry.row) || !fetch_row(def, entry.row, row)) {
+        throw_corrupt(root, "primary key", "entry for row " + std::to_string(entry.row.row) + " of page " +
+                                               std::to_string(entry.row.page),
+                      "leads to no live row of the table, or to one an entry before it led to");
+      }
+      copy(entry.row, row);
+    });
   }
+  // A freed page another table took may still name this one as its owner:
+  // only rows of the table's own pages are copied.
   for (std::uint32_t number : owned) {
-    std::size_t slots = 0;
-    try {
-      slots = data_page(row_page_, number).header.slots.size();
-    } catch (const Error& e) {
-      report(-1, table.name, std::string("data page dropped: ") + e.what());
+    const std::size_t slots = data_page(row_page_, number).header.slots.size();
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+      const RowPointer where{number, static_cast<std::uint8_t>(slot)};
+      if (visited.mark(where) && fetch_row(def, where, row)) copy(where, row);
     }
-    for (std::size_t slot = 0; slot < slots; ++slot) copy_row(RowPointer{number, static_cast<std::uint8_t>(slot)});
   }
 }
 
@@ -298,15 +270,10 @@ void Compactor::plan_tables() {
   names.erase(kCatalogPage);
   tables_.emplace_back("MSysObjects", catalog);
   for (const auto& [page_number, name] : names) {
-    try {
-      tables_.emplace_back(name, read_table_def(version_, page_number, pager_->page_count(), source()));
-    } catch (const Error& e) {
-      report(-1, name, std::string("table definition unreadable: ") + e.what());
-    }
+    tables_.emplace_back(name, read_table_def(version_, page_number, pager_->page_count(), source()));
   }
   for (Table& table : tables_) {
-    const std::size_t count = table_def_page_count(table.def);
-    for (std::size_t k = 0; k < count; ++k) table.new_pages.push_back(writer_->allocate_page());
+    table.new_pages = output_->reserve_definition(table.def, table.def.page == kCatalogPage);
     const auto id = ids.find(table.def.page);
     moved_.add(id == ids.end() ? static_cast<std::int32_t>(table.def.page) : id->second, table.new_pages.front());
   }
@@ -357,7 +324,7 @@ void Compactor::rewrite_long_values(const TableDef& def, std::vector<std::uint8_
     // new long-value pages, in one row or a chain by size, piece by piece
     // as they are read.
     if (field.kind == LongValueKind::Inline) continue;
-    LongValueWriter& writer = writers.try_emplace(column.number, version_, *writer_).first->second;
+    LongValueWriter& writer = writers.try_emplace(column.number, version_, output_->pages()).first->second;
     const LongValueField placed = writer.begin_value(field.length);
     walk_long_value(field, fetch, 0, column.name, pager_->page_count(), [&](Bytes piece) { writer.add_piece(piece); });
     store_long_value_field(row.data() + at, placed);
@@ -401,29 +368,12 @@ std::optional<std::vector<std::uint8_t>> fresh_key(Version version, const TableD
   return encode_index_key(columns, values);
 }
 
-void Compactor::index_from_rows(const Table& table, std::size_t position, const RowMoves& moves,
-                                IndexBuilder& builder) {
-  StoredRowKeys keys(StoredRowSource{version_, header_.code_page,
-                                     [this](RowPointer pointer) { return long_value_row(pointer); }, page_count()},
-                     table.def);
-  std::vector<std::uint8_t> row;
-  moves.for_each([&](RowPointer from, RowPointer to) {
-    // The source row, with the ids rewritten as in its copy but its long
-    // values still in the source's pages, where they can be read.
-    if (!fetch_row(table.def, from, row)) {
-      throw_corrupt(from.page, "data page", "row " + std::to_string(from.row), "no longer holds the row copied from it");
-    }
-    rewrite_ids(table, row);
-    if (const std::optional<Bytes> key = keys.key(position, row, from.page)) builder.add(*key, to);
-  });
-}
-
 void Compactor::copy_table(Table& table) {
   TableDef out = table.def;
   const std::uint32_t new_page = table.new_pages.front();
   out.page = new_page;
 
-  DataPageStream data(version_, new_page, *writer_);
+  DataPageStream data(version_, new_page, output_->pages());
   std::map<std::uint16_t, LongValueWriter> long_values;
   RowMoves moves;
   std::map<RowPointer, std::vector<std::uint8_t>> rewritten;  // new rows whose ids changed
@@ -449,95 +399,38 @@ void Compactor::copy_table(Table& table) {
   if (autonumber != table.def.columns.end()) out.last_autonumber = static_cast<std::uint32_t>(highest_autonumber);
 
   // Indexes from the source's entries, row pointers remapped.
-  std::vector<std::vector<std::uint32_t>> index_pages;
-  std::vector<std::size_t> dropped;  // positions, ascending
-  for (std::size_t position = 0; position < out.real_indexes.size(); ++position) {
-    RealIndexDef& index = out.real_indexes[position];
-    const IndexBuildOptions options{version_, new_page, kIndexMemoryBudget};
-    auto builder = std::make_unique<IndexBuilder>(options);
+  std::vector<IndexBuildResult> indexes;
+  for (const RealIndexDef& index : out.real_indexes) {
+    IndexBuilder builder(IndexBuildOptions{version_, new_page, kIndexMemoryBudget});
     // The source's entries come in key order, and keep it with their rows
     // remapped, unless ids were rewritten: those rows get fresh keys.
-    bool streaming = rewritten.empty();
-    if (streaming) builder->start_streaming(*writer_);
-    try {
-      // Entries stream from the source's index into the builder, and from it
-      // into pages or, beyond its budget, sorted runs: no index is held whole.
-      stream_index(version_, table.def.page, index.first_page, page_count(), source(), [&](IndexEntry& entry) {
-        const std::optional<RowPointer> moved = moves.find(entry.row);
-        if (!moved) return;
-        const auto fresh = rewritten.find(*moved);
-        std::optional<std::vector<std::uint8_t>> key;
-        if (fresh != rewritten.end()) key = fresh_key(version_, table.def, index, fresh->second);
-        builder->add(key ? std::move(*key) : std::move(entry.key), *moved);
-      });
-    } catch (const Error& e) {
-      const std::string unreadable = "index " + std::to_string(index.number) + " unreadable: " + e.what();
-      if (streaming) {
-        const std::vector<std::uint32_t> written = builder->abandon();
-        abandoned_pages_.insert(abandoned_pages_.end(), written.begin(), written.end());
-        streaming = false;
+    const bool streaming = rewritten.empty();
+    if (streaming) builder.start_streaming(output_->pages());
+    // Entries stream from the source's index into the builder, and from it
+    // into pages or, beyond its budget, sorted runs: no index is held whole.
+    stream_index(version_, table.def.page, index.first_page, page_count(), source(), [&](IndexEntry& entry) {
+      const std::optional<RowPointer> moved = moves.find(entry.row);
+      if (!moved) {
+        throw_corrupt(index.first_page, "index " + std::to_string(index.number),
+                      "entry for row " + std::to_string(entry.row.row) + " of page " + std::to_string(entry.row.page),
+                      "leads to no row of the table");
       }
-      builder = std::make_unique<IndexBuilder>(options);  // none of a damaged index's entries
-      try {
-        index_from_rows(table, position, moves, *builder);
-        report(-1, table.name, unreadable + "; rebuilt from the table's rows");
-      } catch (const Error& why) {
-        if (why.code() == ErrorCode::Io) throw;
-        // An index missing rows would give wrong answers to every program
-        // that seeks through it: none is better.
-        report(-1, table.name, unreadable + "; dropped, as its keys could not be encoded from the rows: " +
-                                   why.what());
-        dropped.push_back(position);
-        continue;
-      }
-    }
-    const IndexBuildResult built = streaming ? builder->finish() : builder->finish(*writer_);
-    index.first_page = built.root_page;
-    index.unique_entry_count = built.unique_entry_count;
-    index.counter_rows = 0;
-    index_pages.push_back(built.pages);
-  }
-  for (auto position = dropped.rbegin(); position != dropped.rend(); ++position) drop_real_index(out, *position);
-  // A definition that lost indexes may need fewer pages than were set aside.
-  while (table.new_pages.size() > table_def_page_count(out)) {
-    abandoned_pages_.push_back(table.new_pages.back());
-    table.new_pages.pop_back();
-  }
-
-  // The usage maps, in the order the definition keeps them: owned pages,
-  // free space, one per real index, then owned and free-space pages per
-  // long-value column.
-  std::vector<std::vector<std::uint32_t>> maps;
-  const auto add_maps = [&](const std::vector<std::uint32_t>& owned, std::uint32_t last) {
-    maps.push_back(owned);
-    maps.push_back(last == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{last});
-  };
-  add_maps(data.pages(), data.last_page());
-  for (std::vector<std::uint32_t>& pages : index_pages) {
-    std::sort(pages.begin(), pages.end());
-    maps.push_back(std::move(pages));
-  }
-  for (const LongValueColumnMaps& lv : out.long_value_maps) {
-    const auto writer = long_values.find(lv.column_number);
-    if (writer == long_values.end()) {
-      add_maps({}, 0);
-    } else {
-      add_maps(writer->second.pages(), writer->second.last_page());
-    }
-  }
-  const std::vector<RowPointer> pointers = map_rows_->write(maps);
-  std::size_t next = 0;
-  out.owned_pages = pointers[next++];
-  out.free_space_pages = pointers[next++];
-  for (RealIndexDef& index : out.real_indexes) index.usage_map = pointers[next++];
-  for (LongValueColumnMaps& lv : out.long_value_maps) {
-    lv.owned_pages = pointers[next++];
-    lv.free_space_pages = pointers[next++];
+      const auto fresh = rewritten.find(*moved);
+      std::optional<std::vector<std::uint8_t>> key;
+      if (fresh != rewritten.end()) key = fresh_key(version_, table.def, index, fresh->second);
+      builder.add(key ? std::move(*key) : std::move(entry.key), *moved);
+    });
+    indexes.push_back(streaming ? builder.finish() : builder.finish(output_->pages()));
   }
   for (LogicalIndexDef& index : out.logical_indexes) {
     if (index.related_table_page == 0) continue;
     index.related_table_page = moved_.page(index.related_table_page).value_or(0);
   }
+  output_->finish_table(out, table.new_pages, TableContent{data, std::move(indexes), [&](std::uint16_t column) {
+                                                             const auto writer = long_values.find(column);
+                                                             return writer == long_values.end() ? nullptr
+                                                                                                : &writer->second;
+                                                           }});
   table.def = std::move(out);
 }
 
@@ -553,34 +446,26 @@ MaintenanceReport Compactor::run() {
   report_.source_bytes = source_file_.size();
 
   // The destination is written in a second thread while pages are built.
-  writer_ = std::make_unique<PageFile>(destination_, version_, header_.database_key, kCatalogPage,
-                                       PageFile::Writes::InBackground);
-  map_rows_ = std::make_unique<UsageMapWriter>(version_, 0, *writer_);
+  output_ = std::make_unique<DatabaseOutput>(destination_, version_, header_.database_key,
+                                             PageFile::Writes::InBackground);
   plan_tables();
-  for (Table& table : tables_) copy_table(table);
-  map_rows_->finish();
-  for (const Table& table : tables_) {
-    const std::vector<std::uint8_t> encoded = encode_table_def(table.def);
-    const auto pages = paginate_table_def(version_, encoded, table.new_pages);
-    for (std::size_t i = 0; i < pages.size(); ++i) writer_->write_page(table.new_pages[i], pages[i]);
+  for (Table& table : tables_) {
+    try {
+      copy_table(table);
+    } catch (const Error& e) {
+      throw Error(e.code(), "table " + table.name + ": " + e.what());
+    }
   }
-  // Every page is in use but those of indexes given up midway.
-  std::sort(abandoned_pages_.begin(), abandoned_pages_.end());
-  writer_->set_page_count(write_free_page_map(version_, abandoned_pages_, writer_->page_count(), *writer_));
-  writer_->flush();
-
   // The source's page 0 keeps every byte Access wrote there (the database
   // key and password included: the copy is encrypted as the source was),
   // but for the commit and lock bytes at the end of the page, which belong
-  // to no open session now.
+  // to no open session now. Syncing is the caller's: the file is synced
+  // once, before it is renamed into place (jet/atomic_replace.h).
   std::vector<std::uint8_t> page0(page_size(version_), 0);
   source_file_.read_at(0, page0);
   write_header(header_, page0);
   write_clean_lock_bytes(version_, page0);
-  destination_.write_at(0, page0);
-  // Syncing is the caller's: the file is synced once, before it is renamed
-  // into place (jet/atomic_replace.h).
-  destination_.truncate(static_cast<std::uint64_t>(writer_->page_count()) * page_size(version_));
+  output_->finish(page0);
   report_.result_bytes = destination_.size();
   return report_;
 }

@@ -2,26 +2,27 @@
 // free pages, every table's rows packed in primary-key order, long values
 // rewritten by size and every index rebuilt.
 //
-// Layout of the result: page 0 the header (the source's, database key and
-// password included, so an encrypted source gives an encrypted copy), page 1
-// the free-page map, then the table definitions (the catalog's first, at
-// page 2; then every other table in the order of its old definition page, so
-// that ids keep their order), then per table its data pages, its long-value
-// pages and its index pages, with the pages holding the usage maps (shared
-// by all tables) among them. Pages are written through the same PageFile as
-// a new database's (jet/page_store.h), which encrypts them under the key.
+// The copy is laid out and finished as every written file is
+// (jet/database_output.h): its header page is the source's, database key and
+// password included, so an encrypted source gives an encrypted copy; the
+// table definitions come first (the catalog's at page 2, then every other
+// table's in the order of its old definition page, so that ids keep their
+// order), then per table its data pages, its long-value pages and its index
+// pages.
 //
 // Table definitions move, so each local table's catalog Id (its definition
 // page, under any high flag bits) is rewritten, together with the stored
 // copies of it: the object ids of MSysACEs and of the navigation pane's
 // tables (object_id_column in jet/catalog.h) and the related-table page of
-// foreign keys. Index entries are taken from the source's indexes as encoded there,
-// with their row pointers remapped; entries whose key holds a rewritten id are
-// encoded afresh. An index whose pages cannot be read is built again from
-// the values of the rows it indexed (jet/stored_row_key.h), or, where a key
-// cannot be encoded in its text sort order, written empty; the report says
-// which. Each table's AutoNumber continues after the highest value that
-// remains.
+// foreign keys. Index entries are taken from the source's indexes as encoded
+// there, with their row pointers remapped; entries whose key holds a
+// rewritten id are encoded afresh. Each table's AutoNumber continues after
+// the highest value that remains.
+//
+// Compaction carries a sound file over whole or not at all: the first
+// structure that does not decode, or an index entry or primary key that
+// leads to no row, stops it with Corrupt, naming the table. Recovering what
+// a damaged file still holds is salvage's (jet/salvage.h).
 #pragma once
 
 #include "jet/file.h"
@@ -30,8 +31,8 @@
 namespace jet {
 
 // Reads the database in source and writes its compacted copy into
-// destination (an empty file), without syncing it. Objects that cannot be read are left out and
-// listed in the report's errors.
+// destination (an empty file), without syncing it. The report lists no
+// errors: damage raises Corrupt, and destination holds nothing of use then.
 MaintenanceReport compact_database(const File& source, File& destination);
 
 }  // namespace jet

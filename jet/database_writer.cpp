@@ -6,22 +6,19 @@
 
 #include "jet/catalog_definition.h"
 #include "jet/data_page_packer.h"
+#include "jet/database_output.h"
 #include "jet/error.h"
 #include "jet/index_builder.h"
 #include "jet/index_row_key.h"
 #include "jet/long_value.h"
 #include "jet/long_value_writer.h"
-#include "jet/page_store.h"
 #include "jet/row.h"
 #include "jet/text.h"
 #include "jet/unique_keys.h"
-#include "jet/usage_map_writer.h"
 
 namespace jet {
 
 namespace {
-
-constexpr std::uint32_t kFirstFreePage = 3;  // after the header, the free-page map and the catalog
 
 bool is_autonumber_long(const ColumnDef& column) {
   return column.is_autonumber() && column.type == ColumnType::Long;
@@ -31,16 +28,13 @@ bool is_autonumber_long(const ColumnDef& column) {
 
 struct DatabaseWriter::State {
   State(File& f, Header h, WriterOptions o)
-      : file(f), header(std::move(h)), options(o), output(f, header.version, header.database_key, kFirstFreePage) {}
+      : file(f), header(std::move(h)), options(o), output(f, header.version, header.database_key) {}
 
   File& file;
   Header header;
   WriterOptions options;
-  PageFile output;  // the page allocator and output every part shares
+  DatabaseOutput output;  // the page allocator and output every part shares
   std::vector<std::unique_ptr<TableWriter>> open_tables;
-  // Definition pages set aside for indexes that were then dropped: free.
-  std::vector<std::uint32_t> unused_pages;
-  bool catalog_begun = false;
   bool finished = false;
 };
 
@@ -290,26 +284,20 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
   auto state = std::make_unique<TableWriter::State>(v);
   state->code_page = s.header.code_page;
   state->name = std::move(name);
-  const std::size_t def_page_count = table_def_page_count(def);
-  if (first_page == kCatalogPage) {
-    if (s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "the catalog was already begun");
-    s.catalog_begun = true;
-  } else if (first_page != 0) {
+  if (first_page != 0 && first_page != kCatalogPage) {
     throw Error(ErrorCode::InvalidArgument, "only the catalog chooses its page (2), not page " + std::to_string(first_page));
-  } else {
-    first_page = s.output.allocate_page();
   }
-  state->def_pages.push_back(first_page);
-  while (state->def_pages.size() < def_page_count) state->def_pages.push_back(s.output.allocate_page());
+  state->def_pages = s.output.reserve_definition(def, first_page == kCatalogPage);
+  first_page = state->def_pages.front();
   def.page = first_page;
-  state->rows.emplace(v, first_page, s.output);
+  state->rows.emplace(v, first_page, s.output.pages());
 
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& column = def.columns[i];
     if (!state->column_by_number.emplace(column.number, i).second) {
       throw Error(ErrorCode::InvalidArgument, "two columns share number " + std::to_string(column.number));
     }
-    state->long_values.push_back(column.is_long_value() ? std::make_unique<LongValueWriter>(v, s.output) : nullptr);
+    state->long_values.push_back(column.is_long_value() ? std::make_unique<LongValueWriter>(v, s.output.pages()) : nullptr);
   }
   for (std::size_t i = 0; i < def.columns.size(); ++i) state->storage_index.push_back(i);
   std::sort(state->storage_index.begin(), state->storage_index.end(),
@@ -342,7 +330,6 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
                          [&](const auto& open) { return open.get() == &table; });
   if (it == s.open_tables.end()) throw Error(ErrorCode::InvalidArgument, "the table is not open in this writer");
   TableWriter::State& t = *table.state_;
-  const Version v = s.header.version;
 
   t.rows->finish();
   for (auto& lv : t.long_values) {
@@ -355,55 +342,17 @@ TableDef DatabaseWriter::finish_table(TableWriter& table) {
   std::vector<IndexBuildResult> built;
   for (std::size_t i = 0; i < t.indexes.size(); ++i) {
     try {
-      built.push_back(t.indexes[i]->finish(s.output));
+      built.push_back(t.indexes[i]->finish(s.output.pages()));
     } catch (const Error& e) {
       throw Error(e.code(), t.describe() + ", " + t.describe_index(i) + ": " + e.what());
     }
   }
-
-  // The maps, in the order they are stored: owned pages, free space, one per
-  // real index, then owned and free-space pages per long-value column.
-  std::vector<std::vector<std::uint32_t>> maps;
-  const std::vector<std::uint32_t>& data_pages = t.rows->pages();
-  maps.push_back(data_pages);
-  maps.push_back(data_pages.empty() ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{data_pages.back()});
-  for (IndexBuildResult& result : built) {
-    std::sort(result.pages.begin(), result.pages.end());
-    maps.push_back(result.pages);
-  }
   TableDef& def = t.def;
-  for (LongValueColumnMaps& lv_map : def.long_value_maps) {
-    const LongValueWriter& lv = *t.long_values[t.column_by_number.at(lv_map.column_number)];
-    maps.push_back(lv.pages());
-    maps.push_back(lv.last_page() == 0 ? std::vector<std::uint32_t>{} : std::vector<std::uint32_t>{lv.last_page()});
-  }
-  const std::vector<RowPointer> pointers = write_usage_maps(v, def.page, maps, s.output);
-
-  std::size_t next = 0;
-  def.owned_pages = pointers[next++];
-  def.free_space_pages = pointers[next++];
-  for (std::size_t i = 0; i < def.real_indexes.size(); ++i) {
-    RealIndexDef& index = def.real_indexes[i];
-    index.usage_map = pointers[next++];
-    index.first_page = built[i].root_page;
-    index.unique_entry_count = built[i].unique_entry_count;
-  }
-  for (LongValueColumnMaps& lv_map : def.long_value_maps) {
-    lv_map.owned_pages = pointers[next++];
-    lv_map.free_space_pages = pointers[next++];
-  }
   def.row_count = static_cast<std::uint32_t>(t.row_count);
   def.last_autonumber = static_cast<std::uint32_t>(t.last_autonumber);
-
-  const std::vector<std::uint8_t> encoded = encode_table_def(def);
-  while (t.def_pages.size() < table_def_page_count(def)) t.def_pages.push_back(s.output.allocate_page());
-  while (t.def_pages.size() > table_def_page_count(def)) {
-    s.unused_pages.push_back(t.def_pages.back());
-    t.def_pages.pop_back();
-  }
-  const auto pages = paginate_table_def(v, encoded, t.def_pages);
-  for (std::size_t i = 0; i < pages.size(); ++i) s.output.write_page(t.def_pages[i], pages[i]);
-  def.pages = t.def_pages;
+  s.output.finish_table(def, t.def_pages, TableContent{*t.rows, std::move(built), [&](std::uint16_t column) {
+                                                         return t.long_values[t.column_by_number.at(column)].get();
+                                                       }});
 
   TableDef result = def;
   s.open_tables.erase(it);
@@ -417,13 +366,7 @@ void DatabaseWriter::finish() {
     throw Error(ErrorCode::InvalidArgument,
                 std::to_string(s.open_tables.size()) + " table(s) are still open; finish them first");
   }
-  if (!s.catalog_begun) throw Error(ErrorCode::InvalidArgument, "a database needs its catalog on page 2");
-  std::sort(s.unused_pages.begin(), s.unused_pages.end());
-  const std::uint32_t count = write_free_page_map(s.header.version, s.unused_pages, s.output.page_count(), s.output);
-  s.output.set_page_count(count);
-  s.output.write_page(0, encode_header(s.header));
-  s.output.flush();
-  s.file.truncate(std::uint64_t{count} * page_size(s.header.version));
+  s.output.finish(encode_header(s.header));
   s.file.sync();
   s.finished = true;
 }

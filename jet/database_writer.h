@@ -6,22 +6,17 @@
 // column, the list of pages the table owns, and one index builder per real
 // index (which spills sorted runs to temporary files beyond its budget).
 //
-// Layout of a new file:
-//   page 0   header (jet/header.h)
-//   page 1   global free-page map, row 0 (jet/usage_map.h)
-//   page 2   the catalog's table definition (MSysObjects)
-//   then     pages in the order tables, rows, long values, indexes and
-//            usage maps ask for them
+// The file is laid out, and its tables and the file finished, as every
+// written file is (jet/database_output.h).
 //
 // A table is written in three steps: begin_table reserves its definition
 // pages (whose first page number is the table's catalog Id), add_row packs
 // rows into data pages (long values inline, in one long-value row, or in a
 // chain of rows by size), and finish_table builds the indexes from each
-// row's key, writes the usage maps (owned pages, free space, one per index,
-// two per long-value column) and finally the definition with every count
-// right. Several tables may be open at once, so catalog rows can be added
-// while the tables they describe are written. finish() writes the free-page
-// map and the header and syncs the file; compaction builds on this writer.
+// row's key, then writes the usage maps and finally the definition with
+// every count right. Several tables may be open at once, so catalog rows can
+// be added while the tables they describe are written. finish() writes the
+// free-page map and the header and syncs the file.
 #pragma once
 
 #include <cstdint>

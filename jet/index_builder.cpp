@@ -115,14 +115,8 @@ class PageStream {
     }
   }
 
-  // Every page taken from the sink so far, in the order taken.
-  const std::vector<std::uint32_t>& allocated() const { return allocated_; }
-
  private:
-  std::uint32_t allocate() {
-    allocated_.push_back(sink_.allocate_page());
-    return allocated_.back();
-  }
+  std::uint32_t allocate() { return sink_.allocate_page(); }
 
   Level& level(std::size_t depth) {
     if (levels_.size() <= depth) levels_.resize(depth + 1);
@@ -246,7 +240,6 @@ class PageStream {
   std::deque<Level> levels_;  // references stay valid as levels are added
   std::vector<std::uint8_t> record_;   // the entry being appended, written out
   std::vector<std::uint8_t> encoded_;  // the page being written
-  std::vector<std::uint32_t> allocated_;
 };
 
 }  // namespace
@@ -473,23 +466,6 @@ IndexBuildResult IndexBuilder::close() {
   held_ = {};
   keys_ = {};
   return result;
-}
-
-std::vector<std::uint32_t> IndexBuilder::abandon() {
-  if (!output_) return {};
-  std::vector<std::uint32_t> taken = output_->stream.allocated();
-  std::vector<std::uint32_t> written = output_->result.pages;
-  std::sort(written.begin(), written.end());
-  // A page the sink handed out is written once whatever becomes of it.
-  const std::vector<std::uint8_t> blank(page_size(options_.version), 0);
-  for (const std::uint32_t number : taken) {
-    if (!std::binary_search(written.begin(), written.end(), number)) output_->sink.write_page(number, blank);
-  }
-  output_.reset();
-  held_ = {};
-  keys_ = {};
-  runs_.clear();
-  return taken;
 }
 
 }  // namespace jet

@@ -87,11 +87,6 @@ class IndexBuilder {
   void start_streaming(PageStore& sink);
   // Finishes a streaming build: the last group, the upper levels, the root.
   IndexBuildResult finish();
-  // Gives up a streaming build whose entries turned out unusable midway: each
-  // page taken from the sink and not yet written is written blank, and every
-  // page taken is returned, for the caller to list as free. The builder is
-  // spent afterwards.
-  std::vector<std::uint32_t> abandon();
 
  private:
   struct Run;

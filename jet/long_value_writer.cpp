@@ -1,6 +1,7 @@
 #include "jet/long_value_writer.h"
 
 #include <algorithm>
+#include <string>
 
 #include "jet/error.h"
 #include "jet/long_value.h"
@@ -35,7 +36,7 @@ LongValueField LongValueWriter::begin_value(std::uint32_t length) {
     throw Error(ErrorCode::LimitExceeded,
                 "a long value of " + std::to_string(length) + " bytes is longer than Jet allows");
   }
-  abandon_value();
+  ensure_value_whole("a new value begun");
   LongValueField field;
   field.length = length;
   remaining_ = length;
@@ -90,13 +91,10 @@ void LongValueWriter::move_to_next_page() {
   next_page_ = 0;
 }
 
-void LongValueWriter::abandon_value() {
+void LongValueWriter::ensure_value_whole(const char* action) const {
   if (remaining_ == 0) return;
-  std::fill(row_.begin(), row_.end(), 0);
-  row_ = {};
-  remaining_ = 0;
-  // The chain's next page was taken: it is written, as every page taken is.
-  if (next_page_ != 0) move_to_next_page();
+  throw Error(ErrorCode::InvalidArgument, std::string(action) + " while the long value before still lacks " +
+                                              std::to_string(remaining_) + " bytes");
 }
 
 void LongValueWriter::open_new_page() {
@@ -113,7 +111,7 @@ void LongValueWriter::close_page() {
 }
 
 void LongValueWriter::finish() {
-  abandon_value();
+  ensure_value_whole("finished");
   close_page();
 }
 

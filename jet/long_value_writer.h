@@ -39,15 +39,15 @@ class LongValueWriter {
 
   // Starts a value of `length` bytes stored outside the row (single row or
   // chain) and returns its field, which is complete before the data
-  // arrives. A value begun before whose pieces stopped short (its source
-  // was damaged, and the row naming it is dropped) keeps zeros for the
-  // rest, on rows nothing points at.
+  // arrives. Raises InvalidArgument while the value begun before still
+  // lacks pieces.
   LongValueField begin_value(std::uint32_t length);
   // The next piece of the value begun last. Raises InvalidArgument for more
   // bytes than its length.
   void add_piece(Bytes piece);
 
-  // Writes the open page. Afterwards pages() is complete.
+  // Writes the open page. Afterwards pages() is complete. Raises
+  // InvalidArgument while the value begun last still lacks pieces.
   void finish();
 
   // Every long-value page written, ascending.
@@ -64,8 +64,9 @@ class LongValueWriter {
   RowPointer start_chain_row();
   // Writes the open page and goes on with the chain's next page.
   void move_to_next_page();
-  // Leaves the value being placed with zeros for what did not arrive.
-  void abandon_value();
+  // Refuses to go on from a value whose pieces have not all arrived: its
+  // rows would hold zeros where its bytes belong.
+  void ensure_value_whole(const char* action) const;
 
   Version version_;
   PageStore& store_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <set>
 
 #include "jet/catalog.h"
@@ -60,14 +59,6 @@ std::string folded(std::string_view name) {
 }
 
 }  // namespace
-
-double current_date_time() {
-  using namespace std::chrono;
-  const double seconds = duration<double>(system_clock::now().time_since_epoch()).count();
-  constexpr double kUnixEpochDays = 25569;  // 1970-01-01 as a Date/Time
-  // Whole seconds, as Access keeps them.
-  return kUnixEpochDays + static_cast<double>(static_cast<std::int64_t>(seconds)) / 86400.0;
-}
 
 struct NewDatabase::State {
   State(File& file, Header h, WriterOptions options) : header(std::move(h)), writer(file, header, options) {}

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "jet/database_writer.h"
+#include "jet/date_time_now.h"
 
 namespace jet {
 
@@ -28,9 +29,6 @@ constexpr std::int32_t kTablesContainerId = 0x0F000001;
 constexpr std::int32_t kDatabasesContainerId = 0x0F000002;
 constexpr std::int32_t kRelationshipsContainerId = 0x0F000003;
 constexpr std::int32_t kDatabaseObjectId = 0x10000000;
-
-// Now as a Date/Time (days since 1899-12-30, local time ignored: UTC).
-double current_date_time();
 
 class NewDatabase {
  public:

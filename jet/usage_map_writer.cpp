@@ -34,14 +34,6 @@ void UsageMapWriter::finish() {
   store_.write_page(number, packer_.close());
 }
 
-std::vector<RowPointer> write_usage_maps(Version version, std::uint32_t owner,
-                                         std::span<const std::vector<std::uint32_t>> maps, PageStore& store) {
-  UsageMapWriter writer(version, owner, store);
-  std::vector<RowPointer> pointers = writer.write(maps);
-  writer.finish();
-  return pointers;
-}
-
 std::uint32_t write_free_page_map(Version version, std::span<const std::uint32_t> free_pages,
                                   std::uint32_t page_count, PageStore& store) {
   // The map's own bitmap pages come after every other page, and must be

@@ -1,5 +1,5 @@
-// Writing a table's usage maps: each map's row (jet/usage_map.h) packed onto
-// data pages owned by the table, and a reference map's bitmap pages.
+// Writing usage maps: each map's row (jet/usage_map.h) packed onto data
+// pages, a reference map's bitmap pages, and the file's free-page map.
 #pragma once
 
 #include <cstdint>
@@ -31,10 +31,6 @@ class UsageMapWriter {
   PageStore& store_;
   DataPagePacker packer_;
 };
-
-// The maps of one table on pages the table owns (UsageMapWriter, finished).
-std::vector<RowPointer> write_usage_maps(Version version, std::uint32_t owner,
-                                         std::span<const std::vector<std::uint32_t>> maps, PageStore& store);
 
 // Writes page 1: the global free-page map in row 0 (covering every page up to
 // page_count, and the map's own bitmap pages) and the all-zero row 1 Access

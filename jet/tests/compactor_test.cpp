@@ -490,34 +490,6 @@ INSTANTIATE_TEST_SUITE_P(
                       EncryptedSource{"Jet4Generated", [] { return generated(Version::Jet4, kDatabaseKey); }}),
     [](const ::testing::TestParamInfo<EncryptedSource>& info) { return std::string(info.param.name); });
 
-// Rows come in primary-key order; when the primary key cannot be read, every
-// row still comes, in page order, and the unreadable index is reported.
-TEST(Compact, AnUnreadablePrimaryKeyLosesNoRow) {
-  testing::RawDatabase db;
-  db.bytes = generated(Version::Jet4, 0);
-  db.version = Version::Jet4;
-  std::size_t damaged = 0;
-  for (const TableDef& def : db.table_defs()) {
-    for (const LogicalIndexDef& index : def.logical_indexes) {
-      if (!index.is_primary_key() || def.row_count == 0) continue;
-      const std::size_t size = page_size(db.version);
-      const std::uint32_t root = def.real_indexes.at(index.real_index).first_page;
-      std::fill_n(db.bytes.begin() + static_cast<std::ptrdiff_t>(root * size), size, std::uint8_t{0});
-      ++damaged;
-    }
-  }
-  ASSERT_GE(damaged, 2u) << "the generated tables should have primary keys";
-  testing::TempFolder folder;
-  const std::string source = folder.file("source.mdb");
-  const std::string copy = folder.file("copy.mdb");
-  testing::write_file_bytes(source, db.bytes);
-  const MaintenanceReport report = compact(source, copy);
-  EXPECT_GE(report.errors.size(), damaged);
-  const std::vector<std::string> rows = engine_rows(source);
-  EXPECT_GT(rows.size(), 300u);
-  EXPECT_EQ(engine_rows(copy), rows);
-}
-
 // The real index behind the logical index named `index` of table `table`.
 const RealIndexDef& real_index_named(const TableDef& def, const std::string& table, const std::string& index) {
   const auto logical = std::find_if(def.logical_indexes.begin(), def.logical_indexes.end(),
@@ -526,120 +498,23 @@ const RealIndexDef& real_index_named(const TableDef& def, const std::string& tab
   return def.real_indexes.at(logical->real_index);
 }
 
-// The file with every page of one index zeroed: the index named `index` of
-// table `table`. Returns the real index's number.
-std::uint16_t zero_index_pages(std::vector<std::uint8_t>& bytes, const std::string& table, const std::string& index) {
+// The pages a usage map of table `table` lists: its data pages, or with
+// `index` set those of that index.
+std::vector<std::uint32_t> pages_of(const std::vector<std::uint8_t>& bytes, const std::string& table,
+                                    const char* index = nullptr) {
   const MemoryFile file(bytes);
   const Database db(file);
   const TableDef def = db.table(table).def();
-  const RealIndexDef& real = real_index_named(def, table, index);
-  const std::size_t size = page_size(db.version());
-  const UsageMap pages = read_usage_map(db.version(), real.usage_map, db.page_count(), db.page_source());
-  if (pages.pages.empty()) throw std::runtime_error("index " + index + " of " + table + " lists no page");
-  for (std::uint32_t page : pages.pages) {
-    std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(page * size), size, std::uint8_t{0});
-  }
-  return real.number;
+  const RowPointer map = index == nullptr ? def.owned_pages : real_index_named(def, table, index).usage_map;
+  const UsageMap pages = read_usage_map(db.version(), map, db.page_count(), db.page_source());
+  if (pages.pages.empty()) throw std::runtime_error(table + " lists no page");
+  return pages.pages;
 }
 
-// The lines of the report that name the index.
-std::vector<std::string> reported(const MaintenanceReport& report, std::uint16_t index) {
-  std::vector<std::string> out;
-  for (const CompactErrorEntry& entry : report.errors) {
-    if (entry.description.find("index " + std::to_string(index) + " ") != std::string::npos) {
-      out.push_back(entry.table + ": " + entry.description);
-    }
-  }
-  return out;
+void zero_page(std::vector<std::uint8_t>& bytes, Version version, std::uint32_t page) {
+  const std::size_t size = page_size(version);
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(page * size), size, std::uint8_t{0});
 }
-
-// Each entry of a table's real index as its key in hex and the values of the
-// row it leads to, sorted.
-std::vector<std::string> index_entries(const File& file, const std::string& table_name, std::uint16_t number) {
-  const Database db(file);
-  const Table table = db.table(table_name);
-  std::map<RowPointer, std::string> rows;
-  table.scan([&](RowPointer at, std::vector<Value>& values) {
-    std::string& line = rows[at];
-    for (const Value& value : values) line += canonical_text(value) + "|";
-  });
-  const auto real = std::find_if(table.def().real_indexes.begin(), table.def().real_indexes.end(),
-                                 [&](const RealIndexDef& index) { return index.number == number; });
-  if (real == table.def().real_indexes.end()) throw std::runtime_error(table_name + " has no real index " + std::to_string(number));
-  std::vector<std::string> out;
-  for (const IndexEntry& entry : read_index(db.version(), table.def().page, real->first_page, db.page_count(), db.page_source())) {
-    const auto row = rows.find(entry.row);
-    out.push_back(hex_text(entry.key) + " -> " + (row == rows.end() ? "no row" : row->second));
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-// Compacts the intact file and its damaged copy: the damaged one's report
-// names index `number` of `table` once, as rebuilt from the rows (for
-// `reason`), its copy verifies as the intact one's does, and its index leads
-// from the same keys to the same rows.
-void expect_rebuilt_as_in_intact_copy(const MemoryFile& intact, const std::vector<std::uint8_t>& damaged,
-                                      const std::string& table, std::uint16_t number, const std::string& reason) {
-  MemoryFile expected;
-  ASSERT_TRUE(compact_database(intact, expected).errors.empty());
-  MemoryFile copy;
-  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
-  const std::vector<std::string> lines = reported(report, number);
-  ASSERT_EQ(lines.size(), 1u) << report.errors.size() << " errors";
-  EXPECT_EQ(lines[0].rfind(table + ": ", 0), 0u) << lines[0];
-  EXPECT_NE(lines[0].find("rebuilt from the table's rows"), std::string::npos) << lines[0];
-  EXPECT_NE(lines[0].find(reason), std::string::npos) << lines[0];
-  const FindingList findings = verify(copy);
-  EXPECT_TRUE(findings.clean()) << format_report(findings);
-  EXPECT_EQ(findings.total(), verify(expected).total()) << format_report(findings);
-
-  const std::vector<std::string> entries = index_entries(expected, table, number);
-  ASSERT_FALSE(entries.empty());
-  EXPECT_EQ(index_entries(copy, table, number), entries);
-}
-
-struct LostIndex {
-  const char* name;
-  std::optional<Version> generated;  // unset: `corpus` names a sample database
-  const char* corpus;
-  const char* table;
-  const char* index;
-  friend void PrintTo(const LostIndex& lost, std::ostream* out) { *out << lost.name; }
-};
-
-class CompactLostIndex : public ::testing::TestWithParam<LostIndex> {};
-
-// An index whose pages cannot be read is built again from the rows it
-// indexed: the copy verifies clean, and its index leads from the same keys
-// to the same rows as the index in the copy of the intact file, ids
-// rewritten by the move included.
-TEST_P(CompactLostIndex, IsRebuiltFromTheRows) {
-  const LostIndex& lost = GetParam();
-  MemoryFile intact;
-  if (lost.generated) {
-    generate_database(intact, GenerateOptions{*lost.generated, 300, 5, {}});
-  } else if (testing::corpus_dir().empty()) {
-    GTEST_SKIP() << "sample databases not found at " << JET_CORPUS_DIR;
-  } else {
-    intact.bytes() = testing::read_file_bytes((testing::corpus_dir() / lost.corpus).string());
-  }
-  std::vector<std::uint8_t> damaged = intact.bytes();
-  const std::uint16_t number = zero_index_pages(damaged, lost.table, lost.index);
-
-  expect_rebuilt_as_in_intact_copy(intact, damaged, lost.table, number, "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Indexes, CompactLostIndex,
-    ::testing::Values(LostIndex{"Jet3TextIgnoringNulls", Version::Jet3, "", "Customers", "Email"},
-                      LostIndex{"Jet3TextAndDescendingDate", Version::Jet3, "", "Customers", "CityJoined"},
-                      LostIndex{"Jet4TextAndDescendingDate", Version::Jet4, "", "Customers", "CityJoined"},
-                      LostIndex{"Jet4PrimaryKeyOfRowsWithLongValues", Version::Jet4, "", "Orders", "PrimaryKey"},
-                      LostIndex{"Jet3CatalogByParentAndName", Version::Jet3, "", "MSysObjects", "ParentIdName"},
-                      LostIndex{"Jet4SampleCatalogByMovedId", std::nullopt, "jet4/v2000-test.mdb", "MSysObjects", "Id"},
-                      LostIndex{"Jet3SampleCatalogByMovedId", std::nullopt, "jet3/v1997-test.mdb", "MSysObjects", "Id"}),
-    [](const ::testing::TestParamInfo<LostIndex>& info) { return std::string(info.param.name); });
 
 enum class LeafDamage { Zeroed, Reversed };
 
@@ -672,83 +547,76 @@ std::uint16_t damage_last_leaf(std::vector<std::uint8_t>& bytes, const std::stri
   return real.number;
 }
 
-struct DamagedMidway {
+struct DamagedSource {
   const char* name;
-  Version version;
-  const char* table;
-  const char* index;
-  LeafDamage damage;
-  const char* reason;  // in the report
-  friend void PrintTo(const DamagedMidway& c, std::ostream* out) { *out << c.name; }
+  Version version;  // of a generated database, 3000 rows
+  std::function<void(std::vector<std::uint8_t>&, Version)> damage;
+  const char* error;  // what the error says, after the table it names
+  friend void PrintTo(const DamagedSource& c, std::ostream* out) { *out << c.name; }
 };
 
-class CompactIndexDamagedMidway : public ::testing::TestWithParam<DamagedMidway> {};
+class CompactDamaged : public ::testing::TestWithParam<DamagedSource> {};
 
-// An index whose damage shows only after many of its entries went into new
-// pages is rebuilt from the rows all the same, and the pages written for it
-// before are listed free: the copy verifies without a note.
-TEST_P(CompactIndexDamagedMidway, IsRebuiltAndItsFirstPagesFreed) {
-  const DamagedMidway& c = GetParam();
-  MemoryFile intact;
-  generate_database(intact, GenerateOptions{c.version, 3000, 5, {}});
-  std::vector<std::uint8_t> damaged = intact.bytes();
-  const std::uint16_t number = damage_last_leaf(damaged, c.table, c.index, c.damage);
-
-  expect_rebuilt_as_in_intact_copy(intact, damaged, c.table, number, c.reason);
+// Compaction carries a file over whole or not at all: the first damage it
+// meets stops it with Corrupt, naming the table and what did not decode,
+// where a copy that left something out would pass for a sound one.
+TEST_P(CompactDamaged, StopsWithTheDamageNamed) {
+  const DamagedSource& c = GetParam();
+  MemoryFile source;
+  generate_database(source, GenerateOptions{c.version, 3000, 5, {}});
+  c.damage(source.bytes(), c.version);
+  MemoryFile copy;
+  try {
+    compact_database(source, copy);
+    FAIL() << "the damaged file was compacted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.code(), ErrorCode::Corrupt) << e.what();
+    EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+  }
 }
+
+const auto kZeroIndex = [](const char* table, const char* index) {
+  return [=](std::vector<std::uint8_t>& bytes, Version version) {
+    for (std::uint32_t page : pages_of(bytes, table, index)) zero_page(bytes, version, page);
+  };
+};
+const auto kDamageLastLeaf = [](const char* table, const char* index, LeafDamage damage) {
+  return [=](std::vector<std::uint8_t>& bytes, Version) { damage_last_leaf(bytes, table, index, damage); };
+};
 
 INSTANTIATE_TEST_SUITE_P(
-    Indexes, CompactIndexDamagedMidway,
+    Damage, CompactDamaged,
     ::testing::Values(
-        DamagedMidway{"Jet4LastLeafZeroed", Version::Jet4, "Customers", "CityJoined", LeafDamage::Zeroed, "not an index page"},
-        DamagedMidway{"Jet3LastLeafZeroed", Version::Jet3, "Customers", "Email", LeafDamage::Zeroed, "not an index page"},
-        DamagedMidway{"Jet4LastLeafOutOfOrder", Version::Jet4, "Customers", "CityJoined", LeafDamage::Reversed,
+        DamagedSource{"Jet4PrimaryKeyZeroed", Version::Jet4, kZeroIndex("Orders", "PrimaryKey"),
+                      "table Orders: page"},
+        DamagedSource{"Jet3IndexZeroed", Version::Jet3, kZeroIndex("Customers", "Email"), "table Customers: page"},
+        DamagedSource{"Jet4LastLeafZeroed", Version::Jet4, kDamageLastLeaf("Customers", "CityJoined", LeafDamage::Zeroed),
+                      "not an index page"},
+        DamagedSource{"Jet4LastLeafOutOfOrder", Version::Jet4,
+                      kDamageLastLeaf("Customers", "CityJoined", LeafDamage::Reversed),
                       "is not after the entry before it"},
-        DamagedMidway{"Jet3PrimaryKeyOutOfOrder", Version::Jet3, "Orders", "PrimaryKey", LeafDamage::Reversed,
-                      "is not after the entry before it"}),
-    [](const ::testing::TestParamInfo<DamagedMidway>& info) { return std::string(info.param.name); });
-
-// Where a lost index's keys cannot be encoded from the rows (here text in a
-// sort order whose codes are not known), the index is dropped, as the report
-// says, rather than written missing rows, and every row stays.
-TEST(Compact, ALostIndexWhoseKeysCannotBeEncodedIsDropped) {
-  MemoryFile source;
-  {
-    Header header;
-    header.version = Version::Jet4;
-    NewDatabase db(source, header);
-    TableWriter& table = db.begin_table(
-        "Words", lay_out_table(Version::Jet4, 1252, 1033, {{"Number", ColumnType::Long}, {"Word", ColumnType::Text, 50}},
-                               {{"ByWord", {{"Word"}}}}));
-    std::int32_t number = 0;
-    for (const char* word : {"abd", "abc"}) {
-      table.add_row(std::vector<Value>{Value{ColumnType::Long, ++number}, Value{ColumnType::Text, std::string(word)}});
-    }
-    db.finish_table(table);
-    db.finish();
-  }
-  std::vector<std::uint8_t> damaged = source.bytes();
-  TableDef def = Database(source).table("Words").def();
-  for (ColumnDef& column : def.columns) column.sort_order = 1053;  // Swedish
-  const auto pages = paginate_table_def(Version::Jet4, encode_table_def(def), def.pages);
-  for (std::size_t i = 0; i < pages.size(); ++i) {
-    std::copy(pages[i].begin(), pages[i].end(), damaged.begin() + def.pages[i] * page_size(Version::Jet4));
-  }
-  const std::uint16_t number = zero_index_pages(damaged, "Words", "ByWord");
-  MemoryFile copy;
-  const MaintenanceReport report = compact_database(MemoryFile(damaged), copy);
-  const std::vector<std::string> lines = reported(report, number);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find("dropped"), std::string::npos) << lines[0];
-
-  const Database db(copy);
-  const Table table = db.table("Words");
-  EXPECT_EQ(table.rows().size(), 2u);
-  EXPECT_TRUE(table.def().real_indexes.empty());
-  EXPECT_TRUE(table.def().logical_indexes.empty());
-  const FindingList findings = verify(copy);
-  EXPECT_TRUE(findings.clean()) << format_report(findings);
-}
+        DamagedSource{"Jet3PrimaryKeyOutOfOrder", Version::Jet3,
+                      kDamageLastLeaf("Orders", "PrimaryKey", LeafDamage::Reversed), "is not after the entry before it"},
+        DamagedSource{"Jet4DataPageZeroed", Version::Jet4,
+                      [](std::vector<std::uint8_t>& bytes, Version version) {
+                        zero_page(bytes, version, pages_of(bytes, "Customers").at(1));
+                      },
+                      "table Customers: page"},
+        // A row deleted under the entries that still lead to it.
+        DamagedSource{"Jet3RowDeletedUnderItsKeys", Version::Jet3,
+                      [](std::vector<std::uint8_t>& bytes, Version version) {
+                        const std::size_t first_slot = pages_of(bytes, "Customers").front() * page_size(version) +
+                                                       data_page_header_size(version);
+                        bytes[first_slot + 1] |= kRowDeleted >> 8;
+                      },
+                      "leads to no"},
+        DamagedSource{"Jet4DefinitionZeroed", Version::Jet4,
+                      [](std::vector<std::uint8_t>& bytes, Version version) {
+                        const MemoryFile file(bytes);
+                        zero_page(bytes, version, Database(file).table("Orders").def().page);
+                      },
+                      "table definition"}),
+    [](const ::testing::TestParamInfo<DamagedSource>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace jet

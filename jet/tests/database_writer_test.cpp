@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <chrono>
 #include <map>
 #include <set>
 
@@ -246,6 +248,26 @@ TEST_P(WrittenDatabase, CreatedDatabaseHoldsTheEnginesCatalog) {
   }
 }
 
+// A time stamp keeps whole milliseconds, as the doubles Access writes do:
+// the catalog row of a sample made at 2004-05-28 17:46:29.851 holds these
+// very bits.
+TEST(DateTimeNow, KeepsWholeMillisecondsAsAccessStoresThem) {
+  using namespace std::chrono;
+  struct Case {
+    system_clock::duration since_1970;
+    std::uint64_t bits;
+  };
+  const Case cases[] = {
+      {seconds(0), std::bit_cast<std::uint64_t>(25569.0)},
+      {days(12566) + milliseconds(63989851) + microseconds(400), 0x40E29EF7B32F9559},
+      {milliseconds(1500) + microseconds(999), std::bit_cast<std::uint64_t>(25569 + 1500 / 86400000.0)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(date_time_of(system_clock::time_point(c.since_1970))), c.bits)
+        << duration_cast<microseconds>(c.since_1970).count() << " us";
+  }
+}
+
 TEST_P(WrittenDatabase, EncryptedDatabaseReadsBackThroughItsKey) {
   const Version v = GetParam();
   MemoryFile file;
@@ -299,13 +321,14 @@ TEST_P(WrittenDatabase, RefusesRowsThatDoNotSuitTheTable) {
   EXPECT_THROW(db.writer().finish(), Error);  // tables still open
 }
 
-// A table with many Memo columns has two usage maps for each: its maps fill
-// one page and spill onto the next, which may then hold only the last
-// column's map of long-value pages with room. Every page is accounted for.
+// A table with many Memo columns has two usage maps for each: the maps,
+// which all tables share pages for, fill one page and spill onto the next,
+// which may then hold only the last column's map of long-value pages with
+// room. Every page is accounted for.
 TEST_P(WrittenDatabase, UsageMapsSpillingOntoAPageOfTheirOwnVerifyClean) {
   const Version v = GetParam();
-  // The table's two maps and two a column: 15 of them fill a Jet 3 page, so
-  // 7 Memo columns leave one map for the next page there.
+  // The table's two maps and two a column: 15 of them fill a Jet 3 page,
+  // which the system tables' maps share.
   for (const std::size_t memos : {6, 7, 8, 14, 15}) {
     SCOPED_TRACE(std::to_string(memos) + " Memo columns");
     MemoryFile file;

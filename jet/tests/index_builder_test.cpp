@@ -385,30 +385,5 @@ TEST(IndexBuilder, StreamingGivesTheSortingBuildsPages) {
   }
 }
 
-// A build given up midway has written every page it took, blank where the
-// page was still open, and names them all.
-TEST(IndexBuilder, AnAbandonedStreamingBuildAccountsForEveryPageItTook) {
-  for (Version v : {Version::Jet3, Version::Jet4}) {
-    SCOPED_TRACE(to_string(v));
-    const std::vector<IndexEntry> entries = in_key_order(synthetic_entries(20000, 30, 13), 1);
-    MemorySink sink(10);
-    IndexBuilder builder(IndexBuildOptions{v, 2, 1 << 20});
-    builder.start_streaming(sink);
-    for (std::size_t i = 0; i < entries.size() / 2; ++i) builder.add(entries[i].key, entries[i].row);
-    const std::vector<std::uint32_t> taken = builder.abandon();
-    ASSERT_GT(taken.size(), 3u);
-    std::vector<std::uint32_t> written;
-    std::size_t blank = 0;
-    for (const auto& [number, page] : sink.pages) {
-      written.push_back(number);
-      blank += std::all_of(page.begin(), page.end(), [](std::uint8_t b) { return b == 0; });
-    }
-    EXPECT_EQ(std::set<std::uint32_t>(taken.begin(), taken.end()), std::set<std::uint32_t>(written.begin(), written.end()));
-    EXPECT_EQ(taken.size(), sink.end() - 10);
-    EXPECT_GE(blank, 1u) << "the open leaf";
-    EXPECT_LT(blank, taken.size());
-  }
-}
-
 }  // namespace
 }  // namespace jet
