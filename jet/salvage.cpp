@@ -212,7 +212,7 @@ std::vector<std::pair<std::uint32_t, TableDef>> Salvage::orphan_definitions(
     std::set<std::uint32_t>& definition_pages) const {
   std::vector<std::pair<std::uint32_t, TableDef>> orphans;
   if (!pages_->free_map_known()) return orphans;
-  for (std::uint32_t n = 3; n < pages_->page_count(); ++n) {
+  for (std::uint32_t n = kCatalogPage + 1; n < pages_->page_count(); ++n) {
     if (pages_->kind(n) != static_cast<std::uint8_t>(PageType::TableDefinition) || pages_->known_free(n) ||
         definition_pages.count(n)) {
       continue;
@@ -275,8 +275,8 @@ void Salvage::read_naming_rows(CatalogEvidence& evidence) const {
   for (const SalvagedTable& table : database_.tables) {
     const TableDef& def = table.def;
     const auto text = [&](const ProvedRow& row, const char* column) {
-      const ColumnDef* found = def.find_column(column);
-      const auto* value = found ? std::get_if<std::string>(&row.values[found - def.columns.data()].data) : nullptr;
+      const std::optional<std::size_t> at = def.column_position(column);
+      const auto* value = at ? std::get_if<std::string>(&row.values[*at].data) : nullptr;
       return value ? *value : std::string();
     };
     if (name_key(table.name) == "msysrelationships") {

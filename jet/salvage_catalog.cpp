@@ -165,9 +165,9 @@ std::string as_words(std::string capitals) {
 
 template <typename T>
 std::optional<T> value_at(const std::vector<Value>& row, const TableDef& def, std::string_view column) {
-  const ColumnDef* found = def.find_column(column);
-  if (found == nullptr) return std::nullopt;
-  const Value& value = row.at(static_cast<std::size_t>(found - def.columns.data()));
+  const std::optional<std::size_t> at = def.column_position(column);
+  if (!at) return std::nullopt;
+  const Value& value = row.at(*at);
   if (const T* v = std::get_if<T>(&value.data)) return *v;
   return std::nullopt;
 }

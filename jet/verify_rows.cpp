@@ -183,7 +183,7 @@ bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::
       page = context_.pager().page(target.page);
       if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data)) refuse(target, page_kind((*page)[0]));
       decode_data_page_into(*page, context_.version(), target.page, header);
-      if (header.owner != def_.page) refuse(target, "on a page that belongs to another table");
+      if (header.owner != def_.page) refuse(target, "a page of another table");
       if (target.row >= header.slots.size()) refuse(target, "which does not exist");
       return jet::slot_row(*page, header, target.row, context_.version(), target.page);
     });
