@@ -1,7 +1,9 @@
 #include "jet/catalog.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "jet/ascii.h"
+#include "jet/catalog_definition.h"
 
 namespace jet {
 
@@ -13,13 +15,10 @@ constexpr std::string_view kStructure = "catalog";
 // column or the row is short.
 const Value* column_value(const TableDef& catalog, std::span<const Value> row, std::string_view name,
                           std::size_t* index = nullptr) {
-  for (std::size_t i = 0; i < catalog.columns.size() && i < row.size(); ++i) {
-    if (equal_object_names(catalog.columns[i].name, name)) {
-      if (index) *index = i;
-      return &row[i];
-    }
-  }
-  return nullptr;
+  const std::optional<std::size_t> at = catalog.column_position(name);
+  if (!at || *at >= row.size()) return nullptr;
+  if (index) *index = *at;
+  return &row[*at];
 }
 
 template <typename T>
@@ -40,12 +39,6 @@ std::string optional_text(const TableDef& catalog, std::span<const Value> row, s
 
 }  // namespace
 
-bool equal_object_names(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
 std::optional<std::string_view> object_id_column(std::string_view table) {
   static constexpr std::pair<std::string_view, std::string_view> kReferences[] = {
       {"MSysACEs", "ObjectId"},
@@ -53,26 +46,26 @@ std::optional<std::string_view> object_id_column(std::string_view table) {
       {"MSysNavPaneGroupToObjects", "ObjectID"},
   };
   for (const auto& [name, column] : kReferences) {
-    if (equal_object_names(table, name)) return column;
+    if (same_name(table, name)) return column;
   }
   return std::nullopt;
 }
 
 bool CatalogObject::is_system() const {
   if (flags & (object_flags::System | object_flags::AltSystem)) return true;
-  return (is_local_table() || is_linked_table()) && name.size() >= 4 && equal_object_names(name.substr(0, 4), "MSys");
+  return (is_local_table() || is_linked_table()) && name.size() >= 4 && same_name(name.substr(0, 4), "MSys");
 }
 
 CatalogObject catalog_object_from_row(const TableDef& catalog, std::span<const Value> row) {
   CatalogObject object;
-  object.id = required<std::int32_t>(catalog, row, "Id");
-  object.parent_id = required<std::int32_t>(catalog, row, "ParentId");
-  object.name = required<std::string>(catalog, row, "Name");
-  object.type = required<std::int16_t>(catalog, row, "Type");
-  object.flags = static_cast<std::uint32_t>(required<std::int32_t>(catalog, row, "Flags"));
-  object.foreign_name = optional_text(catalog, row, "ForeignName");
-  object.database = optional_text(catalog, row, "Database");
-  object.connect = optional_text(catalog, row, "Connect");
+  object.id = required<std::int32_t>(catalog, row, catalog_column::kId);
+  object.parent_id = required<std::int32_t>(catalog, row, catalog_column::kParentId);
+  object.name = required<std::string>(catalog, row, catalog_column::kName);
+  object.type = required<std::int16_t>(catalog, row, catalog_column::kType);
+  object.flags = static_cast<std::uint32_t>(required<std::int32_t>(catalog, row, catalog_column::kFlags));
+  object.foreign_name = optional_text(catalog, row, catalog_column::kForeignName);
+  object.database = optional_text(catalog, row, catalog_column::kDatabase);
+  object.connect = optional_text(catalog, row, catalog_column::kConnect);
   return object;
 }
 
@@ -80,7 +73,7 @@ Catalog::Catalog(std::vector<CatalogObject> objects) : objects_(std::move(object
 
 const CatalogObject* Catalog::container(std::string_view name) const {
   for (const CatalogObject& object : objects_) {
-    if (object.is_container() && object.parent_id == kTopLevelParentId && equal_object_names(object.name, name)) {
+    if (object.is_container() && object.parent_id == kTopLevelParentId && same_name(object.name, name)) {
       return &object;
     }
   }
@@ -101,7 +94,7 @@ std::vector<const CatalogObject*> Catalog::tables(bool include_system) const {
 
 const CatalogObject* Catalog::find_table(std::string_view name) const {
   for (const CatalogObject* table : tables(true)) {
-    if (equal_object_names(table->name, name)) return table;
+    if (same_name(table->name, name)) return table;
   }
   return nullptr;
 }
@@ -115,8 +108,8 @@ const CatalogObject* Catalog::table_at_page(std::uint32_t page) const {
 
 void remap_catalog_row(const TableDef& catalog, std::vector<Value>& row, const ObjectIdMap& map) {
   std::size_t index = 0;
-  const Value* id = column_value(catalog, row, "Id", &index);
-  if (id == nullptr) throw_corrupt(catalog.page, std::string(kStructure), "Id", "column is missing");
+  const Value* id = column_value(catalog, row, catalog_column::kId, &index);
+  if (id == nullptr) throw_corrupt(catalog.page, std::string(kStructure), catalog_column::kId, "column is missing");
   const auto* old_id = std::get_if<std::int32_t>(&id->data);
   if (old_id == nullptr) return;
   if (const std::optional<std::int32_t> new_id = map(*old_id)) row[index].data = *new_id;

@@ -58,6 +58,9 @@ constexpr std::uint32_t AltSystem = 0x00000002;
 constexpr std::uint32_t Hidden = 0x00000008;
 }  // namespace object_flags
 
+// The Type column's value for a kind of object.
+constexpr std::int16_t type_code(ObjectType type) { return static_cast<std::int16_t>(type); }
+
 // The parent of every container, and the mask of an Id's page bits.
 constexpr std::int32_t kTopLevelParentId = 0x0F000000;
 constexpr std::uint32_t kObjectIdPageMask = 0x00FFFFFF;
@@ -111,8 +114,6 @@ class Catalog {
  private:
   std::vector<CatalogObject> objects_;
 };
-
-bool equal_object_names(std::string_view a, std::string_view b);
 
 // The column of a system table, other than the catalog itself, whose rows
 // name a catalog object by its id: the access entries of MSysACEs and the

@@ -11,23 +11,23 @@ namespace {
 // As Access writes them, in column-number order. 0x13: fixed and updatable;
 // 0x12: variable and updatable; Owner carries one more bit Access sets.
 constexpr SystemColumn kColumns[] = {
-    {"Id", ColumnType::Long, 0, 0, 0, 0x13},
-    {"ParentId", ColumnType::Long, 1, 0, 4, 0x13},
-    {"Name", ColumnType::Text, 2, 0, 0, 0x12},
-    {"Type", ColumnType::Integer, 3, 1, 8, 0x13},
-    {"DateCreate", ColumnType::DateTime, 4, 1, 10, 0x13},
-    {"DateUpdate", ColumnType::DateTime, 5, 1, 18, 0x13},
+    {catalog_column::kId, ColumnType::Long, 0, 0, 0, 0x13},
+    {catalog_column::kParentId, ColumnType::Long, 1, 0, 4, 0x13},
+    {catalog_column::kName, ColumnType::Text, 2, 0, 0, 0x12},
+    {catalog_column::kType, ColumnType::Integer, 3, 1, 8, 0x13},
+    {catalog_column::kDateCreate, ColumnType::DateTime, 4, 1, 10, 0x13},
+    {catalog_column::kDateUpdate, ColumnType::DateTime, 5, 1, 18, 0x13},
     {"Owner", ColumnType::Binary, 6, 1, 0, 0x32},
-    {"Flags", ColumnType::Long, 7, 2, 26, 0x13},
-    {"Database", ColumnType::Memo, 8, 2, 0, 0x12},
-    {"Connect", ColumnType::Memo, 9, 3, 0, 0x12},
-    {"ForeignName", ColumnType::Text, 10, 4, 0, 0x12},
+    {catalog_column::kFlags, ColumnType::Long, 7, 2, 26, 0x13},
+    {catalog_column::kDatabase, ColumnType::Memo, 8, 2, 0, 0x12},
+    {catalog_column::kConnect, ColumnType::Memo, 9, 3, 0, 0x12},
+    {catalog_column::kForeignName, ColumnType::Text, 10, 4, 0, 0x12},
     {"RmtInfoShort", ColumnType::Binary, 11, 5, 0, 0x12},
     {"RmtInfoLong", ColumnType::Ole, 12, 6, 0, 0x12},
-    {"Lv", ColumnType::Ole, 13, 7, 0, 0x12},
-    {"LvProp", ColumnType::Ole, 14, 8, 0, 0x12},
-    {"LvModule", ColumnType::Ole, 15, 9, 0, 0x12},
-    {"LvExtra", ColumnType::Ole, 16, 10, 0, 0x12},
+    {catalog_column::kLv, ColumnType::Ole, 13, 7, 0, 0x12},
+    {catalog_column::kLvProp, ColumnType::Ole, 14, 8, 0, 0x12},
+    {catalog_column::kLvModule, ColumnType::Ole, 15, 9, 0, 0x12},
+    {catalog_column::kLvExtra, ColumnType::Ole, 16, 10, 0, 0x12},
 };
 
 constexpr std::uint16_t kParentIdColumn = 1;

@@ -15,6 +15,26 @@
 namespace jet {
 
 inline constexpr std::uint32_t kCatalogPage = 2;
+inline constexpr char kCatalogName[] = "MSysObjects";
+
+// The names of the catalog's columns that the engine reads or sets
+// (catalog.h says what each holds).
+namespace catalog_column {
+inline constexpr char kId[] = "Id";
+inline constexpr char kParentId[] = "ParentId";
+inline constexpr char kName[] = "Name";
+inline constexpr char kType[] = "Type";
+inline constexpr char kDateCreate[] = "DateCreate";
+inline constexpr char kDateUpdate[] = "DateUpdate";
+inline constexpr char kFlags[] = "Flags";
+inline constexpr char kDatabase[] = "Database";
+inline constexpr char kConnect[] = "Connect";
+inline constexpr char kForeignName[] = "ForeignName";
+inline constexpr char kLv[] = "Lv";
+inline constexpr char kLvProp[] = "LvProp";
+inline constexpr char kLvModule[] = "LvModule";
+inline constexpr char kLvExtra[] = "LvExtra";
+}  // namespace catalog_column
 
 // The catalog definition as Access writes it. code_page and sort_order are
 // the database's (Jet 3 text columns store them); the usage maps and index

@@ -24,7 +24,6 @@ namespace jet {
 
 namespace {
 
-constexpr std::size_t kMaxOverflowHops = 8;
 // Bytes of entries an index builder holds before it spills a sorted run;
 // one index is built at a time. Small, so that memory stays flat as the
 // file grows: entries mostly arrive in key order and stream straight into
@@ -197,18 +196,14 @@ bool Compactor::fetch_row(const TableDef& def, RowPointer where, std::vector<std
       page->header.slots[where.row].deleted()) {
     return false;
   }
-  RowPointer at = where;
-  Bytes row = row_bytes(*page->bytes, page->header, at.row, version_, at.page);
-  for (std::size_t hop = 0; page->header.slots[at.row].overflow(); ++hop) {
-    if (hop == kMaxOverflowHops) throw_corrupt(where.page, "data page", "overflow row", "chain too long");
-    at = decode_overflow_pointer(row, at.page);
-    if (at.page == 0 || at.page >= page_count()) {
-      throw_corrupt(where.page, "data page", "overflow row", "points outside the file");
-    }
-    page = &data_page(row_page_, at.page);
-    row = row_bytes(*page->bytes, page->header, at.row, version_, at.page);
+  SlotRow row = slot_row(*page->bytes, page->header, where.row, version_, where.page);
+  if (row.overflow) {
+    row.bytes = follow_overflow_row(where, row.bytes, [this](RowPointer at) {
+                  const DecodedPage& target = data_page(row_page_, at.page);
+                  return slot_row(*target.bytes, target.header, at.row, version_, at.page);
+                }).bytes;
   }
-  out.assign(row.begin(), row.end());
+  out.assign(row.bytes.begin(), row.bytes.end());
   return true;
 }
 

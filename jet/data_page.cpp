@@ -1,18 +1,10 @@
 #include "jet/data_page.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace jet {
-
-namespace {
-
-constexpr std::size_t kFreeSpace = 0x02;
-constexpr std::size_t kOwner = 0x04;
-constexpr std::size_t kJet4Unknown = 0x08;
-constexpr std::size_t row_count_offset(Version v) { return v == Version::Jet3 ? 0x08 : 0x0C; }
-
-}  // namespace
 
 DataPage decode_data_page(Bytes page, Version version, std::uint32_t page_number) {
   DataPage d;
@@ -25,10 +17,10 @@ void decode_data_page_into(Bytes page, Version version, std::uint32_t page_numbe
   if (r.u8(0, "page type") != static_cast<std::uint8_t>(PageType::Data)) {
     r.fail("page type", "expected a data page (01), found " + std::to_string(page[0]));
   }
-  d.free_space = r.u16(kFreeSpace, "free space");
-  d.owner = r.u32(kOwner, "owning table");
-  d.jet4_unknown = version == Version::Jet4 ? r.u32(kJet4Unknown, "unknown") : 0;
-  std::uint16_t count = r.u16(row_count_offset(version), "row count");
+  d.free_space = r.u16(kDataPageFreeSpaceOffset, "free space");
+  d.owner = r.u32(kDataPageOwnerOffset, "owning table");
+  d.jet4_unknown = version == Version::Jet4 ? r.u32(kJet4DataPageUnknownOffset, "unknown") : 0;
+  std::uint16_t count = r.u16(data_page_row_count_offset(version), "row count");
   std::size_t table_end = data_page_header_size(version) + 2u * count;
   if (count > kMaxRowsPerPage || table_end > page.size()) {
     r.fail("row count", std::to_string(count) + " rows cannot fit on a page");
@@ -65,6 +57,37 @@ RowPointer decode_overflow_pointer(Bytes row, std::uint32_t page_number) {
   return RowPointer::from_u32(r.u32(0, "row pointer"));
 }
 
+SlotRow slot_row(Bytes page, const DataPage& header, std::size_t row, Version version, std::uint32_t page_number) {
+  return SlotRow{row_bytes(page, header, row, version, page_number), header.slots[row].overflow()};
+}
+
+MovedRow follow_overflow_row(RowPointer home, Bytes pointer, const SlotRowFetcher& fetch) {
+  const auto refuse = [home](const std::string& what) {
+    throw_corrupt(home.page, "data page", "row " + std::to_string(home.row) + " overflow pointer", what);
+  };
+  const auto text = [](RowPointer at) {
+    return "row " + std::to_string(at.row) + " of page " + std::to_string(at.page);
+  };
+  std::array<RowPointer, kMaxOverflowHops + 1> passed{home};
+  MovedRow moved{pointer, home, 0};
+  for (bool overflow = true; overflow;) {
+    if (moved.hops == kMaxOverflowHops) {
+      refuse("pointers lead on for more than " + std::to_string(kMaxOverflowHops) + " hops");
+    }
+    if (moved.bytes.size() < 4) refuse("the pointer at " + text(moved.at) + " is cut short");
+    const RowPointer next = load_row_pointer(moved.bytes.data());
+    if (next.page == 0) refuse("leads to page 0, the header");
+    const auto seen = passed.begin() + static_cast<std::ptrdiff_t>(moved.hops) + 1;
+    if (std::find(passed.begin(), seen, next) != seen) refuse("leads back to " + text(next) + ", a loop");
+    const SlotRow row = fetch(next);
+    passed[++moved.hops] = next;
+    moved.bytes = row.bytes;
+    moved.at = next;
+    overflow = row.overflow;
+  }
+  return moved;
+}
+
 std::size_t data_page_free_space(Version version, std::size_t row_count, std::size_t row_bytes) {
   std::size_t used = data_page_header_size(version) + 2 * row_count + row_bytes;
   std::size_t size = page_size(version);
@@ -96,11 +119,11 @@ Bytes DataPageBuilder::finish() {
   const std::size_t table_end = data_page_header_size(version_) + 2 * row_count_;
   std::fill(page_.begin() + static_cast<std::ptrdiff_t>(table_end), page_.begin() + static_cast<std::ptrdiff_t>(end_), 0);
   page_[0] = static_cast<std::uint8_t>(PageType::Data);
-  page_[1] = 0x01;
-  store_u16(page_.data() + kFreeSpace,
+  page_[1] = kPageMark;
+  store_u16(page_.data() + kDataPageFreeSpaceOffset,
             static_cast<std::uint16_t>(data_page_free_space(version_, row_count_, row_bytes())));
-  store_u32(page_.data() + kOwner, owner_);
-  store_u16(page_.data() + row_count_offset(version_), static_cast<std::uint16_t>(row_count_));
+  store_u32(page_.data() + kDataPageOwnerOffset, owner_);
+  store_u16(page_.data() + data_page_row_count_offset(version_), static_cast<std::uint16_t>(row_count_));
   return page_;
 }
 

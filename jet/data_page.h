@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -50,6 +51,11 @@ struct DataPage {
   bool holds_long_values() const { return owner == kLongValueOwner; }
 };
 
+// Where the header's fields lie (the table above).
+constexpr std::size_t kDataPageFreeSpaceOffset = 0x02;
+constexpr std::size_t kDataPageOwnerOffset = 0x04;
+constexpr std::size_t kJet4DataPageUnknownOffset = 0x08;
+constexpr std::size_t data_page_row_count_offset(Version v) { return v == Version::Jet3 ? 0x08 : 0x0C; }
 // Size of the page header before the row offsets.
 constexpr std::size_t data_page_header_size(Version v) { return v == Version::Jet3 ? 10 : 14; }
 
@@ -66,6 +72,44 @@ Bytes row_bytes(Bytes page, const DataPage& header, std::size_t row, Version ver
 
 // Where an overflow row's pointer leads.
 RowPointer decode_overflow_pointer(Bytes row, std::uint32_t page_number);
+
+// A row as its page holds it: its bytes, and whether they are only a pointer
+// to where the row now lives.
+struct SlotRow {
+  Bytes bytes;
+  bool overflow = false;
+};
+
+// Row `row` of a decoded page with its overflow flag, bounds checked as
+// row_bytes checks them.
+SlotRow slot_row(Bytes page, const DataPage& header, std::size_t row, Version version, std::uint32_t page_number);
+
+// A row that outgrows its page moves: its home slot keeps a pointer to the
+// new place, and the row there is flagged deleted so that a walk over the
+// pages meets it once. Access moving it again rewrites the home pointer
+// rather than leaving a pointer behind, so a file Access wrote needs one
+// hop. A pointer leading to another pointer is damage (or another writer's
+// shortcut); readers still follow a few, which recovers the row at no risk,
+// while a longer chain in a damaged file is likelier garbage than a row.
+constexpr std::size_t kMaxOverflowHops = 4;
+
+// Where an overflow row leads, and how many pointers led there.
+struct MovedRow {
+  Bytes bytes;
+  RowPointer at;
+  std::size_t hops = 0;
+};
+
+// Gives the row a pointer leads to; its bytes stay valid until the next
+// call. Raises its own error for a page or row that is not there.
+using SlotRowFetcher = std::function<SlotRow(RowPointer at)>;
+
+// Follows the pointer of overflow row `home`, whose bytes are `pointer`, to
+// the row itself. Raises Corrupt naming home's page, structure "data page",
+// field "row N overflow pointer", when a pointer is cut short, leads to page
+// 0 (the header), leads back to a row it passed, or leads on for more than
+// kMaxOverflowHops pointers.
+MovedRow follow_overflow_row(RowPointer home, Bytes pointer, const SlotRowFetcher& fetch);
 
 struct PackedRow {
   std::vector<std::uint8_t> data;

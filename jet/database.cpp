@@ -2,20 +2,12 @@
 
 #include <algorithm>
 
+#include "jet/catalog_definition.h"
 #include "jet/data_page.h"
 #include "jet/long_value.h"
 #include "jet/row.h"
 
 namespace jet {
-
-namespace {
-
-constexpr std::uint32_t kCatalogDefinitionPage = 2;
-// An overflow row points at the row's new place, which is never itself an
-// overflow pointer in files Access writes; allow a few hops, never a loop.
-constexpr int kMaxOverflowHops = 4;
-
-}  // namespace
 
 // ---- Database ---------------------------------------------------------------
 
@@ -35,38 +27,30 @@ void Database::load() {
   detect_version(start);  // a clear "not a Jet database" before anything else
   header_ = decode_header(start);
   pager_ = std::make_unique<Pager>(file_, header_.version, header_.database_key);
-  if (pager_->page_count() <= kCatalogDefinitionPage) {
+  if (pager_->page_count() <= kCatalogPage) {
     throw Error(ErrorCode::UnrecognisedFormat, Location{std::nullopt, "file", "size"},
                 "a Jet database has at least three pages; this file has " +
                     std::to_string(pager_->page_count()));
   }
-  Page catalog_page = pager_->page(kCatalogDefinitionPage);
+  Page catalog_page = pager_->page(kCatalogPage);
   if ((*catalog_page)[0] != static_cast<std::uint8_t>(PageType::TableDefinition)) {
-    throw Error(ErrorCode::UnrecognisedFormat, Location{kCatalogDefinitionPage, "page", "page type"},
+    throw Error(ErrorCode::UnrecognisedFormat, Location{kCatalogPage, "page", "page type"},
                 "page 2 is not a table definition, so this is no Jet database");
   }
-  catalog_def_ = read_table_def(kCatalogDefinitionPage);
+  catalog_def_ = read_table_def(kCatalogPage);
   CatalogObject self;
-  self.id = static_cast<std::int32_t>(kCatalogDefinitionPage);
-  self.name = "MSysObjects";
+  self.id = static_cast<std::int32_t>(kCatalogPage);
+  self.name = kCatalogName;
   self.type = static_cast<std::int16_t>(ObjectType::Table);
   self.flags = object_flags::System;
   Table catalog_table(*this, self, catalog_def_);
   // Rows come in column-number order; the catalog reads them in the
   // definition's order.
-  std::vector<std::size_t> position;
-  for (const auto& column : catalog_def_.columns) {
-    const auto& sorted = catalog_table.columns();
-    position.push_back(static_cast<std::size_t>(
-        std::find_if(sorted.begin(), sorted.end(),
-                     [&](const ColumnDef& c) { return c.number == column.number; }) -
-        sorted.begin()));
-  }
+  const std::vector<std::size_t> by_number = catalog_def_.positions_by_number();
   std::vector<CatalogObject> objects;
-  std::vector<Value> in_definition_order;
+  std::vector<Value> in_definition_order(by_number.size());
   catalog_table.scan([&](RowPointer, std::vector<Value>& row) {
-    in_definition_order.clear();
-    for (std::size_t p : position) in_definition_order.push_back(std::move(row[p]));
+    for (std::size_t i = 0; i < by_number.size(); ++i) in_definition_order[by_number[i]] = std::move(row[i]);
     objects.push_back(catalog_object_from_row(catalog_def_, in_definition_order));
   });
   catalog_ = Catalog(std::move(objects));
@@ -114,9 +98,8 @@ std::vector<std::uint8_t> Database::row_at(RowPointer at) const {
 // ---- Table ------------------------------------------------------------------
 
 Table::Table(const Database& db, CatalogObject object, TableDef def)
-    : db_(db), object_(std::move(object)), def_(std::move(def)), columns_(def_.columns) {
-  std::stable_sort(columns_.begin(), columns_.end(),
-                   [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
+    : db_(db), object_(std::move(object)), def_(std::move(def)) {
+  for (std::size_t at : def_.positions_by_number()) columns_.push_back(def_.columns[at]);
 }
 
 std::vector<std::string> Table::column_names() const {
@@ -178,20 +161,16 @@ void Table::scan(const RowVisitor& visit) const {
       RowPointer at{page_number, static_cast<std::uint8_t>(slot)};
       Bytes row = row_bytes(*page, header, slot, v, page_number);
       std::uint32_t row_page = page_number;
-      Page target_page = page;
-      bool overflow = header.slots[slot].overflow();
-      for (int hop = 0; overflow; ++hop) {
-        if (hop == kMaxOverflowHops) {
-          throw_corrupt(page_number, "data page", "row " + std::to_string(slot) + " overflow pointer",
-                        "overflow pointers lead on for more than " +
-                            std::to_string(kMaxOverflowHops) + " hops");
-        }
-        RowPointer target = decode_overflow_pointer(row, row_page);
-        target_page = db_.page(target.page);
-        DataPage target_header = decode_data_page(*target_page, v, target.page);
-        row = row_bytes(*target_page, target_header, target.row, v, target.page);
-        row_page = target.page;
-        overflow = target_header.slots[target.row].overflow();
+      Page target_page;
+      if (header.slots[slot].overflow()) {
+        DataPage target_header;
+        const MovedRow moved = follow_overflow_row(at, row, [&](RowPointer target) {
+          target_page = db_.page(target.page);
+          decode_data_page_into(*target_page, v, target.page, target_header);
+          return slot_row(*target_page, target_header, target.row, v, target.page);
+        });
+        row = moved.bytes;
+        row_page = moved.at.page;
       }
       std::vector<Value> values = decode_row(row, row_page);
       visit(at, values);

@@ -299,9 +299,7 @@ TableWriter& DatabaseWriter::begin_table(TableDef def, std::uint32_t first_page,
     }
     state->long_values.push_back(column.is_long_value() ? std::make_unique<LongValueWriter>(v, s.output.pages()) : nullptr);
   }
-  for (std::size_t i = 0; i < def.columns.size(); ++i) state->storage_index.push_back(i);
-  std::sort(state->storage_index.begin(), state->storage_index.end(),
-            [&](std::size_t a, std::size_t b) { return def.columns[a].number < def.columns[b].number; });
+  state->storage_index = def.positions_by_number();
   for (std::size_t i : state->storage_index) state->columns.push_back(def.columns[i]);
   state->last_autonumber = def.last_autonumber;
 

@@ -32,6 +32,9 @@ enum class PageType : std::uint8_t {
   DiscardedLongValue = 0x09,
 };
 
+// Byte 1 of every page but the header: 0x01 in each kind above.
+constexpr std::uint8_t kPageMark = 0x01;
+
 // Column types as stored in a table definition.
 enum class ColumnType : std::uint8_t {
   Boolean = 0x01,

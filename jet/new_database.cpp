@@ -1,9 +1,9 @@
 #include "jet/new_database.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
+#include "jet/ascii.h"
 #include "jet/catalog.h"
 #include "jet/catalog_definition.h"
 #include "jet/error.h"
@@ -52,12 +52,6 @@ class RowValues {
   std::vector<Value> values_;
 };
 
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 struct NewDatabase::State {
@@ -77,7 +71,7 @@ struct NewDatabase::State {
     row.set("DateCreate", DateTime{now}).set("DateUpdate", DateTime{now}).set("Flags", flags);
     if (!is_jet4(header.version)) row.set("Owner", owner);
     catalog->add_row(row.values());
-    names.insert(folded(name));
+    names.insert(name_key(name));
   }
 
   void add_access_entries(std::int32_t object, std::initializer_list<AccessEntry> entries) {
@@ -142,7 +136,7 @@ DatabaseWriter& NewDatabase::writer() { return state_->writer; }
 TableWriter& NewDatabase::begin_table(const std::string& name, TableDef def) {
   State& s = *state_;
   if (name.empty()) throw Error(ErrorCode::InvalidArgument, "a table needs a name");
-  if (s.names.count(folded(name)) != 0) {
+  if (s.names.count(name_key(name)) != 0) {
     throw Error(ErrorCode::AlreadyExists, "the database already has an object named " + name);
   }
   TableWriter& table = s.writer.begin_table(std::move(def), 0, name);

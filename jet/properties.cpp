@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 
+#include "jet/ascii.h"
 #include "jet/name_text.h"
 
 namespace jet {
@@ -87,11 +88,7 @@ PropertyBlock decode_block(Version version, const ByteReader& in, std::size_t be
 
 const Property* PropertyBlock::find(std::string_view property) const {
   for (const Property& p : properties) {
-    if (std::equal(p.name.begin(), p.name.end(), property.begin(), property.end(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-        })) {
-      return &p;
-    }
+    if (same_name(p.name, property)) return &p;
   }
   return nullptr;
 }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <set>
 
+#include "jet/ascii.h"
+#include "jet/catalog.h"
 #include "jet/catalog_definition.h"
 #include "jet/error.h"
 #include "jet/new_database.h"
@@ -18,10 +20,6 @@ namespace jet {
 
 namespace {
 
-constexpr const char kCatalogName[] = "MSysObjects";
-constexpr std::int16_t kTableObject = 1;
-constexpr std::int16_t kContainerObject = 3;
-constexpr std::uint32_t kIdPageMask = 0x00FFFFFF;
 
 PageSource page_source(const Pager& pager) {
   return [&pager](std::uint32_t n) { return *pager.page(n); };
@@ -34,15 +32,13 @@ struct Salvage::CatalogColumns {
   std::size_t id, parent_id, name, type;
 
   explicit CatalogColumns(const TableDef& catalog) {
-    id = position(catalog, "Id");
-    parent_id = position(catalog, "ParentId");
-    name = position(catalog, "Name");
-    type = position(catalog, "Type");
+    id = position(catalog, catalog_column::kId);
+    parent_id = position(catalog, catalog_column::kParentId);
+    name = position(catalog, catalog_column::kName);
+    type = position(catalog, catalog_column::kType);
   }
   static std::size_t position(const TableDef& def, const char* name) {
-    for (std::size_t i = 0; i < def.columns.size(); ++i) {
-      if (def.columns[i].name == name) return i;
-    }
+    if (const std::optional<std::size_t> at = def.column_position(name)) return *at;
     throw Error(ErrorCode::Corrupt, std::string("the catalog has no column ") + name);
   }
 };
@@ -125,11 +121,11 @@ Salvage::Salvage(const File& file) {
   for (auto& row : rows) {
     auto type = get<std::int16_t>(row, columns.type);
     auto id = get<std::int32_t>(row, columns.id);
-    if (!type || *type != kTableObject || !id) {
+    if (!type || *type != type_code(ObjectType::Table) || !id) {
       db.catalog_rows.push_back(std::move(row));
       continue;
     }
-    std::uint32_t page = static_cast<std::uint32_t>(*id) & kIdPageMask;
+    std::uint32_t page = static_cast<std::uint32_t>(*id) & kObjectIdPageMask;
     std::string name = get<std::string>(row, columns.name).value_or("");
     if (page == kCatalogPage) {
       db.catalog_rows.push_back(std::move(row));
@@ -216,7 +212,7 @@ std::vector<std::pair<std::uint32_t, TableDef>> Salvage::orphan_definitions(
     std::set<std::uint32_t>& definition_pages) const {
   std::vector<std::pair<std::uint32_t, TableDef>> orphans;
   if (!pages_->free_map_known()) return orphans;
-  for (std::uint32_t n = 3; n < pages_->page_count(); ++n) {
+  for (std::uint32_t n = kCatalogPage + 1; n < pages_->page_count(); ++n) {
     if (pages_->kind(n) != static_cast<std::uint8_t>(PageType::TableDefinition) || pages_->known_free(n) ||
         definition_pages.count(n)) {
       continue;
@@ -279,8 +275,8 @@ void Salvage::read_naming_rows(CatalogEvidence& evidence) const {
   for (const SalvagedTable& table : database_.tables) {
     const TableDef& def = table.def;
     const auto text = [&](const ProvedRow& row, const char* column) {
-      const ColumnDef* found = def.find_column(column);
-      const auto* value = found ? std::get_if<std::string>(&row.values[found - def.columns.data()].data) : nullptr;
+      const std::optional<std::size_t> at = def.column_position(column);
+      const auto* value = at ? std::get_if<std::string>(&row.values[*at].data) : nullptr;
       return value ? *value : std::string();
     };
     if (name_key(table.name) == "msysrelationships") {
@@ -332,7 +328,7 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const TableNa
   // Tables hang under the Tables container, whose id Access never varies.
   std::int32_t parent = kTablesContainerId;
   for (const auto& other : database_.catalog_rows) {
-    if (get<std::int16_t>(other, columns.type) == kContainerObject &&
+    if (get<std::int16_t>(other, columns.type) == type_code(ObjectType::Container) &&
         get<std::string>(other, columns.name) == std::string("Tables")) {
       parent = get<std::int32_t>(other, columns.id).value_or(parent);
     }
@@ -340,7 +336,7 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const TableNa
   row[columns.id].data = static_cast<std::int32_t>(page);
   row[columns.parent_id].data = naming.parent.value_or(parent);
   row[columns.name].data = naming.name;
-  row[columns.type].data = kTableObject;
+  row[columns.type].data = type_code(ObjectType::Table);
   fill_new_object_columns(row, naming.flags);
   return row;
 }
@@ -348,8 +344,8 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const TableNa
 // Flags as given, and the dates of an object made now.
 void Salvage::fill_new_object_columns(std::vector<Value>& row, std::int32_t flags) const {
   const TableDef& catalog = database_.catalog;
-  if (const ColumnDef* column = catalog.find_column("Flags")) row[column - catalog.columns.data()].data = flags;
-  for (const char* date : {"DateCreate", "DateUpdate"}) {
+  if (const ColumnDef* column = catalog.find_column(catalog_column::kFlags)) row[column - catalog.columns.data()].data = flags;
+  for (const char* date : {catalog_column::kDateCreate, catalog_column::kDateUpdate}) {
     if (const ColumnDef* column = catalog.find_column(date)) {
       row[column - catalog.columns.data()].data = DateTime{current_date_time()};
     }

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <initializer_list>
 
+#include "jet/ascii.h"
+#include "jet/catalog.h"
 #include "jet/catalog_definition.h"
 #include "jet/catalog_index_keys.h"
 #include "jet/error.h"
@@ -15,12 +17,10 @@ namespace jet {
 
 namespace {
 
-constexpr std::int16_t kTableObject = 1;
-constexpr std::uint32_t kIdPageMask = 0x00FFFFFF;
-constexpr std::int32_t kEngineTableFlags = static_cast<std::int32_t>(0x80000000u);
-// Access's own tables: system (0x2), some also hidden (0x8).
-constexpr std::int32_t kAccessTableFlags = 0x2;
-constexpr std::int32_t kAccessHiddenTableFlags = 0xA;
+constexpr auto kEngineTableFlags = static_cast<std::int32_t>(object_flags::System);
+// Access's own tables: system, some also hidden.
+constexpr auto kAccessTableFlags = static_cast<std::int32_t>(object_flags::AltSystem);
+constexpr auto kAccessHiddenTableFlags = static_cast<std::int32_t>(object_flags::AltSystem | object_flags::Hidden);
 
 // A system table's columns, as Access 97 to 2003 create them; a table
 // whose columns are exactly these (names in any order and case, and types)
@@ -157,7 +157,7 @@ std::string as_words(std::string capitals) {
   bool start = true;
   for (char& c : capitals) {
     const bool letter = std::isalpha(static_cast<unsigned char>(c));
-    if (letter && !start) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (letter && !start) c = ascii_lower(c);
     start = !letter && !std::isdigit(static_cast<unsigned char>(c));
   }
   return capitals;
@@ -165,9 +165,9 @@ std::string as_words(std::string capitals) {
 
 template <typename T>
 std::optional<T> value_at(const std::vector<Value>& row, const TableDef& def, std::string_view column) {
-  const ColumnDef* found = def.find_column(column);
-  if (found == nullptr) return std::nullopt;
-  const Value& value = row.at(static_cast<std::size_t>(found - def.columns.data()));
+  const std::optional<std::size_t> at = def.column_position(column);
+  if (!at) return std::nullopt;
+  const Value& value = row.at(*at);
   if (const T* v = std::get_if<T>(&value.data)) return *v;
   return std::nullopt;
 }
@@ -189,12 +189,6 @@ const RealIndexDef* index_on(const TableDef& def, std::initializer_list<const ch
 }
 
 }  // namespace
-
-std::string name_key(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return key;
-}
 
 std::optional<TableNaming> recognise_system_table(const TableDef& def) {
   for (const SystemShape& shape : kSystemShapes) {
@@ -219,9 +213,9 @@ CatalogEvidence::CatalogEvidence(const SalvagePages& pages, const TableDef& cata
 // not decode says nothing, and an id the two disagree about (a stale or
 // damaged entry) names nothing.
 void CatalogEvidence::read_indexes(const SalvagePages& pages, const TableDef& catalog) {
-  const RealIndexDef* by_name = index_on(catalog, {"ParentId", "Name"});
-  const RealIndexDef* by_id = index_on(catalog, {"Id"});
-  const ColumnDef* name_column = catalog.find_column("Name");
+  const RealIndexDef* by_name = index_on(catalog, {catalog_column::kParentId, catalog_column::kName});
+  const RealIndexDef* by_id = index_on(catalog, {catalog_column::kId});
+  const ColumnDef* name_column = catalog.find_column(catalog_column::kName);
   if (by_name == nullptr || by_id == nullptr || name_column == nullptr) return;
   const Version version = pages.pager().version();
   const TextSortOrder order = text_sort_order(version, name_column->sort_order, name_column->sort_order_version);
@@ -253,7 +247,7 @@ void CatalogEvidence::read_indexes(const SalvagePages& pages, const TableDef& ca
   });
   for (auto& [id, row] : named) {
     if (contradicted.count(id)) continue;
-    if ((static_cast<std::uint32_t>(id) & ~kIdPageMask) == 0) {
+    if ((static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) == 0) {
       index_rows_.emplace(static_cast<std::uint32_t>(id), std::move(row));
     } else {
       index_objects_.emplace(id, std::move(row));
@@ -266,7 +260,7 @@ void CatalogEvidence::read_indexes(const SalvagePages& pages, const TableDef& ca
 // its owner but is not one of its pages now.
 void CatalogEvidence::read_old_rows(const SalvagePages& pages, const TableDef& catalog, std::uint16_t code_page,
                                     const std::set<std::uint32_t>& live_pages) {
-  const TableContext context{pages, catalog, "MSysObjects", code_page};
+  const TableContext context{pages, catalog, kCatalogName, code_page};
   for (std::uint32_t n = 3; n < pages.page_count(); ++n) {
     if (pages.kind(n) != static_cast<std::uint8_t>(PageType::Data) || pages.owner(n) != catalog.page) continue;
     Page holder = pages.try_page(n);
@@ -277,16 +271,16 @@ void CatalogEvidence::read_old_rows(const SalvagePages& pages, const TableDef& c
       if ((live && !slot.deleted) || slot.overflow) continue;
       const auto row = read_salvaged_row(context, RowPointer{n, slot.number});
       if (!row) continue;
-      const auto type = value_at<std::int16_t>(row->values, catalog, "Type");
-      const auto id = value_at<std::int32_t>(row->values, catalog, "Id");
-      const auto name = value_at<std::string>(row->values, catalog, "Name");
-      if (type != kTableObject || !id || !name || name->empty() ||
-          (static_cast<std::uint32_t>(*id) & ~kIdPageMask) != 0) {
+      const auto type = value_at<std::int16_t>(row->values, catalog, catalog_column::kType);
+      const auto id = value_at<std::int32_t>(row->values, catalog, catalog_column::kId);
+      const auto name = value_at<std::string>(row->values, catalog, catalog_column::kName);
+      if (type != type_code(ObjectType::Table) || !id || !name || name->empty() ||
+          (static_cast<std::uint32_t>(*id) & ~kObjectIdPageMask) != 0) {
         continue;
       }
       old_rows_[static_cast<std::uint32_t>(*id)].push_back(
-          Row{*name, value_at<std::int32_t>(row->values, catalog, "ParentId"),
-              value_at<std::int32_t>(row->values, catalog, "Flags")});
+          Row{*name, value_at<std::int32_t>(row->values, catalog, catalog_column::kParentId),
+              value_at<std::int32_t>(row->values, catalog, catalog_column::kFlags)});
     }
   }
 }
@@ -303,7 +297,7 @@ void CatalogEvidence::add_query_input(const std::string& table) {
 }
 
 void CatalogEvidence::add_navigation_entry(std::int32_t id, const std::string& name, std::int32_t type) {
-  if (type == kTableObject && !name.empty() && (static_cast<std::uint32_t>(id) & ~kIdPageMask) == 0) {
+  if (type == type_code(ObjectType::Table) && !name.empty() && (static_cast<std::uint32_t>(id) & ~kObjectIdPageMask) == 0) {
     navigation_names_.emplace(static_cast<std::uint32_t>(id), name);
   }
 }
@@ -423,9 +417,6 @@ std::map<std::uint32_t, TableNaming> CatalogEvidence::name_tables(std::span<cons
 
 namespace {
 
-constexpr std::int16_t kContainerObject = 3;
-constexpr std::int16_t kDatabaseObject = 2;
-constexpr std::uint32_t kEngineObjectFlags = 0x80000000u;
 
 CatalogObject object(std::int32_t id, std::int32_t parent, const char* name, std::int16_t type, std::uint32_t flags) {
   CatalogObject made;
@@ -439,11 +430,11 @@ CatalogObject object(std::int32_t id, std::int32_t parent, const char* name, std
 
 // The rows the engine gives every database, with their fixed ids.
 const CatalogObject kFixedObjects[] = {
-    object(kTablesContainerId, kTopLevelParentId, "Tables", kContainerObject, kEngineObjectFlags),
-    object(kDatabasesContainerId, kTopLevelParentId, "Databases", kContainerObject, kEngineObjectFlags),
-    object(kRelationshipsContainerId, kTopLevelParentId, "Relationships", kContainerObject, kEngineObjectFlags),
-    object(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", kDatabaseObject, kEngineObjectFlags),
-    object(static_cast<std::int32_t>(kCatalogPage), kTablesContainerId, "MSysObjects", kTableObject, kEngineObjectFlags),
+    object(kTablesContainerId, kTopLevelParentId, "Tables", type_code(ObjectType::Container), object_flags::System),
+    object(kDatabasesContainerId, kTopLevelParentId, "Databases", type_code(ObjectType::Container), object_flags::System),
+    object(kRelationshipsContainerId, kTopLevelParentId, "Relationships", type_code(ObjectType::Container), object_flags::System),
+    object(kDatabaseObjectId, kDatabasesContainerId, "MSysDb", type_code(ObjectType::DatabaseInfo), object_flags::System),
+    object(static_cast<std::int32_t>(kCatalogPage), kTablesContainerId, kCatalogName, type_code(ObjectType::Table), object_flags::System),
 };
 
 bool is_fixed(std::int32_t id) {
@@ -468,7 +459,7 @@ std::vector<RebuiltObject> CatalogEvidence::lost_containers(const std::set<std::
   }
   for (const auto& [id, row] : index_objects_) {
     if (row.parent != kTopLevelParentId || present.count(id) || is_fixed(id)) continue;
-    RebuiltObject container{object(id, kTopLevelParentId, "", kContainerObject, 0), "the catalog's indexes"};
+    RebuiltObject container{object(id, kTopLevelParentId, "", type_code(ObjectType::Container), 0), "the catalog's indexes"};
     container.object.name = as_words(row.name);
     for (const char* known : kAccessContainers) {
       if (name_key(known) == name_key(row.name)) container.object.name = known;

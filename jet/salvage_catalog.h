@@ -120,7 +120,4 @@ class CatalogEvidence {
   std::map<std::uint32_t, std::string> navigation_names_;   // by definition page
 };
 
-// Text in lower case (ASCII letters), as Jet compares names.
-std::string name_key(std::string_view name);
-
 }  // namespace jet

@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "jet/data_page.h"
+
 namespace jet {
 
 namespace {
-
-constexpr std::uint16_t kOffsetMask = 0x1FFF;
-constexpr std::uint16_t kDeletedFlag = 0x8000;
-constexpr std::uint16_t kOverflowFlag = 0x4000;
-constexpr std::size_t kMostRowsPerPage = 255;
-
-std::size_t header_size(Version version) { return version == Version::Jet3 ? 10 : 14; }
-std::size_t row_count_offset(Version version) { return version == Version::Jet3 ? 8 : 12; }
 
 // The row count of a page whose count field is damaged. The free-space field
 // usually survives and pins it down: with n rows, the space between the
@@ -21,8 +15,8 @@ std::size_t row_count_offset(Version version) { return version == Version::Jet3 
 // before as Jet packs them.
 std::size_t recount_rows(Bytes page, std::size_t header, std::size_t fits) {
   const std::size_t size = page.size();
-  const std::size_t free_space = load_u16(page.data() + 2);
-  auto start_of = [&](std::size_t i) -> std::size_t { return load_u16(page.data() + header + 2 * i) & kOffsetMask; };
+  const std::size_t free_space = load_u16(page.data() + kDataPageFreeSpaceOffset);
+  auto start_of = [&](std::size_t i) -> std::size_t { return RowSlot{load_u16(page.data() + header + 2 * i)}.offset(); };
   std::size_t lowest = size;
   std::size_t by_free_space = 0;
   for (std::size_t n = 1; n <= fits; ++n) {
@@ -75,14 +69,14 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
   RecoveredDataPage result;
   result.page = page;
   const std::size_t size = page.size();
-  const std::size_t header = header_size(version);
-  result.owner = load_u32(page.data() + 4);
+  const std::size_t header = data_page_header_size(version);
+  result.owner = load_u32(page.data() + kDataPageOwnerOffset);
 
   // The offset table may not run into the smallest row start it holds, and a
   // page holds at most 255 rows.
-  std::size_t count = load_u16(page.data() + row_count_offset(version));
-  std::size_t fits = std::min(kMostRowsPerPage, (size - header) / 2);
-  auto raw_slot = [&](std::size_t i) { return load_u16(page.data() + header + 2 * i); };
+  std::size_t count = load_u16(page.data() + data_page_row_count_offset(version));
+  std::size_t fits = std::min(kMaxRowsPerPage, (size - header) / 2);
+  auto slot = [&](std::size_t i) { return RowSlot{load_u16(page.data() + header + 2 * i)}; };
   if (count > fits) {
     count = recount_rows(page, header, fits);
     result.offsets_rebuilt = true;
@@ -93,7 +87,7 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     std::size_t table_end = header + 2 * count;
     std::size_t lowest = size;
     for (std::size_t i = 0; i < count; ++i) {
-      std::size_t start = raw_slot(i) & kOffsetMask;
+      std::size_t start = slot(i).offset();
       if (start >= table_end && start < size) lowest = std::min(lowest, start);
     }
     if (count > 0 && header + 2 * count > lowest) {
@@ -107,9 +101,9 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
   std::vector<std::size_t> live_starts;
   const std::size_t table_end = header + 2 * count;
   for (std::size_t i = 0; i < count; ++i) {
-    std::size_t start = raw_slot(i) & kOffsetMask;
+    std::size_t start = slot(i).offset();
     // Two live rows cannot start at one offset: the later slot is damaged.
-    if (!(raw_slot(i) & kDeletedFlag)) {
+    if (!slot(i).deleted()) {
       if (std::find(live_starts.begin(), live_starts.end(), start) != live_starts.end()) {
         result.lost_slots.push_back(static_cast<std::uint8_t>(i));
         result.offsets_rebuilt = true;
@@ -121,7 +115,7 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
       // Access leaves deleted rows with an empty offset (the page end); only
       // a live row without a usable offset is a loss, or a deleted one whose
       // offset lies past the page, which no writer leaves.
-      if ((raw_slot(i) & kDeletedFlag) && start <= size) continue;
+      if (slot(i).deleted() && start <= size) continue;
       result.lost_slots.push_back(static_cast<std::uint8_t>(i));
       result.offsets_rebuilt = true;
       continue;
@@ -162,11 +156,10 @@ RecoveredDataPage recover_data_page(Bytes page, Version version) {
     const auto& bounds = in_order[i] ? trusted : ordered;
     auto next = std::upper_bound(bounds.begin(), bounds.end(), s.offset);
     std::size_t end = next == bounds.end() ? size : *next;
-    std::uint16_t raw = raw_slot(s.number);
     RecoveredRow row;
     row.number = s.number;
-    row.deleted = raw & kDeletedFlag;
-    row.overflow = raw & kOverflowFlag;
+    row.deleted = slot(s.number).deleted();
+    row.overflow = slot(s.number).overflow();
     row.in_order = in_order[i];
     row.end_unknown = s.number > 0 && !slot_trusted(s.number - 1);
     row.bytes = page.subspan(s.offset, end - s.offset);

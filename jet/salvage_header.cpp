@@ -31,7 +31,7 @@ bool catalog_reads_with(const File& file, Version version, std::uint32_t key) {
   std::vector<std::uint8_t> page(size);
   file.read_at(2ull * size, page);
   if (key != 0) crypt_page(key, 2, page);
-  return page[0] == static_cast<std::uint8_t>(PageType::TableDefinition) && page[1] == 0x01;
+  return page[0] == static_cast<std::uint8_t>(PageType::TableDefinition) && page[1] == kPageMark;
 }
 
 Header rebuilt_header(const File& file, const std::string& why, SalvageLog& log) {

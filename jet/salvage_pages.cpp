@@ -16,7 +16,7 @@ SalvagePages::SalvagePages(const Pager& pager, std::optional<std::vector<bool>> 
     Page page = try_page(n);
     if (!page) continue;
     kinds_[n] = (*page)[0];
-    if ((*page)[0] == kDataPage && (*page)[1] == 0x01) owners_[n] = load_u32(page->data() + 4);
+    if ((*page)[0] == kDataPage && (*page)[1] == kPageMark) owners_[n] = load_u32(page->data() + kDataPageOwnerOffset);
   }
 }
 
@@ -46,7 +46,7 @@ std::vector<std::uint32_t> SalvagePages::data_pages_owned_by(std::uint32_t table
 }
 
 std::optional<RecoveredDataPage> SalvagePages::data_page(const Page& holder) const {
-  if (!holder || holder->size() != pager_.page_size() || (*holder)[0] != kDataPage || (*holder)[1] != 0x01) {
+  if (!holder || holder->size() != pager_.page_size() || (*holder)[0] != kDataPage || (*holder)[1] != kPageMark) {
     return std::nullopt;
   }
   return recover_data_page(*holder, pager_.version());

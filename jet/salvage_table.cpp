@@ -14,31 +14,26 @@ namespace {
 std::string page_text(std::uint32_t page) { return "page " + std::to_string(page); }
 
 // The row a live slot stands for: the slot's own bytes, or for an overflow
-// slot the row its pointer leads to (stored as a deleted row of a data page
-// of the same table).
-std::optional<std::pair<Bytes, std::uint32_t>> resolve_slot(const TableContext& table, const RecoveredDataPage& page,
-                                                            const RecoveredRow& row, std::uint32_t page_number,
-                                                            Page& target_holder, std::string& why) {
+// slot the row its pointers lead to (stored as a deleted row of a data page
+// of the same table). `target_holder` keeps that row's page.
+std::pair<Bytes, std::uint32_t> resolve_slot(const TableContext& table, const RecoveredRow& row,
+                                             std::uint32_t page_number, Page& target_holder) {
   if (!row.overflow) return std::make_pair(row.bytes, page_number);
-  if (row.bytes.size() < 4) {
-    why = "its overflow pointer is cut short";
-    return std::nullopt;
-  }
-  RowPointer target = RowPointer::from_u32(load_u32(row.bytes.data()));
-  target_holder = target.page < table.pages.page_count() ? table.pages.try_page(target.page) : nullptr;
-  auto target_page = table.pages.data_page(target_holder);
-  if (!target_page || target_page->owner != table.def.page) {
-    why = "its overflow pointer leads to " + page_text(target.page) + ", which is no data page of the table";
-    return std::nullopt;
-  }
-  const RecoveredRow* moved = find_row(*target_page, target.row);
-  if (moved == nullptr || moved->overflow) {
-    why = "its overflow pointer leads to a missing row " + std::to_string(target.row) + " of " +
-          page_text(target.page);
-    return std::nullopt;
-  }
-  (void)page;
-  return std::make_pair(moved->bytes, target.page);
+  const RowPointer home{page_number, row.number};
+  const auto refuse = [&](RowPointer target, const std::string& what) {
+    throw_corrupt(page_number, "data page", "row " + std::to_string(row.number) + " overflow pointer",
+                  "leads to row " + std::to_string(target.row) + " of " + page_text(target.page) + ", " + what);
+  };
+  std::optional<RecoveredDataPage> target_page;
+  const MovedRow moved = follow_overflow_row(home, row.bytes, [&](RowPointer target) {
+    target_holder = target.page < table.pages.page_count() ? table.pages.try_page(target.page) : nullptr;
+    target_page = table.pages.data_page(target_holder);
+    if (!target_page || target_page->owner != table.def.page) refuse(target, "which is no data page of the table");
+    const RecoveredRow* moved_row = find_row(*target_page, target.row);
+    if (moved_row == nullptr) refuse(target, "which is missing");
+    return SlotRow{moved_row->bytes, moved_row->overflow};
+  });
+  return std::make_pair(moved.bytes, moved.at.page);
 }
 
 RowContext row_context(const TableContext& table, const LongValueRowFetcher& fetch) {
@@ -152,10 +147,9 @@ class PageProver {
     proof.start = row_start(page, row);
     proof.extent = row.bytes.size();
     Page target_holder;
-    auto bytes = resolve_slot(table_, page, row, page_number, target_holder, proof.why);
     try {
-      if (!bytes) throw_corrupt(page_number, "row", "overflow pointer", proof.why);
-      proof.proved = prove_row(bytes->first, bytes->second, context_);
+      const auto [bytes, at_page] = resolve_slot(table_, row, page_number, target_holder);
+      proof.proved = prove_row(bytes, at_page, context_);
     } catch (const Error& e) {
       if (e.code() == ErrorCode::Io) throw;
       proof.why = e.what();
@@ -275,18 +269,12 @@ std::optional<ProvedRow> read_salvaged_row(const TableContext& table, RowPointer
   if (!page) return std::nullopt;
   const RecoveredRow* row = find_row(*page, slot.row);
   if (row == nullptr) return std::nullopt;
-  std::optional<std::pair<Bytes, std::uint32_t>> bytes;
-  std::string why;
+  if (end && (row->overflow || *end <= row_start(*page, *row) || *end > page->page.size())) return std::nullopt;
   Page target_holder;
-  if (end) {
-    if (row->overflow || *end <= row_start(*page, *row) || *end > page->page.size()) return std::nullopt;
-    bytes = std::make_pair(row_to(*page, *row, *end), slot.page);
-  } else {
-    bytes = resolve_slot(table, *page, *row, slot.page, target_holder, why);
-  }
-  if (!bytes) return std::nullopt;
   try {
-    return prove_row(bytes->first, bytes->second, row_context(table, fetch));
+    const auto [bytes, at_page] = end ? std::make_pair(row_to(*page, *row, *end), slot.page)
+                                      : resolve_slot(table, *row, slot.page, target_holder);
+    return prove_row(bytes, at_page, row_context(table, fetch));
   } catch (const Error& e) {
     if (e.code() == ErrorCode::Io) throw;
     return std::nullopt;

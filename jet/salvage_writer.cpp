@@ -6,6 +6,8 @@
 #include <optional>
 #include <set>
 
+#include "jet/ascii.h"
+#include "jet/catalog.h"
 #include "jet/catalog_definition.h"
 #include "jet/compact_error_table.h"
 #include "jet/database_writer.h"
@@ -21,16 +23,9 @@ namespace jet {
 
 namespace {
 
-constexpr std::int16_t kTableObject = 1;
-constexpr std::uint32_t kIdPageMask = 0x00FFFFFF;
-// The catalog flags Access gives its own tables.
-constexpr std::int32_t kSystemObjectFlags = static_cast<std::int32_t>(0x80000000u);
 
 std::size_t column_position(const TableDef& def, const char* name) {
-  for (std::size_t i = 0; i < def.columns.size(); ++i) {
-    if (def.columns[i].name == name) return i;
-  }
-  return def.columns.size();
+  return def.column_position(name).value_or(def.columns.size());
 }
 
 template <typename T>
@@ -44,13 +39,7 @@ const T* field(const std::vector<Value>& row, std::size_t at) {
 // MSysObjects among them). The permutation is worked out once per table.
 class ColumnOrder {
  public:
-  ColumnOrder(const TableDef& def, const std::vector<ColumnDef>& writer_columns) {
-    for (const ColumnDef& column : writer_columns) {
-      const auto it = std::find_if(def.columns.begin(), def.columns.end(),
-                                   [&](const ColumnDef& c) { return c.number == column.number; });
-      source_.push_back(static_cast<std::size_t>(it - def.columns.begin()));
-    }
-  }
+  explicit ColumnOrder(const TableDef& def) : source_(def.positions_by_number()) {}
   std::vector<Value> by_number(std::vector<Value>& values) const {
     std::vector<Value> out;
     out.reserve(source_.size());
@@ -171,7 +160,7 @@ class SalvageWriter {
     TableDef catalog = db_.catalog;
     catalog.last_autonumber = 0;
     catalog_ = &writer_.begin_table(catalog, kCatalogPage);
-    catalog_columns_ = std::make_unique<ColumnOrder>(db_.catalog, catalog_->columns());
+    catalog_columns_ = std::make_unique<ColumnOrder>(db_.catalog);
     ids_.add(kCatalogPage, kCatalogPage);
 
     const std::map<std::uint32_t, std::int32_t> catalog_ids = table_ids_by_page();
@@ -200,14 +189,14 @@ class SalvageWriter {
   // of every other object are noted as they are.
   std::map<std::uint32_t, std::int32_t> table_ids_by_page() {
     std::map<std::uint32_t, std::int32_t> ids;
-    const std::size_t id = column_position(db_.catalog, "Id");
-    const std::size_t type = column_position(db_.catalog, "Type");
+    const std::size_t id = column_position(db_.catalog, catalog_column::kId);
+    const std::size_t type = column_position(db_.catalog, catalog_column::kType);
     for (const auto& row : db_.catalog_rows) {
       const auto* kind = field<std::int16_t>(row, type);
       const auto* value = field<std::int32_t>(row, id);
       if (value == nullptr) continue;
-      if (kind && *kind == kTableObject) {
-        ids[static_cast<std::uint32_t>(*value) & kIdPageMask] = *value;
+      if (kind && *kind == type_code(ObjectType::Table)) {
+        ids[static_cast<std::uint32_t>(*value) & kObjectIdPageMask] = *value;
         catalog_table_ids_.insert(*value);
       } else {
         other_object_ids_.insert(*value);
@@ -228,7 +217,7 @@ class SalvageWriter {
   void write_rows() {
     for (const OpenTable& table : open_) {
       const SalvagedTable& source = *table.source;
-      const ColumnOrder order(source.def, table.writer->columns());
+      const ColumnOrder order(source.def);
       const std::size_t object_id = object_id_position(source);
       salvage_.for_each_row_at(source, row_order(source, *table.writer), [&](std::size_t at, ProvedRow&& row) {
         const RowPointer where = source.rows[at];
@@ -345,7 +334,7 @@ class SalvageWriter {
       return true;
     }
     if (other_object_ids_.count(*id)) return true;
-    const bool access_entry = equal_object_names(table, "MSysACEs");
+    const bool access_entry = same_name(table, "MSysACEs");
     if (!access_entry && !catalog_table_ids_.count(*id)) return true;
     const std::string entry = access_entry ? "An access entry" : "A navigation pane entry";
     record(errors_, SalvageCode::RowDropped, table,
@@ -355,15 +344,15 @@ class SalvageWriter {
 
   void write_catalog_and_errors() {
     const TableDef& catalog = db_.catalog;
-    const std::size_t id = column_position(catalog, "Id");
-    const std::size_t type = column_position(catalog, "Type");
-    const std::size_t name = column_position(catalog, "Name");
+    const std::size_t id = column_position(catalog, catalog_column::kId);
+    const std::size_t type = column_position(catalog, catalog_column::kType);
+    const std::size_t name = column_position(catalog, catalog_column::kName);
     std::optional<std::vector<Value>> catalog_own_row;
     std::vector<std::vector<Value>> rows;
     for (std::vector<Value> row : db_.catalog_rows) {
       drop_damaged_properties(row);
       const auto* kind = field<std::int16_t>(row, type);
-      if (kind && *kind == kTableObject) {
+      if (kind && *kind == type_code(ObjectType::Table)) {
         auto* value = std::get_if<std::int32_t>(&row[id].data);
         if (value == nullptr) continue;
         const auto moved = ids_.id(*value);
@@ -391,14 +380,14 @@ class SalvageWriter {
   // no longer decodes, and readers that meet it give up on the whole
   // catalog: the object keeps its default properties instead.
   void drop_damaged_properties(std::vector<Value>& row) {
-    const std::size_t at = column_position(db_.catalog, "LvProp");
+    const std::size_t at = column_position(db_.catalog, catalog_column::kLvProp);
     const auto* blob = field<std::vector<std::uint8_t>>(row, at);
     if (blob == nullptr) return;
     try {
       decode_properties(db_.header.version, *blob);
     } catch (const Error& e) {
       if (e.code() != ErrorCode::Corrupt) throw;
-      const auto* object = field<std::string>(row, column_position(db_.catalog, "Name"));
+      const auto* object = field<std::string>(row, column_position(db_.catalog, catalog_column::kName));
       record(errors_, SalvageCode::PropertiesDropped, "MSysObjects",
              "The properties of " + (object ? *object : std::string("an object")) + " do not decode (" + e.what() +
                  "); it keeps its default properties");
@@ -416,20 +405,20 @@ class SalvageWriter {
     std::vector<Value> entry;
     if (catalog_own_row) {
       entry = *catalog_own_row;
-      for (const char* cleared : {"Lv", "LvProp", "LvModule", "LvExtra"}) {
+      for (const char* cleared : {catalog_column::kLv, catalog_column::kLvProp, catalog_column::kLvModule, catalog_column::kLvExtra}) {
         const std::size_t at = column_position(catalog, cleared);
         if (at < entry.size()) entry[at] = Value::null(catalog.columns[at].type);
       }
     } else {
       for (const ColumnDef& column : catalog.columns) entry.push_back(Value::null(column.type));
-      set(entry, "ParentId", tables_container());
-      set(entry, "Flags", kSystemObjectFlags);
+      set(entry, catalog_column::kParentId, tables_container());
+      set(entry, catalog_column::kFlags, static_cast<std::int32_t>(object_flags::System));
     }
-    set(entry, "Id", static_cast<std::int32_t>(table.page()));
-    set(entry, "Name", std::string(kCompactErrorTableName));
-    set(entry, "Type", kTableObject);
-    set(entry, "DateCreate", DateTime{current_date_time()});
-    set(entry, "DateUpdate", DateTime{current_date_time()});
+    set(entry, catalog_column::kId, static_cast<std::int32_t>(table.page()));
+    set(entry, catalog_column::kName, std::string(kCompactErrorTableName));
+    set(entry, catalog_column::kType, type_code(ObjectType::Table));
+    set(entry, catalog_column::kDateCreate, DateTime{current_date_time()});
+    set(entry, catalog_column::kDateUpdate, DateTime{current_date_time()});
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     record_indexes_dropped(*catalog_, "MSysObjects", catalog_dropped_indexes_);
@@ -447,12 +436,12 @@ class SalvageWriter {
   }
 
   std::int32_t tables_container() const {
-    const std::size_t parent = column_position(db_.catalog, "ParentId");
-    const std::size_t type = column_position(db_.catalog, "Type");
+    const std::size_t parent = column_position(db_.catalog, catalog_column::kParentId);
+    const std::size_t type = column_position(db_.catalog, catalog_column::kType);
     for (const auto& row : db_.catalog_rows) {
       const auto* kind = field<std::int16_t>(row, type);
       const auto* value = field<std::int32_t>(row, parent);
-      if (kind && value && *kind == kTableObject) return *value;
+      if (kind && value && *kind == type_code(ObjectType::Table)) return *value;
     }
     return 0;
   }

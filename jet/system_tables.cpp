@@ -1,11 +1,11 @@
 #include "jet/system_tables.h"
 
 #include <algorithm>
-#include <cctype>
 #include <initializer_list>
 #include <span>
 #include <vector>
 
+#include "jet/ascii.h"
 #include "jet/value.h"
 
 namespace jet {
@@ -74,12 +74,6 @@ TableDef build(Version v, std::uint16_t code_page, std::uint16_t sort_order, std
   return def;
 }
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 ColumnDef system_column(Version v, const SystemColumn& declared, std::uint16_t sort_order) {
@@ -98,7 +92,7 @@ ColumnDef system_column(Version v, const SystemColumn& declared, std::uint16_t s
 void order_columns_for_storage(TableDef& def) {
   if (is_jet4(def.version)) {
     std::stable_sort(def.columns.begin(), def.columns.end(),
-                     [](const ColumnDef& a, const ColumnDef& b) { return lower(a.name) < lower(b.name); });
+                     [](const ColumnDef& a, const ColumnDef& b) { return name_key(a.name) < name_key(b.name); });
   } else {
     std::stable_sort(def.columns.begin(), def.columns.end(),
                      [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });

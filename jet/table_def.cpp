@@ -1,9 +1,11 @@
 #include "jet/table_def.h"
 
 #include <algorithm>
+#include <numeric>
 #include <cctype>
 #include <set>
 
+#include "jet/ascii.h"
 #include "jet/name_text.h"
 
 namespace jet {
@@ -11,7 +13,6 @@ namespace jet {
 namespace {
 
 constexpr std::string_view kStructure = "table definition";
-constexpr std::uint32_t kTableMagic = 1625;
 constexpr std::uint32_t kRealIndexMagic = 1923;  // Jet 4 real-index blocks start with it
 constexpr std::uint16_t kNoColumn = 0xFFFF;
 constexpr std::size_t kPageHeaderSize = 8;
@@ -69,12 +70,6 @@ constexpr Layout kJet4{16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63,  //
                        4};
 
 const Layout& layout_for(Version version) { return is_jet4(version) ? kJet4 : kJet3; }
-
-bool equal_ascii_case_insensitive(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
 
 std::string indexed(std::string_view what, std::size_t i, std::string_view field) {
   return std::string(what) + " " + std::to_string(i) + " " + std::string(field);
@@ -261,11 +256,24 @@ void drop_real_index(TableDef& def, std::size_t position) {
   }
 }
 
-const ColumnDef* TableDef::find_column(std::string_view name) const {
-  for (const ColumnDef& column : columns) {
-    if (equal_ascii_case_insensitive(column.name, name)) return &column;
+std::optional<std::size_t> TableDef::column_position(std::string_view name) const {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (same_name(columns[i].name, name)) return i;
   }
-  return nullptr;
+  return std::nullopt;
+}
+
+const ColumnDef* TableDef::find_column(std::string_view name) const {
+  const std::optional<std::size_t> at = column_position(name);
+  return at ? &columns[*at] : nullptr;
+}
+
+std::vector<std::size_t> TableDef::positions_by_number() const {
+  std::vector<std::size_t> positions(columns.size());
+  std::iota(positions.begin(), positions.end(), std::size_t{0});
+  std::stable_sort(positions.begin(), positions.end(),
+                   [this](std::size_t a, std::size_t b) { return columns[a].number < columns[b].number; });
+  return positions;
 }
 
 const ColumnDef* TableDef::column_by_number(std::uint16_t number) const {
@@ -411,12 +419,11 @@ std::vector<std::uint8_t> encode_table_def(const TableDef& def) {
   std::vector<std::uint8_t> out(l.fixed_block_end + real_count * l.real_index_counter_size +
                                 column_count * l.column_size);
   out[0] = static_cast<std::uint8_t>(PageType::TableDefinition);
-  out[1] = 0x01;
+  out[1] = kPageMark;
   if (!is_jet4(version)) {
-    out[2] = 'V';
-    out[3] = 'C';
+    std::copy(std::begin(kJet3DefinitionMark), std::end(kJet3DefinitionMark), &out[2]);
   } else {
-    store_u32(&out[12], kTableMagic);
+    store_u32(&out[kJet4TableMagicOffset], kTableMagic);
     std::copy(def.reserved.begin(), def.reserved.end(), &out[24]);
   }
   store_u32(&out[l.row_count], def.row_count);

@@ -49,6 +49,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,13 @@
 #include "jet/row_pointer.h"
 
 namespace jet {
+
+// Bytes 2-3 of a Jet 3 definition page.
+inline constexpr std::uint8_t kJet3DefinitionMark[] = {'V', 'C'};
+// The constant at byte 12 of a Jet 4 definition (4 bytes), also the first
+// 4 bytes of each Jet 4 column and logical-index entry.
+inline constexpr std::uint32_t kTableMagic = 1625;
+inline constexpr std::size_t kJet4TableMagicOffset = 12;
 
 // The table type byte. Access's own system tables (MSysAccessObjects and the
 // like) carry User; the catalog marks them as system objects.
@@ -251,8 +259,16 @@ struct TableDef {
   // The pages the definition occupies, first to last (filled by the reader).
   std::vector<std::uint32_t> pages;
 
-  const ColumnDef* find_column(std::string_view name) const;  // ASCII case-insensitive
+  // The named column's position in `columns`, or nothing. Names compare as
+  // Jet compares them, ignoring the case of ASCII letters: a name Access
+  // wrote as "ParentID" in one version is "ParentId" in another.
+  std::optional<std::size_t> column_position(std::string_view name) const;
+  const ColumnDef* find_column(std::string_view name) const;
   const ColumnDef* column_by_number(std::uint16_t number) const;
+  // The positions in `columns` in column-number order: the order in which
+  // rows hand values to readers and take them from writers, whatever order
+  // the definition stores its columns in.
+  std::vector<std::size_t> positions_by_number() const;
   bool is_system() const { return type == TableType::System; }
 
   // Equality ignores `pages`, which depends on where a writer put the definition.

@@ -1,8 +1,8 @@
 #include "jet/table_layout.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "jet/ascii.h"
 #include "jet/error.h"
 #include "jet/system_tables.h"
 #include "jet/value.h"
@@ -12,12 +12,6 @@ namespace jet {
 namespace {
 
 [[noreturn]] void refuse(const std::string& what) { throw Error(ErrorCode::InvalidArgument, what); }
-
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::uint16_t stored_length(Version v, const NewColumn& declared) {
   switch (declared.type) {
@@ -108,7 +102,7 @@ TableDef lay_out_table(Version v, std::uint16_t code_page, std::uint16_t sort_or
     logical.type = declared.primary ? LogicalIndexType::Primary : LogicalIndexType::Normal;
     logical.name = declared.name;
     for (const LogicalIndexDef& other : def.logical_indexes) {
-      if (folded(other.name) == folded(declared.name)) refuse("two indexes are named " + declared.name);
+      if (same_name(other.name, declared.name)) refuse("two indexes are named " + declared.name);
     }
     def.real_indexes.push_back(real);
     def.logical_indexes.push_back(logical);

@@ -49,10 +49,12 @@ class RowReader {
     Bytes bytes = row_bytes(*at_home.page, at_home.header, home.row, context_.version(), home.page);
     page = home.page;
     if (state != RowState::Moved) return bytes;
-    const RowPointer target = decode_overflow_pointer(bytes, home.page);
-    const Held& moved = hold(moved_, target.page);
-    page = target.page;
-    return row_bytes(*moved.page, moved.header, target.row, context_.version(), target.page);
+    const MovedRow moved = follow_overflow_row(home, bytes, [this](RowPointer target) {
+      const Held& held = hold(moved_, target.page);
+      return slot_row(*held.page, held.header, target.row, context_.version(), target.page);
+    });
+    page = moved.at.page;
+    return moved.bytes;
   }
 
   Bytes long_value_row(RowPointer pointer) {

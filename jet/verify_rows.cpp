@@ -170,33 +170,30 @@ void RowWalker::walk_page(std::uint32_t page_number) {
 
 bool RowWalker::follow_overflow(Bytes slot_row, std::uint32_t page_number, std::size_t row_number,
                                 std::optional<RowPointer> home) {
-  std::string field = row_label(row_number) + " overflow pointer";
+  const std::string field = row_label(row_number) + " overflow pointer";
+  const auto refuse = [&](RowPointer target, const std::string& what) {
+    throw_corrupt(page_number, kDataPage, field,
+                  "leads to " + row_label(target.row) + " of page " + std::to_string(target.page) + ", " + what);
+  };
+  Page page;
+  DataPage header;
   try {
-    RowPointer target = decode_overflow_pointer(slot_row, page_number);
-    // A moved row is not moved again: one step, never a chain to follow.
-    Page page = context_.page(target.page, kDataPage, field);
-    if (!page) return false;
-    if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data)) {
+    const RowPointer from{page_number, static_cast<std::uint8_t>(row_number)};
+    const MovedRow moved = follow_overflow_row(from, slot_row, [&](RowPointer target) {
+      page = context_.pager().page(target.page);
+      if ((*page)[0] != static_cast<std::uint8_t>(PageType::Data)) refuse(target, page_kind((*page)[0]));
+      decode_data_page_into(*page, context_.version(), target.page, header);
+      if (header.owner != def_.page) refuse(target, "a page of another table");
+      if (target.row >= header.slots.size()) refuse(target, "which does not exist");
+      return jet::slot_row(*page, header, target.row, context_.version(), target.page);
+    });
+    if (moved.hops > 1) {
+      // Access points a row's home slot straight at where the row lives.
       context_.add(Severity::Error, page_number, kDataPage, field,
-                   "leads to page " + std::to_string(target.page) + ", " + page_kind((*page)[0]));
+                   "leads through " + std::to_string(moved.hops) + " overflow pointers to the row");
       return false;
     }
-    DataPage header = decode_data_page(*page, context_.version(), target.page);
-    if (header.owner != def_.page) {
-      context_.add(Severity::Error, page_number, kDataPage, field,
-                   "leads to page " + std::to_string(target.page) + ", which belongs to another table");
-      return false;
-    }
-    // Access flags the row a pointer leads to as deleted, so that a walk
-    // over the pages meets each row once, at its home slot.
-    if (target.row >= header.slots.size()) {
-      context_.add(Severity::Error, page_number, kDataPage, field,
-                   "leads to row " + std::to_string(target.row) + " of page " +
-                       std::to_string(target.page) + ", which does not exist");
-      return false;
-    }
-    return decode_row(row_bytes(*page, header, target.row, context_.version(), target.page),
-                      target.page, target.row, home);
+    return decode_row(moved.bytes, moved.at.page, moved.at.row, home);
   } catch (const Error& error) {
     if (!is_damage(error)) throw;
     context_.findings().add_error(error);

@@ -1,20 +1,26 @@
 #include "jet/version_probe.h"
 
+#include <algorithm>
 #include <array>
+
+#include "jet/catalog_definition.h"
+#include "jet/table_def.h"
 
 namespace jet {
 
 namespace {
 
-constexpr std::uint32_t kSlot = 2048;
-constexpr std::uint16_t kTableMagic = 1625;
+// The smaller page size: each Jet 4 page spans two slots.
+constexpr std::uint32_t kSlot = page_size(Version::Jet3);
 
 // The first two bytes of every page kind the engine knows, but the header.
 bool starts_like_page(const std::uint8_t* head) {
-  switch (head[0]) {
-    case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: return head[1] == 0x01;
-    default: return false;
-  }
+  const auto type = static_cast<PageType>(head[0]);
+  return type >= PageType::Data && type <= PageType::UsageMap && head[1] == kPageMark;
+}
+
+bool starts_like_definition(const std::array<std::uint8_t, 16>& head) {
+  return head[0] == static_cast<std::uint8_t>(PageType::TableDefinition) && head[1] == kPageMark;
 }
 
 bool read_slot_head(const File& file, std::uint64_t offset, std::array<std::uint8_t, 16>& head) {
@@ -39,12 +45,14 @@ VersionEvidence gather_version_evidence(const File& file, std::uint32_t max_slot
       ++evidence.page_like_even_slots;
     }
   }
-  if (read_slot_head(file, 2 * 2048, head)) {
-    evidence.jet3_catalog_definition = head[0] == 0x02 && head[1] == 0x01 && head[2] == 'V' && head[3] == 'C';
+  if (read_slot_head(file, std::uint64_t{kCatalogPage} * page_size(Version::Jet3), head)) {
+    evidence.jet3_catalog_definition =
+        starts_like_definition(head) &&
+        std::equal(std::begin(kJet3DefinitionMark), std::end(kJet3DefinitionMark), head.begin() + 2);
   }
-  if (read_slot_head(file, 2 * 4096, head)) {
+  if (read_slot_head(file, std::uint64_t{kCatalogPage} * page_size(Version::Jet4), head)) {
     evidence.jet4_catalog_definition =
-        head[0] == 0x02 && head[1] == 0x01 && load_u16(head.data() + 12) == kTableMagic;
+        starts_like_definition(head) && load_u16(head.data() + kJet4TableMagicOffset) == kTableMagic;
   }
   return evidence;
 }

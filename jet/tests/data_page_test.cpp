@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace jet {
 namespace {
 
@@ -37,6 +39,54 @@ TEST(DataPage, RefusesRowsThatDoNotFit) {
   EXPECT_EQ(decode_data_page(encode_data_page(Version::Jet3, 2, big), Version::Jet3, 1).free_space, 0);
   std::vector<PackedRow> many(256);
   EXPECT_THROW(encode_data_page(Version::Jet4, 2, many), Error);
+}
+
+struct OverflowCase {
+  const char* name;
+  std::vector<RowPointer> chain;  // where each pointer leads, from the home row's on
+  bool ends_cut_short;            // the last row is flagged a pointer but holds 3 bytes
+  const char* refusal;            // in the error's message; nullptr: the row is reached
+};
+
+TEST(DataPage, FollowsOverflowRowsAFewHopsNeverALoop) {
+  const RowPointer home{10, 0};
+  const std::vector<std::uint8_t> row{0xAA, 0xBB};
+  const OverflowCase cases[] = {
+      {"one hop, as Access writes", {{11, 1}}, false, nullptr},
+      {"the most hops", {{11, 1}, {12, 2}, {13, 3}, {14, 4}}, false, nullptr},
+      {"one hop too many", {{11, 1}, {12, 2}, {13, 3}, {14, 4}, {15, 5}}, false, "more than 4 hops"},
+      {"back to its home", {{11, 1}, {10, 0}}, false, "a loop"},
+      {"to itself", {{11, 1}, {11, 1}}, false, "a loop"},
+      {"to the header page", {{0, 3}}, false, "page 0"},
+      {"a pointer cut short", {{11, 1}}, true, "cut short"},
+  };
+  for (const OverflowCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::map<RowPointer, std::vector<std::uint8_t>> rows;
+    std::vector<std::uint8_t> pointer(4);
+    store_row_pointer(pointer.data(), c.chain.front());
+    for (std::size_t i = 0; i + 1 < c.chain.size(); ++i) {
+      rows[c.chain[i]].resize(4);
+      store_row_pointer(rows[c.chain[i]].data(), c.chain[i + 1]);
+    }
+    rows.try_emplace(c.chain.back(), c.ends_cut_short ? std::vector<std::uint8_t>(3) : row);
+    const auto fetch = [&](RowPointer at) {
+      const std::vector<std::uint8_t>& bytes = rows.at(at);
+      return SlotRow{bytes, bytes != row};  // all but the row itself are pointers
+    };
+    try {
+      const MovedRow moved = follow_overflow_row(home, pointer, fetch);
+      EXPECT_EQ(c.refusal, nullptr) << "accepted";
+      EXPECT_EQ(moved.at, c.chain.back());
+      EXPECT_EQ(moved.hops, c.chain.size());
+      EXPECT_EQ(std::vector<std::uint8_t>(moved.bytes.begin(), moved.bytes.end()), row);
+    } catch (const Error& e) {
+      ASSERT_NE(c.refusal, nullptr) << e.what();
+      EXPECT_EQ(e.where().page, home.page);
+      EXPECT_EQ(e.where().field, "row 0 overflow pointer");
+      EXPECT_NE(e.message().find(c.refusal), std::string::npos) << e.what();
+    }
+  }
 }
 
 struct DamageCase {

@@ -42,15 +42,16 @@ std::vector<std::uint32_t> table_def_pages(const testing::CorpusFile& file) {
 
 // The row an index entry points at, following an overflow slot.
 Bytes row_at(const testing::CorpusFile& file, RowPointer pointer, std::uint32_t& page_number) {
-  for (int hops = 0; hops < 2; ++hops) {
-    page_number = pointer.page;
-    Bytes page = file.page(pointer.page);
-    DataPage header = decode_data_page(page, file.version, pointer.page);
-    Bytes row = row_bytes(page, header, pointer.row, file.version, pointer.page);
-    if (!header.slots.at(pointer.row).overflow()) return row;
-    pointer = decode_overflow_pointer(row, pointer.page);
-  }
-  throw Error(ErrorCode::Corrupt, "overflow row points at another overflow row");
+  const auto slot_at = [&file](RowPointer at) {
+    Bytes page = file.page(at.page);
+    return slot_row(page, decode_data_page(page, file.version, at.page), at.row, file.version, at.page);
+  };
+  const SlotRow row = slot_at(pointer);
+  page_number = pointer.page;
+  if (!row.overflow) return row.bytes;
+  const MovedRow moved = follow_overflow_row(pointer, row.bytes, slot_at);
+  page_number = moved.at.page;
+  return moved.bytes;
 }
 
 struct Tally {

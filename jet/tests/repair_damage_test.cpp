@@ -16,6 +16,7 @@
 #include <set>
 
 #include "jet/database.h"
+#include "jet/ascii.h"
 #include "jet/maintenance.h"
 #include "jet/verify.h"
 #include "support/damage_cases.h"
@@ -93,7 +94,7 @@ class RepairDamage : public ::testing::TestWithParam<DamageCase> {
       // in other case, or as Recovered_<page>.
       if (!out.rows.count(name)) {
         const auto same = std::find_if(out.rows.begin(), out.rows.end(),
-                                       [&](const auto& table) { return equal_object_names(table.first, name); });
+                                       [&](const auto& table) { return same_name(table.first, name); });
         name = same != out.rows.end() ? same->first : "Recovered_" + std::to_string(page);
       }
       const RowTexts& kept = out.rows[name];

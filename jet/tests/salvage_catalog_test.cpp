@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "jet/ascii.h"
 #include "jet/catalog_index_keys.h"
 #include "jet/compact_error_table.h"
 #include "jet/database.h"
@@ -28,11 +29,6 @@
 
 namespace jet {
 namespace {
-
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 // A Text key column of `text`, read back: the capitals the key keeps.
 struct KeyCase {
@@ -88,7 +84,7 @@ void salvage_to(const testing::Image& image, const std::string& path, std::vecto
 std::map<std::string, std::uint32_t> tables_of(const std::string& path, bool exact_case = false) {
   std::map<std::string, std::uint32_t> tables;
   for (const CatalogObject& object : Database::open(path)->tables(true)) {
-    if (object.name != kCompactErrorTableName) tables[exact_case ? object.name : lower(object.name)] = object.flags;
+    if (object.name != kCompactErrorTableName) tables[exact_case ? object.name : name_key(object.name)] = object.flags;
   }
   return tables;
 }
@@ -101,8 +97,8 @@ std::map<std::string, std::uint32_t> tables_of(const std::string& path, bool exa
 std::map<std::string, std::multiset<std::string>> comparable_content(const std::string& path, bool only_system) {
   std::map<std::string, std::multiset<std::string>> content;
   for (auto& [table, rows] : testing::database_content(path)) {
-    std::string name = lower(table);
-    if (name == "msysobjects" || name == "msysaces" || name == lower(kCompactErrorTableName)) continue;
+    std::string name = name_key(table);
+    if (name == "msysobjects" || name == "msysaces" || name == name_key(kCompactErrorTableName)) continue;
     // The navigation pane's entries name objects by id, and the rows of
     // objects other than tables (forms, documents) cannot be rebuilt: only
     // their number is compared.
@@ -111,7 +107,7 @@ std::map<std::string, std::multiset<std::string>> comparable_content(const std::
       continue;
     }
     if (only_system && name.rfind("msys", 0) != 0) name.clear();
-    for (const std::string& row : rows) content[name].insert(lower(row));
+    for (const std::string& row : rows) content[name].insert(name_key(row));
   }
   return content;
 }
@@ -183,7 +179,7 @@ TEST(CatalogSalvage, EveryTableComesBackWithAllItsRowsAndItsOwnName) {
       auto expected = tables_of(sample, damage.exact_case);
       if (!damage.names_kept) {
         // User tables come back under names of their own, as many as there were.
-        std::erase_if(expected, [](const auto& table) { return lower(table.first).rfind("msys", 0) != 0; });
+        std::erase_if(expected, [](const auto& table) { return name_key(table.first).rfind("msys", 0) != 0; });
         EXPECT_EQ(tables.size(), tables_of(sample).size());
         for (const auto& [name, flags] : expected) EXPECT_EQ(tables.count(name) ? tables.at(name) : 0xDEAD, flags) << name;
       } else {
@@ -208,7 +204,7 @@ TEST(CatalogSalvage, EveryTableComesBackWithAllItsRowsAndItsOwnName) {
       for (const auto& [name, flags] : tables) {
         if (name == "MSysObjects" || name == "msysobjects") continue;
         const auto lines = std::count_if(errors.begin(), errors.end(), [&](const CompactErrorEntry& e) {
-          return lower(e.table) == lower(name) &&
+          return name_key(e.table) == name_key(name) &&
                  (e.code == 1004 || (e.code >= 1020 && e.code <= 1025 && e.code != 1024));
         });
         EXPECT_EQ(lines, 1) << name;

@@ -83,6 +83,14 @@ const Case kCases[] = {
        return testing::with_u16(s.image, slot, load_u16(s.image.data() + slot) | 0x8000);
      },
      Severity::Error, "is deleted", true},
+    {"row moved to itself",
+     [](const Sample& s) {
+       const std::size_t slot = s.at(s.data_page) + s.row_count_offset() + 2;
+       const std::uint16_t offset = load_u16(s.image.data() + slot);
+       Image image = testing::with_u16(s.image, slot, offset | 0x4000);
+       return testing::with_u32(image, s.at(s.data_page) + (offset & 0x1FFF), RowPointer{s.data_page, 0}.to_u32());
+     },
+     Severity::Error, "a loop", true},
     {"rows cut from a page under their index entries",
      [](const Sample& s) { return testing::with_u16(s.image, s.at(s.data_page) + s.row_count_offset(), 0); },
      Severity::Error, "does not hold", true},

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "jet/catalog.h"
+#include "jet/ascii.h"
 #include "jet/database.h"
 #include "jet/index_walk.h"
 #include "jet/usage_map.h"
@@ -16,14 +17,14 @@ constexpr std::size_t kMaxPathDepth = 16;
 
 // The columns of each system table that store an object id.
 bool is_id_column(std::string_view table, std::string_view column) {
-  if (equal_object_names(table, "MSysObjects")) {
-    return equal_object_names(column, "Id") || equal_object_names(column, "ParentId");
+  if (same_name(table, "MSysObjects")) {
+    return same_name(column, "Id") || same_name(column, "ParentId");
   }
-  if (equal_object_names(table, "MSysACEs") || equal_object_names(table, "MSysQueries") ||
-      equal_object_names(table, "MSysNavPaneGroupToObjects")) {
-    return equal_object_names(column, "ObjectId");
+  if (same_name(table, "MSysACEs") || same_name(table, "MSysQueries") ||
+      same_name(table, "MSysNavPaneGroupToObjects")) {
+    return same_name(column, "ObjectId");
   }
-  if (equal_object_names(table, "MSysNavPaneObjectIDs")) return equal_object_names(column, "Id");
+  if (same_name(table, "MSysNavPaneObjectIDs")) return same_name(column, "Id");
   return false;
 }
 
@@ -168,23 +169,23 @@ class Snapshotter {
       for (std::size_t i = 0; i < values.size(); ++i) {
         const ColumnDef& column = table.columns()[i];
         const Value& value = values[i];
-        if (equal_object_names(column.name, "Id")) {
+        if (same_name(column.name, "Id")) {
           id = std::get_if<std::int32_t>(&value.data) ? std::get<std::int32_t>(value.data) : 0;
-        } else if (equal_object_names(column.name, "ParentId")) {
+        } else if (same_name(column.name, "ParentId")) {
           const auto* parent = std::get_if<std::int32_t>(&value.data);
           object.parent = parent ? path_of(*parent) : "null";
-        } else if (equal_object_names(column.name, "Type")) {
+        } else if (same_name(column.name, "Type")) {
           object.type = std::get_if<std::int16_t>(&value.data) ? std::get<std::int16_t>(value.data) : 0;
-        } else if (equal_object_names(column.name, "Flags")) {
+        } else if (same_name(column.name, "Flags")) {
           object.flags = std::get_if<std::int32_t>(&value.data)
                              ? static_cast<std::uint32_t>(std::get<std::int32_t>(value.data))
                              : 0;
         } else {
-          if (equal_object_names(column.name, "Name")) name = canonical_text(value);
+          if (same_name(column.name, "Name")) name = canonical_text(value);
           object.columns[column.name] = canonical_text(value);
         }
         const auto* blob = std::get_if<std::vector<std::uint8_t>>(&value.data);
-        if (equal_object_names(column.name, "LvProp") && blob != nullptr && !blob->empty()) {
+        if (same_name(column.name, "LvProp") && blob != nullptr && !blob->empty()) {
           try {
             object.properties = decode_properties(db_->version(), *blob);
           } catch (const Error& e) {
