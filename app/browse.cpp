@@ -16,22 +16,22 @@ bool BlankOrEmpty(const std::string& text) {
 void BrowseForDatabase(UserInterface& ui, OpenDialog& dialog, FileSystem& files) {
   ErrorTrap trap(ui, " Location: CommandBrowse_Click", QuitAction::UnloadWindow);
   try {
-    trap.run([&] { dialog.setCancelError(true); });   // 2
-    trap.run([&] { dialog.setFlags(4); });            // 3: no read-only box
-    trap.run([&] { dialog.setFilter(kBrowseFilter); });  // 4
-    trap.run([&] { dialog.setFilterIndex(2); });      // 5: the databases
+    trap.Run([&] { dialog.SetCancelError(true); });   // 2
+    trap.Run([&] { dialog.SetFlags(4); });            // 3: no read-only box
+    trap.Run([&] { dialog.SetFilter(kBrowseFilter); });  // 4
+    trap.Run([&] { dialog.SetFilterIndex(2); });      // 5: the databases
     // 6: the initial folder, from the current path read afresh each time.
-    if (trap.condition([&] { return BlankOrEmpty(CurrentPathOnDisk(ui, files)); })) {
-      trap.run([&] { dialog.setInitDir(ui.programFolder()); });
-    } else if (trap.condition([&] { return files.FolderExists(CurrentPathOnDisk(ui, files)); })) {
-      trap.run([&] { dialog.setInitDir(CurrentPathOnDisk(ui, files)); });
+    if (trap.Condition([&] { return BlankOrEmpty(CurrentPathOnDisk(ui, files)); })) {
+      trap.Run([&] { dialog.SetInitDir(ui.ProgramFolder()); });
+    } else if (trap.Condition([&] { return files.FolderExists(CurrentPathOnDisk(ui, files)); })) {
+      trap.Run([&] { dialog.SetInitDir(CurrentPathOnDisk(ui, files)); });
     } else {
-      trap.run([&] { dialog.setInitDir(ParsePath(CurrentPathOnDisk(ui, files), "dir")); });
+      trap.Run([&] { dialog.SetInitDir(ParsePath(CurrentPathOnDisk(ui, files), "dir")); });
     }
-    trap.run([&] { dialog.setDialogTitle("Browse for Files"); });  // 7
-    trap.run([&] { ui.doEvents(); });                              // 8
-    trap.run([&] { dialog.showOpen(); });                          // 9
-    trap.run([&] { ui.setCurrentPath(dialog.fileName()); });       // 10
+    trap.Run([&] { dialog.SetDialogTitle("Browse for Files"); });  // 7
+    trap.Run([&] { ui.DoEvents(); });                              // 8
+    trap.Run([&] { dialog.ShowOpen(); });                          // 9
+    trap.Run([&] { ui.SetCurrentPath(dialog.FileName()); });       // 10
   } catch (const LeaveHandler&) {
   }
 }

@@ -4,7 +4,7 @@
 // (" Location: CommandBrowse_Click").
 #pragma once
 
-#include "operations/file_system.h"
+#include "platform/file_system.h"
 #include "platform/open_dialog.h"
 #include "platform/user_interface.h"
 

@@ -4,6 +4,7 @@
 #include "discovery/product_databases.h"
 #include "operations/blank.h"
 #include "operations/error_trap.h"
+#include "operations/local_file_system.h"
 #include "operations/repair.h"
 #include "operations/restore.h"
 #include "platform/runtime_error.h"
@@ -35,11 +36,11 @@ void Form1::cmdDelete_Click() { CreateBlank(ui_, context_.files); }
 
 void Form1::CommandBrowse_Click() { BrowseForDatabase(ui_, dialog_, context_.files); }
 
-void Form1::Command2_Click() { ui_.unloadWindow(); }
+void Form1::Command2_Click() { ui_.UnloadWindow(); }
 
 void Form1::RepairJet4(const std::string& DBFile) { dbrepair::RepairJet4(context_, DBFile); }
 
-void Form1::ShutDown() { ui_.unloadWindow(); }
+void Form1::ShutDown() { ui_.UnloadWindow(); }
 
 void Form1::ReportEscapedError(const std::string& handler, std::exception_ptr error) {
   std::int32_t number = kErrInternal;
@@ -47,8 +48,8 @@ void Form1::ReportEscapedError(const std::string& handler, std::exception_ptr er
   try {
     if (error) std::rethrow_exception(error);
   } catch (const RuntimeError& raised) {
-    number = raised.number();
-    description = raised.description();
+    number = raised.Number();
+    description = raised.Description();
   } catch (const std::exception& raised) {
     description = raised.what();
   } catch (...) {
@@ -56,8 +57,8 @@ void Form1::ReportEscapedError(const std::string& handler, std::exception_ptr er
   std::string text = ErrorReportText(" Location: " + handler, number, description);
   // The report without its question: the program goes on.
   text = text.substr(0, text.rfind("\r\n\r\n"));
-  ui_.messageBox(text, kButtonsOk, "Error Handler");
-  ui_.setNormalPointer();
+  ui_.MsgBox(text, kButtonsOk, "Error Handler");
+  ui_.SetNormalPointer();
 }
 
 }  // namespace dbrepair

@@ -36,7 +36,7 @@ CandidateRoots LookUpCandidateRoots(SpecialFolders& folders) {
   roots.commonAppData = GetSpecialFolderPath(folders, kFolderCommonAppData);
   roots.fourth = GetSpecialFolderPath(folders, kFolderProgramFilesX86);
   roots.programFiles = GetSpecialFolderPath(folders, kFolderProgramFiles);
-  std::string drive = folders.driveC();
+  std::string drive = folders.DriveC();
   roots.driveC = drive.empty() ? "" : drive + "/";
   return roots;
 }
@@ -59,18 +59,18 @@ std::array<std::string, kCandidateCount> CandidatePaths(const CandidateRoots& ro
 
 void DiscoverProductDatabases(UserInterface& ui, SpecialFolders& folders, FileSystem& files) {
   for (const std::string& candidate : CandidatePaths(LookUpCandidateRoots(folders))) {
-    if (files.FileExists(candidate)) ui.appendItem(files.PathOnDisk(candidate));
+    if (files.FileExists(candidate)) ui.AppendItem(files.PathOnDisk(candidate));
   }
-  if (ui.itemCount() == 0) {
-    ui.messageBox(
+  if (ui.ItemCount() == 0) {
+    ui.MsgBox(
         "No Corvane Software products were found in their default locations.  Use the Browse "
         "function to locate the database you wish to repair.",
         kButtonsOk, "No Files Found");
   } else {
-    ui.selectItem(0);
+    ui.SelectItem(0);
   }
-  if (ui.itemCount() > 1) {
-    ui.messageBox(
+  if (ui.ItemCount() > 1) {
+    ui.MsgBox(
         "Multiple Corvane Software products were found on your computer.  Choose which database "
         "you wish to repair from the dropdown list on the next window.",
         kButtonsOk, "Multiple Files Found");

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "operations/file_system.h"
+#include "platform/file_system.h"
 #include "platform/special_folders.h"
 #include "platform/user_interface.h"
 

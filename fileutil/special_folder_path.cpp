@@ -4,7 +4,7 @@
 namespace dbrepair {
 
 std::string GetSpecialFolderPath(SpecialFolders& folders, int folder) {
-  const std::string path = folders.folderPath(folder);
+  const std::string path = folders.FolderPath(folder);
   if (path.empty()) return "";
   return path + (kNativePathStyle == PathStyle::Windows ? "\\" : "/");
 }

@@ -2,7 +2,7 @@
 // the data file so that the product starts over with an empty one.
 #pragma once
 
-#include "operations/file_system.h"
+#include "platform/file_system.h"
 #include "platform/user_interface.h"
 
 namespace dbrepair {

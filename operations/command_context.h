@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "operations/file_system.h"
+#include "platform/file_system.h"
 #include "platform/db_engine.h"
 #include "platform/jet_engine.h"
 #include "platform/user_interface.h"

@@ -21,29 +21,29 @@ std::string ErrorReportText(const std::string& location, std::int32_t number,
 
 bool ShowErrorReport(UserInterface& ui, const std::string& location, std::int32_t number,
                      const std::string& description) {
-  return ui.messageBox(ErrorReportText(location, number, description), kButtonsYesNo,
+  return ui.MsgBox(ErrorReportText(location, number, description), kButtonsYesNo,
                        "Error Handler") == kAnswerYes;
 }
 
-bool ErrorTrap::run(const std::function<void()>& statement) {
+bool ErrorTrap::Run(const std::function<void()>& statement) {
   try {
     statement();
     return true;
   } catch (const RuntimeError& error) {
-    handle(error.number(), error.description());
+    Handle(error.Number(), error.Description());
   } catch (const std::exception& error) {
-    handle(kErrInternal, error.what());
+    Handle(kErrInternal, error.what());
   }
   return false;
 }
 
-bool ErrorTrap::condition(const std::function<bool()>& test) {
+bool ErrorTrap::Condition(const std::function<bool()>& test) {
   bool result = true;
-  run([&] { result = test(); });
+  Run([&] { result = test(); });
   return result;
 }
 
-void ErrorTrap::ignoreErrors(const std::function<void()>& statement) {
+void ErrorTrap::IgnoreErrors(const std::function<void()>& statement) {
   try {
     statement();
   } catch (const std::exception&) {
@@ -51,7 +51,7 @@ void ErrorTrap::ignoreErrors(const std::function<void()>& statement) {
   }
 }
 
-void ErrorTrap::handle(std::int32_t number, const std::string& description) {
+void ErrorTrap::Handle(std::int32_t number, const std::string& description) {
   if (special_action_ && number == special_number_) {
     if (special_action_()) return;
     throw LeaveHandler{};
@@ -59,10 +59,10 @@ void ErrorTrap::handle(std::int32_t number, const std::string& description) {
   if (ShowErrorReport(ui_, location_, number, description)) return;
   switch (quit_) {
     case QuitAction::UnloadWindow:
-      ui_.unloadWindow();
+      ui_.UnloadWindow();
       throw LeaveHandler{};
     case QuitAction::EndProgram:
-      ui_.endProgram();
+      ui_.End();
   }
   throw LeaveHandler{};
 }

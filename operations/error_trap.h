@@ -2,9 +2,9 @@
 // statement is shown in the standard report, and the user either carries on
 // with the next statement or leaves.
 //
-// A handler runs each statement through its trap. run() returns whether the
+// A handler runs each statement through its trap. Run() returns whether the
 // statement completed; when it did not, the user chose to carry on and the
-// handler goes on at the place its resume table names. condition() runs the
+// handler goes on at the place its resume table names. Condition() runs the
 // test of an If and, when the test fails and the user carries on, answers
 // true, as if the test had held. Leaving unwinds the handler with
 // LeaveHandler, which the handler's outermost frame catches.
@@ -56,14 +56,14 @@ class ErrorTrap {
         special_number_(special_number),
         special_action_(std::move(special_action)) {}
 
-  bool run(const std::function<void()>& statement);
-  bool condition(const std::function<bool()>& test);
+  bool Run(const std::function<void()>& statement);
+  bool Condition(const std::function<bool()>& test);
   // Runs a statement whose errors pass silently (the ignoring state).
-  static void ignoreErrors(const std::function<void()>& statement);
+  static void IgnoreErrors(const std::function<void()>& statement);
 
  private:
   // After a failed statement: carries on (returns) or leaves (throws).
-  void handle(std::int32_t number, const std::string& description);
+  void Handle(std::int32_t number, const std::string& description);
 
   UserInterface& ui_;
   std::string location_;

@@ -45,22 +45,22 @@ RepairJet4Outcome RepairJet4(CommandContext& context, const std::string& DBFile)
     std::unique_ptr<JetEngine> engine;  // released on every way out
     bool compacted = false;
 
-    trap.run([&] { temp = TemporaryCompactionPath(data_file); });   // 1
-    ErrorTrap::ignoreErrors([&] { files.DeleteFile(temp); });       // 2
-    trap.run([&] { source = MakeConnectionText(data_file); });      // 3
-    trap.run([&] { destination = MakeConnectionText(temp); });      // 4
-    trap.run([&] { engine = context.newJetEngine(); });             // 5
-    trap.run([&] {                                                  // 6
+    trap.Run([&] { temp = TemporaryCompactionPath(data_file); });   // 1
+    ErrorTrap::IgnoreErrors([&] { files.DeleteFile(temp); });       // 2
+    trap.Run([&] { source = MakeConnectionText(data_file); });      // 3
+    trap.Run([&] { destination = MakeConnectionText(temp); });      // 4
+    trap.Run([&] { engine = context.newJetEngine(); });             // 5
+    trap.Run([&] {                                                  // 6
       if (!engine) throw RuntimeError(91, "Object variable or With block variable not set");
       engine->CompactDatabase(source, destination);
       compacted = true;
     });
     // 7: a file at the temporary path that this run's compaction did not
     // complete (a partial output, an older temp.mdb) never replaces the data.
-    if (compacted) trap.run([&] { files.CopyFile(temp, data_file); });
-    trap.run([&] { files.DeleteFile(temp); });                      // 8
-    trap.run([&] { ui.messageBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 9
-    trap.run([&] { ui.setNormalPointer(); });                       // 10
+    if (compacted) trap.Run([&] { files.CopyFile(temp, data_file); });
+    trap.Run([&] { files.DeleteFile(temp); });                      // 8
+    trap.Run([&] { ui.MsgBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 9
+    trap.Run([&] { ui.SetNormalPointer(); });                       // 10
     return RepairJet4Outcome::Finished;
   } catch (const LeaveHandler&) {
     return RepairJet4Outcome::Quit;
@@ -79,20 +79,20 @@ void RepairCommand(CommandContext& context) {
                    return false;
                  });
   try {
-    trap.run([&] { ui.setBusyPointer(); });                                    // 1
-    if (!trap.condition([&] { return files.FileExists(data_file()); })) {  // 2
-      trap.run([&] {
-        ui.messageBox("File " + data_file() + " does not exist.", kButtonsOk, "Error");
+    trap.Run([&] { ui.SetBusyPointer(); });                                    // 1
+    if (!trap.Condition([&] { return files.FileExists(data_file()); })) {  // 2
+      trap.Run([&] {
+        ui.MsgBox("File " + data_file() + " does not exist.", kButtonsOk, "Error");
       });
     } else {
       bool backed_up = false;
-      bool completed = trap.run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 3
+      bool completed = trap.Run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 3
       if (completed && backed_up) {
-        trap.run([&] { context.dbEngine().RepairDatabase(data_file()); });  // 4
-        trap.run([&] { ui.messageBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 5
+        trap.Run([&] { context.dbEngine().RepairDatabase(data_file()); });  // 4
+        trap.Run([&] { ui.MsgBox(kCompletedText, kButtonsOk, kCompletedTitle); });  // 5
       }
     }
-    trap.run([&] { ui.setNormalPointer(); });  // 6
+    trap.Run([&] { ui.SetNormalPointer(); });  // 6
   } catch (const LeaveHandler&) {
   }
 }

@@ -28,24 +28,24 @@ void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
                    return RepairJet4(context, data_file()) == RepairJet4Outcome::Finished;
                  });
   try {
-    trap.run([&] { ui.setBusyPointer(); });  // 1
+    trap.Run([&] { ui.SetBusyPointer(); });  // 1
     bool backed_up = false;
-    bool completed = trap.run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 2
+    bool completed = trap.Run([&] { backed_up = MakeNumberedBackup(data_file(), ui, files); });  // 2
     if (completed && backed_up) {
       std::string bak;   // 3
       std::string bak2;
-      trap.run([&] { bak = ProductBackupPath(data_file(), ".bak"); });
-      trap.run([&] { bak2 = ProductBackupPath(data_file(), ".bak2"); });
+      trap.Run([&] { bak = ProductBackupPath(data_file(), ".bak"); });
+      trap.Run([&] { bak2 = ProductBackupPath(data_file(), ".bak2"); });
 
       bool have_choice = true;
       std::string chosen;
       Date chosen_date;
-      if (trap.condition([&] { return files.FileExists(bak); })) {  // 4
+      if (trap.Condition([&] { return files.FileExists(bak); })) {  // 4
         Date bak_date;
-        trap.run([&] { bak_date = files.GetFileDate(bak); });
-        if (trap.condition([&] { return files.FileExists(bak2); })) {
+        trap.Run([&] { bak_date = files.GetFileDate(bak); });
+        if (trap.Condition([&] { return files.FileExists(bak2); })) {
           Date bak2_date;
-          trap.run([&] { bak2_date = files.GetFileDate(bak2); });
+          trap.Run([&] { bak2_date = files.GetFileDate(bak2); });
           bool take_bak = ChooseBackup(choice, bak_date, bak2_date) == ProductBackup::Bak;
           chosen = take_bak ? bak : bak2;
           chosen_date = take_bak ? bak_date : bak2_date;
@@ -53,35 +53,35 @@ void RestoreFromBackup(CommandContext& context, RestoreChoice choice) {
           chosen = bak;
           chosen_date = bak_date;
         }
-      } else if (trap.condition([&] { return files.FileExists(bak2); })) {  // 5
-        trap.run([&] { chosen_date = files.GetFileDate(bak2); });
+      } else if (trap.Condition([&] { return files.FileExists(bak2); })) {  // 5
+        trap.Run([&] { chosen_date = files.GetFileDate(bak2); });
         chosen = bak2;
       } else {  // 6
         have_choice = false;
-        trap.run([&] {
-          ui.messageBox("No backup files were found in " + ParsePath(data_file(), "dir"),
+        trap.Run([&] {
+          ui.MsgBox("No backup files were found in " + ParsePath(data_file(), "dir"),
                         kButtonsOk, "Restore Cancelled");
         });
       }
 
       if (have_choice) {
         int answer = kAnswerNo;  // 7: an error here counts as No
-        trap.run([&] {
-          answer = ui.messageBox("Are you sure you want to restore the backup created on " +
+        trap.Run([&] {
+          answer = ui.MsgBox("Are you sure you want to restore the backup created on " +
                                      DateToText(chosen_date) + "?",
                                  kButtonsYesNo, "Restore Confirmation");
         });
         if (answer == kAnswerYes) {
-          trap.run([&] { ui.doEvents(); });                                           // 8
-          trap.run([&] { files.CopyFile(chosen, data_file()); });                // 9
-          trap.run([&] { context.dbEngine().RepairDatabase(data_file()); });     // 10
-          trap.run([&] {                                                              // 11
-            ui.messageBox("Restore Completed Successfully", kButtonsOk, "Restore Complete");
+          trap.Run([&] { ui.DoEvents(); });                                           // 8
+          trap.Run([&] { files.CopyFile(chosen, data_file()); });                // 9
+          trap.Run([&] { context.dbEngine().RepairDatabase(data_file()); });     // 10
+          trap.Run([&] {                                                              // 11
+            ui.MsgBox("Restore Completed Successfully", kButtonsOk, "Restore Complete");
           });
         }
       }
     }
-    trap.run([&] { ui.setNormalPointer(); });  // 12
+    trap.Run([&] { ui.SetNormalPointer(); });  // 12
   } catch (const LeaveHandler&) {
   }
 }

@@ -20,7 +20,7 @@ bool MakeNumberedBackup(const std::string& given_path, UserInterface& ui, FileSy
       return true;
     }
   }
-  ui.messageBox("Error- 1000 backup files exit in the current directory.  Process aborted.",
+  ui.MsgBox("Error- 1000 backup files exit in the current directory.  Process aborted.",
                 kButtonsOk, "Backup Error");
   return false;
 }

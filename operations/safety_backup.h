@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "operations/file_system.h"
+#include "platform/file_system.h"
 #include "platform/user_interface.h"
 
 namespace dbrepair {

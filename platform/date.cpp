@@ -39,7 +39,7 @@ Date Date::FromUnixSeconds(std::int64_t seconds) {
   return Date(days + kUnixEpochDay, static_cast<std::int32_t>(seconds - days * kSecondsPerDay));
 }
 
-Date::Parts Date::parts() const {
+Date::Parts Date::ToParts() const {
   using namespace std::chrono;
   year_month_day ymd{sys_days{std::chrono::days{days_ - kUnixEpochDay}}};
   return Parts{static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
@@ -48,7 +48,7 @@ Date::Parts Date::parts() const {
 }
 
 std::string DateToText(const Date& date, const std::locale& locale) {
-  Date::Parts p = date.parts();
+  Date::Parts p = date.ToParts();
   std::tm fields{};
   fields.tm_year = p.year - 1900;
   fields.tm_mon = p.month - 1;
@@ -56,12 +56,12 @@ std::string DateToText(const Date& date, const std::locale& locale) {
   fields.tm_hour = p.hour;
   fields.tm_min = p.minute;
   fields.tm_sec = p.second;
-  fields.tm_wday = static_cast<int>(((date.dayCount() % 7) + 7 + 6) % 7);  // 1899-12-30 was a Saturday
+  fields.tm_wday = static_cast<int>(((date.DayCount() % 7) + 7 + 6) % 7);  // 1899-12-30 was a Saturday
 
   std::ostringstream text;
   text.imbue(locale);
-  bool show_date = date.dayCount() != 0;
-  bool show_time = date.secondOfDay() != 0 || !show_date;
+  bool show_date = date.DayCount() != 0;
+  bool show_time = date.SecondOfDay() != 0 || !show_date;
   if (show_date) text << std::put_time(&fields, "%x");
   if (show_date && show_time) text << ' ';
   if (show_time) text << std::put_time(&fields, "%X");

@@ -26,13 +26,13 @@ class Date {
   struct Parts {
     int year, month, day, hour, minute, second;
   };
-  Parts parts() const;
+  Parts ToParts() const;
 
-  bool isZero() const { return days_ == 0 && seconds_ == 0; }
-  std::int64_t dayCount() const { return days_; }
-  std::int32_t secondOfDay() const { return seconds_; }
+  bool IsZero() const { return days_ == 0 && seconds_ == 0; }
+  std::int64_t DayCount() const { return days_; }
+  std::int32_t SecondOfDay() const { return seconds_; }
   // The day count plus the fraction of the day, as one number.
-  double serial() const { return static_cast<double>(days_) + seconds_ / 86400.0; }
+  double Serial() const { return static_cast<double>(days_) + seconds_ / 86400.0; }
 
   friend auto operator<=>(const Date&, const Date&) = default;
 

@@ -37,9 +37,9 @@ class Descriptor {
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
+  int Get() const { return fd_; }
   // Closes now, reporting a failure (a delayed write error surfaces here).
-  int close() {
+  int Close() {
     int result = ::close(fd_);
     fd_ = -1;
     return result;
@@ -116,9 +116,9 @@ RuntimeError FileError(int errno_value, const std::string& path) {
 void CopyFileReplacing(const std::string& source_path, const std::string& destination) {
   const std::string source = ResolveWithoutCase(source_path);
   Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) throw FileError(errno, source);
+  if (in.Get() < 0) throw FileError(errno, source);
   struct stat source_info {};
-  if (::fstat(in.get(), &source_info) != 0) throw FileError(errno, source);
+  if (::fstat(in.Get(), &source_info) != 0) throw FileError(errno, source);
   if (!S_ISREG(source_info.st_mode)) throw FileError(EISDIR, source);
 
   const std::string target = ReplacementTarget(ResolveWithoutCase(destination));
@@ -132,29 +132,29 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   Descriptor out(::mkostemp(name.data(), O_CLOEXEC));
-  if (out.get() < 0) throw FileError(errno, target);
+  if (out.Get() < 0) throw FileError(errno, target);
   // Removed again unless it is renamed into place.
   jet::TemporaryFile temporary = jet::TemporaryFile::adopting(name.data());
 
   std::vector<char> buffer(1 << 20);
   for (;;) {
-    ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+    ssize_t got = ::read(in.Get(), buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
       throw FileError(errno, source);
     }
     if (got == 0) break;
-    WriteAll(out.get(), buffer.data(), static_cast<size_t>(got), target);
+    WriteAll(out.Get(), buffer.data(), static_cast<size_t>(got), target);
   }
-  GiveAccessOf(out.get(), replacing ? target_info : source_info, target);
-  if (::fsync(out.get()) != 0) throw FileError(errno, target);
-  if (out.close() != 0) throw FileError(errno, target);
+  GiveAccessOf(out.Get(), replacing ? target_info : source_info, target);
+  if (::fsync(out.Get()) != 0) throw FileError(errno, target);
+  if (out.Close() != 0) throw FileError(errno, target);
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) throw FileError(errno, target);
   temporary.committed();
 
   // Make the rename itself durable; a failure here loses nothing.
   Descriptor folder(::open(ParentFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
+  if (folder.Get() >= 0) ::fsync(folder.Get());
 }
 
 void DeleteFile(const std::string& path) {

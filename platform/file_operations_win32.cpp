@@ -19,14 +19,14 @@ namespace {
 class Handle {
  public:
   explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { close(); }
+  ~Handle() { Close(); }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
   // Closes now, reporting a failure.
-  bool close() {
-    const bool closed = !valid() || ::CloseHandle(handle_) != 0;
+  bool Close() {
+    const bool closed = !Valid() || ::CloseHandle(handle_) != 0;
     handle_ = INVALID_HANDLE_VALUE;
     return closed;
   }
@@ -117,7 +117,7 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
   // copy on Windows allows.
   Handle in(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in.valid()) {
+  if (!in.Valid()) {
     if (IsFolder(from)) ThrowFolder();
     ThrowLastError(source);
   }
@@ -133,23 +133,23 @@ void CopyFileReplacing(const std::string& source_path, const std::string& destin
 
   std::wstring name;
   Handle out(CreateTemporaryBeside(to, name));
-  if (!out.valid()) ThrowLastError(destination);
+  if (!out.Valid()) ThrowLastError(destination);
   // Removed again unless it is moved into place.
   jet::TemporaryFile temporary = jet::TemporaryFile::adopting(jet::narrow(name));
 
   std::vector<char> buffer(1 << 20);
   for (;;) {
     DWORD got = 0;
-    if (!::ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) ThrowLastError(source);
+    if (!::ReadFile(in.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) ThrowLastError(source);
     if (got == 0) break;
     for (DWORD done = 0; done < got;) {
       DWORD put = 0;
-      if (!::WriteFile(out.get(), buffer.data() + done, got - done, &put, nullptr)) ThrowLastError(destination);
+      if (!::WriteFile(out.Get(), buffer.data() + done, got - done, &put, nullptr)) ThrowLastError(destination);
       done += put;
     }
   }
-  if (!::FlushFileBuffers(out.get())) ThrowLastError(destination);
-  if (!out.close()) ThrowLastError(destination);
+  if (!::FlushFileBuffers(out.Get())) ThrowLastError(destination);
+  if (!out.Close()) ThrowLastError(destination);
   if ((attributes & kept) != 0 && !::SetFileAttributesW(name.c_str(), attributes & kept)) ThrowLastError(destination);
   // The move is written through to the disk before it returns: at every
   // instant the destination is the old file or the whole copy.

@@ -6,7 +6,7 @@
 
 namespace dbrepair {
 
-// Raised (as RuntimeError) by showOpen() when the user cancels and
+// Raised (as RuntimeError) by ShowOpen() when the user cancels and
 // cancelError is set.
 inline constexpr int kCancelErrorNumber = 32755;
 inline constexpr const char* kCancelErrorText = "Cancel was selected.";
@@ -15,22 +15,22 @@ class OpenDialog {
  public:
   virtual ~OpenDialog() = default;
 
-  // Settings, taking effect at the next showOpen().
-  virtual void setCancelError(bool on) = 0;
-  virtual void setFlags(int flags) = 0;
+  // Settings, taking effect at the next ShowOpen().
+  virtual void SetCancelError(bool on) = 0;
+  virtual void SetFlags(int flags) = 0;
   // Pairs of description and pattern separated by "|".
-  virtual void setFilter(const std::string& filter) = 0;
-  virtual void setFilterIndex(int index) = 0;  // counted from 1
-  virtual void setInitDir(const std::string& folder) = 0;
-  virtual void setDialogTitle(const std::string& title) = 0;
+  virtual void SetFilter(const std::string& filter) = 0;
+  virtual void SetFilterIndex(int index) = 0;  // counted from 1
+  virtual void SetInitDir(const std::string& folder) = 0;
+  virtual void SetDialogTitle(const std::string& title) = 0;
 
   // Modal. Returns once a file is chosen; on cancel raises RuntimeError
   // kCancelErrorNumber when cancelError is set, else returns leaving
-  // fileName() unchanged.
-  virtual void showOpen() = 0;
+  // FileName() unchanged.
+  virtual void ShowOpen() = 0;
   // The chosen file's full path; empty until a dialog completes, and kept
   // from one use to the next.
-  virtual std::string fileName() const = 0;
+  virtual std::string FileName() const = 0;
 };
 
 }  // namespace dbrepair

@@ -4,7 +4,7 @@
 
 namespace dbrepair {
 
-void OpenDialogSettings::finish(const std::optional<std::string>& chosen) {
+void OpenDialogSettings::Finish(const std::optional<std::string>& chosen) {
   if (chosen) {
     fileName_ = *chosen;
     return;
@@ -12,7 +12,7 @@ void OpenDialogSettings::finish(const std::optional<std::string>& chosen) {
   if (cancelError_) throw RuntimeError(kCancelErrorNumber, kCancelErrorText);
 }
 
-std::vector<FileFilter> parseFileFilter(const std::string& text) {
+std::vector<FileFilter> ParseFileFilter(const std::string& text) {
   std::vector<FileFilter> filters;
   if (text.empty()) return filters;
   std::vector<std::string> parts;

@@ -1,5 +1,5 @@
 // What every Open dialog keeps between uses, as the dialog component does:
-// the settings for the next showOpen() and the file chosen last; and the
+// the settings for the next ShowOpen() and the file chosen last; and the
 // filter text "description|pattern|..." split into its pairs.
 #pragma once
 
@@ -13,18 +13,18 @@ namespace dbrepair {
 
 class OpenDialogSettings : public OpenDialog {
  public:
-  void setCancelError(bool on) override { cancelError_ = on; }
-  void setFlags(int flags) override { flags_ = flags; }
-  void setFilter(const std::string& filter) override { filter_ = filter; }
-  void setFilterIndex(int index) override { filterIndex_ = index; }
-  void setInitDir(const std::string& folder) override { initDir_ = folder; }
-  void setDialogTitle(const std::string& title) override { title_ = title; }
-  std::string fileName() const override { return fileName_; }
+  void SetCancelError(bool on) override { cancelError_ = on; }
+  void SetFlags(int flags) override { flags_ = flags; }
+  void SetFilter(const std::string& filter) override { filter_ = filter; }
+  void SetFilterIndex(int index) override { filterIndex_ = index; }
+  void SetInitDir(const std::string& folder) override { initDir_ = folder; }
+  void SetDialogTitle(const std::string& title) override { title_ = title; }
+  std::string FileName() const override { return fileName_; }
 
  protected:
-  // Ends a showOpen(): the chosen file becomes fileName(); a cancel
+  // Ends a ShowOpen(): the chosen file becomes FileName(); a cancel
   // (nullopt) leaves it and raises the cancel error where it is asked for.
-  void finish(const std::optional<std::string>& chosen);
+  void Finish(const std::optional<std::string>& chosen);
 
   bool cancelError_ = false;
   int flags_ = 0;
@@ -43,6 +43,6 @@ struct FileFilter {
 // Splits the filter text at "|" into description and pattern pairs, in order.
 // Empty text gives no filters; a description without its pattern (an odd
 // number of parts, or a trailing "|") gets the pattern "*.*".
-std::vector<FileFilter> parseFileFilter(const std::string& text);
+std::vector<FileFilter> ParseFileFilter(const std::string& text);
 
 }  // namespace dbrepair

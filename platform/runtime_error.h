@@ -14,8 +14,8 @@ class RuntimeError : public std::runtime_error {
   RuntimeError(std::int32_t number, const std::string& description)
       : std::runtime_error(description), number_(number), description_(description) {}
 
-  std::int32_t number() const { return number_; }
-  const std::string& description() const { return description_; }
+  std::int32_t Number() const { return number_; }
+  const std::string& Description() const { return description_; }
 
  private:
   std::int32_t number_;

@@ -61,7 +61,7 @@ WineEnvironment WineEnvironment::FromProcess() {
   return env;
 }
 
-std::string WineSpecialFolders::existingFolder(const std::string& path) const {
+std::string WineSpecialFolders::ExistingFolder(const std::string& path) const {
   if (path.empty()) return "";
   std::string resolved = ResolveWithoutCase(path);
   struct stat info {};
@@ -69,28 +69,28 @@ std::string WineSpecialFolders::existingFolder(const std::string& path) const {
   return resolved;
 }
 
-std::string WineSpecialFolders::folderPath(int folder) {
-  if (env_.prefix.empty()) return folder == kFolderPersonal ? existingFolder(env_.xdgDocuments) : "";
+std::string WineSpecialFolders::FolderPath(int folder) {
+  if (env_.prefix.empty()) return folder == kFolderPersonal ? ExistingFolder(env_.xdgDocuments) : "";
   const std::string drive = env_.prefix + "/drive_c";
   switch (folder) {
     case kFolderPersonal: {
       std::string documents =
-          env_.user.empty() ? "" : existingFolder(drive + "/users/" + env_.user + "/Documents");
-      return documents.empty() ? existingFolder(env_.xdgDocuments) : documents;
+          env_.user.empty() ? "" : ExistingFolder(drive + "/users/" + env_.user + "/Documents");
+      return documents.empty() ? ExistingFolder(env_.xdgDocuments) : documents;
     }
     case kFolderProgramFiles:
-      return existingFolder(drive + "/Program Files");
+      return ExistingFolder(drive + "/Program Files");
     case kFolderProgramFilesX86:
-      return existingFolder(drive + "/Program Files (x86)");
+      return ExistingFolder(drive + "/Program Files (x86)");
     case kFolderCommonAppData:
-      return existingFolder(drive + "/ProgramData");
+      return ExistingFolder(drive + "/ProgramData");
     default:
       return "";
   }
 }
 
-std::string WineSpecialFolders::driveC() {
-  return env_.prefix.empty() ? "" : existingFolder(env_.prefix + "/drive_c");
+std::string WineSpecialFolders::DriveC() {
+  return env_.prefix.empty() ? "" : ExistingFolder(env_.prefix + "/drive_c");
 }
 
 SpecialFolders& SystemSpecialFolders() {

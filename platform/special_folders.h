@@ -18,10 +18,10 @@ class SpecialFolders {
   virtual ~SpecialFolders() = default;
   // The folder's path without a trailing separator, or the empty text when
   // it cannot be resolved.
-  virtual std::string folderPath(int folder) = 0;
+  virtual std::string FolderPath(int folder) = 0;
   // The folder that stands for the drive "c:", without a trailing separator,
   // or the empty text.
-  virtual std::string driveC() = 0;
+  virtual std::string DriveC() = 0;
 };
 
 // The special folders of the system the program runs on: Windows' own, or
@@ -48,11 +48,11 @@ class WineSpecialFolders : public SpecialFolders {
  public:
   explicit WineSpecialFolders(WineEnvironment environment) : env_(std::move(environment)) {}
 
-  std::string folderPath(int folder) override;
-  std::string driveC() override;
+  std::string FolderPath(int folder) override;
+  std::string DriveC() override;
 
  private:
-  std::string existingFolder(const std::string& path) const;
+  std::string ExistingFolder(const std::string& path) const;
 
   WineEnvironment env_;
 };

@@ -11,7 +11,7 @@ namespace {
 
 class WindowsSpecialFolders : public SpecialFolders {
  public:
-  std::string folderPath(int folder) override {
+  std::string FolderPath(int folder) override {
     wchar_t path[MAX_PATH] = {};
     if (::SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return "";
     std::wstring text(path);
@@ -22,7 +22,7 @@ class WindowsSpecialFolders : public SpecialFolders {
 
   // The fixed path the products' oldest release used names drive C itself,
   // whichever drive Windows is on.
-  std::string driveC() override { return "c:"; }
+  std::string DriveC() override { return "c:"; }
 };
 
 }  // namespace

@@ -14,7 +14,7 @@ inline constexpr int kAnswerOk = 1;
 inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 
-// Thrown by endProgram(): ends the program at once, without finishing the
+// Thrown by End(): ends the program at once, without finishing the
 // running handler. The event loop's dispatcher catches it and quits.
 struct EndProgram {};
 
@@ -24,28 +24,28 @@ class UserInterface {
 
   // The busy pointer (hourglass) over the window and all its controls, and
   // back to the default.
-  virtual void setBusyPointer() = 0;
-  virtual void setNormalPointer() = 0;
+  virtual void SetBusyPointer() = 0;
+  virtual void SetNormalPointer() = 0;
 
   // The combo box: its text, whole and untrimmed, and its list.
-  virtual std::string currentPath() = 0;
-  virtual void setCurrentPath(const std::string& path) = 0;
-  virtual void appendItem(const std::string& item) = 0;
-  virtual int itemCount() = 0;
-  virtual void selectItem(int index) = 0;  // copies the item into the text
+  virtual std::string CurrentPath() = 0;
+  virtual void SetCurrentPath(const std::string& path) = 0;
+  virtual void AppendItem(const std::string& item) = 0;
+  virtual int ItemCount() = 0;
+  virtual void SelectItem(int index) = 0;  // copies the item into the text
 
   // A modal box without icon; buttons kButtonsOk or kButtonsYesNo (Yes is the
   // default). Returns kAnswerOk, kAnswerYes or kAnswerNo.
-  virtual int messageBox(const std::string& text, int buttons, const std::string& title) = 0;
+  virtual int MsgBox(const std::string& text, int buttons, const std::string& title) = 0;
 
   // Closes the window; the program ends once the running handler returns.
-  virtual void unloadWindow() = 0;
+  virtual void UnloadWindow() = 0;
   // Ends the program at once: throws EndProgram after closing the window.
-  [[noreturn]] virtual void endProgram() = 0;
+  [[noreturn]] virtual void End() = 0;
   // Handles the window events that are waiting, once.
-  virtual void doEvents() = 0;
+  virtual void DoEvents() = 0;
   // The folder that holds the program's executable, with a trailing "/".
-  virtual std::string programFolder() = 0;
+  virtual std::string ProgramFolder() = 0;
 };
 
 }  // namespace dbrepair

@@ -13,14 +13,14 @@ class BlankTest : public Form1Test {};
 
 TEST_F(BlankTest, YesErasesTheDataFileAndKeepsEveryBackup) {
   std::string data = MakeDataFile("shop.mdb", "current");
-  WriteFile(dir / "shop.bak", "bak");
-  WriteFile(dir / "shop.bak2", "bak2");
+  WriteFile(dir.file("shop.bak"), "bak");
+  WriteFile(dir.file("shop.bak2"), "bak2");
   ui.answers = {kAnswerYes};
   form.cmdDelete_Click();
   EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{kConfirm, {"All data was erased.", kButtonsOk, "Complete"}}));
   EXPECT_EQ(ui.log, (std::vector<std::string>{"busy", "box Confirm Erase", "box Complete", "normal"}));
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"shop.1", "shop.bak", "shop.bak2"}));
-  EXPECT_EQ(ReadFile(dir / "shop.1"), "current");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"shop.1", "shop.bak", "shop.bak2"}));
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), "current");
 
   // A second Create Blank finds nothing left to erase.
   ui.boxes.clear();
@@ -34,12 +34,12 @@ TEST_F(BlankTest, NoKeepsTheDataFileAndTheNewSafetyBackup) {
   form.cmdDelete_Click();
   EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{kConfirm, {"Create Blank function aborted", kButtonsOk, "Warning"}}));
   EXPECT_EQ(ReadFile(data), "current");
-  EXPECT_EQ(ReadFile(dir / "shop.1"), "current");
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), "current");
   EXPECT_EQ(ui.pointer, Pointer::Normal);
 }
 
 TEST_F(BlankTest, NothingToEraseWarnsWithoutBackupOrQuestion) {
-  for (const std::string& path : {std::string(), dir / "missing.mdb", dir.path()}) {
+  for (const std::string& path : {std::string(), dir.file("missing.mdb"), dir.path()}) {
     SCOPED_TRACE(path);
     ui = ScriptedUserInterface();
     ui.path = path;
@@ -47,21 +47,21 @@ TEST_F(BlankTest, NothingToEraseWarnsWithoutBackupOrQuestion) {
     EXPECT_EQ(ui.boxes, std::vector<ShownBox>{kAlreadyErased});
     EXPECT_EQ(ui.pointer, Pointer::Normal);
   }
-  EXPECT_TRUE(ListFolder(dir.path()).empty());
+  EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST_F(BlankTest, RefusedSafetyBackupAsksNothing) {
   std::string data = MakeDataFile();
-  for (int n = 1; n <= 1000; ++n) WriteFile(dir / ("shop." + std::to_string(n)), "");
+  for (int n = 1; n <= 1000; ++n) WriteFile(dir.file("shop." + std::to_string(n)), "");
   form.cmdDelete_Click();
-  EXPECT_EQ(ui.titles(), std::vector<std::string>{"Backup Error"});
+  EXPECT_EQ(ui.Titles(), std::vector<std::string>{"Backup Error"});
   EXPECT_TRUE(PathExists(data));
   EXPECT_EQ(ui.pointer, Pointer::Normal);
 }
 
 TEST_F(BlankTest, FailedDeleteEscapesAndIsShownWithoutQuestion) {
   std::string data = MakeDataFile();
-  files.fail(FileOperation::DeleteFile, "shop.mdb", RuntimeError(70, "Permission denied"));
+  files.Fail(FileOperation::DeleteFile, "shop.mdb", RuntimeError(70, "Permission denied"));
   ui.answers = {kAnswerYes};
   std::exception_ptr escaped;
   try {
@@ -70,10 +70,10 @@ TEST_F(BlankTest, FailedDeleteEscapesAndIsShownWithoutQuestion) {
     escaped = std::current_exception();
   }
   ASSERT_TRUE(escaped);
-  EXPECT_EQ(ui.titles(), std::vector<std::string>{"Confirm Erase"});
+  EXPECT_EQ(ui.Titles(), std::vector<std::string>{"Confirm Erase"});
   EXPECT_EQ(ui.pointer, Pointer::Busy);
   EXPECT_TRUE(PathExists(data));
-  EXPECT_TRUE(PathExists(dir / "shop.1"));
+  EXPECT_TRUE(PathExists(dir.file("shop.1")));
 
   form.ReportEscapedError("cmdDelete_Click", escaped);
   EXPECT_EQ(ui.boxes.back(),

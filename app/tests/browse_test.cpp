@@ -8,22 +8,22 @@ namespace {
 class BrowseTest : public Form1Test {};
 
 TEST_F(BrowseTest, SetsTheDialogUpAndTakesTheChosenFile) {
-  ui.path = dir / "shop.mdb";
-  dialog.choices = {dir / "other.mdb"};
+  ui.path = dir.file("shop.mdb");
+  dialog.choices = {dir.file("other.mdb")};
   form.CommandBrowse_Click();
   EXPECT_TRUE(dialog.cancel_error);
   EXPECT_EQ(dialog.flags, 4);
   EXPECT_EQ(dialog.filter, "All Files (*.*)|*.*|Microsoft Access Databases (*.mdb)|*.mdb");
   EXPECT_EQ(dialog.filter_index, 2);
   EXPECT_EQ(dialog.title, "Browse for Files");
-  EXPECT_EQ(ui.path, dir / "other.mdb");
+  EXPECT_EQ(ui.path, dir.file("other.mdb"));
   EXPECT_TRUE(ui.items.empty());
   EXPECT_TRUE(ui.boxes.empty());
   EXPECT_EQ(ui.log, std::vector<std::string>{"doEvents"});  // no pointer change
 }
 
 TEST_F(BrowseTest, InitialFolderFollowsTheCurrentPath) {
-  MakeFolder(dir / "data");
+  MakeFolder(dir.file("data"));
   struct Row {
     std::string path;
     std::string init_dir;
@@ -31,36 +31,36 @@ TEST_F(BrowseTest, InitialFolderFollowsTheCurrentPath) {
   const std::vector<Row> rows = {
       {"", "/opt/dbrepair/"},
       {"   ", "/opt/dbrepair/"},
-      {dir / "data", dir / "data"},
-      {dir / "data/", dir / "data/"},
-      {dir / "data/shop.mdb", dir / "data/"},
-      {dir / "nowhere/shop.mdb", dir / "nowhere/"},
+      {dir.file("data"), dir.file("data")},
+      {dir.file("data/"), dir.file("data/")},
+      {dir.file("data/shop.mdb"), dir.file("data/")},
+      {dir.file("nowhere/shop.mdb"), dir.file("nowhere/")},
       {"Combo1", ""},
-      {"  " + (dir / "data/shop.mdb"), "  " + (dir / "data/")},
+      {"  " + (dir.file("data/shop.mdb")), "  " + (dir.file("data/"))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("path '" + row.path + "'");
     ui.path = row.path;
-    dialog.choices = {dir / "x.mdb"};
+    dialog.choices = {dir.file("x.mdb")};
     form.CommandBrowse_Click();
     EXPECT_EQ(dialog.init_dir, row.init_dir);
   }
 }
 
 TEST_F(BrowseTest, CancelIsReportedAndYesTakesTheDialogsLastFile) {
-  ui.path = dir / "shop.mdb";
+  ui.path = dir.file("shop.mdb");
   dialog.choices = {std::nullopt};
   ui.answers = {kAnswerYes};
   form.CommandBrowse_Click();
   EXPECT_EQ(ui.boxes, std::vector<ShownBox>{Report(" Location: CommandBrowse_Click", 32755, "Cancel was selected.")});
   EXPECT_EQ(ui.path, "");  // nothing browsed yet in this run
 
-  dialog.choices = {dir / "first.mdb", std::nullopt};
+  dialog.choices = {dir.file("first.mdb"), std::nullopt};
   ui.answers = {kAnswerYes};
   form.CommandBrowse_Click();
   ui.path = "typed";
   form.CommandBrowse_Click();
-  EXPECT_EQ(ui.path, dir / "first.mdb");
+  EXPECT_EQ(ui.path, dir.file("first.mdb"));
 }
 
 TEST_F(BrowseTest, CancelAnsweredNoUnloadsAndKeepsThePath) {
@@ -73,20 +73,20 @@ TEST_F(BrowseTest, CancelAnsweredNoUnloadsAndKeepsThePath) {
 }
 
 TEST_F(BrowseTest, FailedFolderTestAnsweredYesStartsInThePathItself) {
-  ui.path = dir / "shop.mdb";
-  files.fail(FileOperation::FolderExists, "shop.mdb", RuntimeError(52, "Bad file name or number"));
-  dialog.choices = {dir / "x.mdb"};
+  ui.path = dir.file("shop.mdb");
+  files.Fail(FileOperation::FolderExists, "shop.mdb", RuntimeError(52, "Bad file name or number"));
+  dialog.choices = {dir.file("x.mdb")};
   ui.answers = {kAnswerYes};
   form.CommandBrowse_Click();
-  EXPECT_EQ(dialog.init_dir, dir / "shop.mdb");
-  EXPECT_EQ(ui.path, dir / "x.mdb");
+  EXPECT_EQ(dialog.init_dir, dir.file("shop.mdb"));
+  EXPECT_EQ(ui.path, dir.file("x.mdb"));
 }
 
 TEST_F(BrowseTest, WaitingEventsRunBeforeTheDialogOpens) {
   ui.path = "";
   int shown_when_events_ran = -1;
   ui.pending_events = [&] { shown_when_events_ran = dialog.shown; };
-  dialog.choices = {dir / "x.mdb"};
+  dialog.choices = {dir.file("x.mdb")};
   form.CommandBrowse_Click();
   EXPECT_EQ(shown_when_events_ran, 0);
   EXPECT_EQ(dialog.shown, 1);

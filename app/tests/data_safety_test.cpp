@@ -18,6 +18,7 @@
 #include "form1_fixture.h"
 #include "lock_holder.h"
 #include "operations/error_trap.h"
+#include "operations/local_file_system.h"
 #include "scripted_open_dialog.h"
 #include "scripted_user_interface.h"
 #include "temporary_folder.h"
@@ -133,11 +134,11 @@ class DataSafetyTest : public ::testing::Test {
   void Check(const Row& row, const Holder& hold) {
     SCOPED_TRACE(::testing::Message() << kOperationNames[static_cast<int>(row.operation)] << ", "
                                       << kConditionNames[static_cast<int>(row.condition)]);
-    TemporaryFolder dir;
-    const std::string data_file = dir / "shop.mdb";
+    TempFolder dir;
+    const std::string data_file = dir.file("shop.mdb");
     Generate(data_file, row.operation == Operation::RepairJet4 ? jet::Version::Jet4 : jet::Version::Jet3, 1);
     if (row.operation == Operation::RestoreNew) {
-      const std::string backup = dir / (row.condition == Condition::OtherCase ? "SHOP.BAK" : "shop.bak");
+      const std::string backup = dir.file(row.condition == Condition::OtherCase ? "SHOP.BAK" : "shop.bak");
       Generate(backup, jet::Version::Jet3, 2);
       SetModificationTime(backup, kBackupTime);
     }
@@ -146,14 +147,14 @@ class DataSafetyTest : public ::testing::Test {
     const FileStamp stamp = StampOf(data_file);
     // A second name outside the folder keeps the original's identity in use,
     // so that a replacement cannot be given the same number again.
-    TemporaryFolder elsewhere;
-    ASSERT_TRUE(LinkElsewhere(data_file, elsewhere / "original"));
+    TempFolder elsewhere;
+    ASSERT_TRUE(LinkElsewhere(data_file, elsewhere.file("original")));
     std::unique_ptr<LockHolder> holder;
     if (row.condition == Condition::HeldOpen) holder = hold(data_file);
-    const std::vector<std::string> before = ListFolder(dir.path());
+    const std::vector<std::string> before = dir.entries();
 
     ScriptedUserInterface ui;
-    ui.path = row.condition == Condition::OtherCase ? dir / "SHOP.MDB" : data_file;
+    ui.path = row.condition == Condition::OtherCase ? dir.file("SHOP.MDB") : data_file;
     ui.answers = {kAnswerYes, kAnswerYes, kAnswerYes, kAnswerYes};
     Form1 form(ui, dialog, Form1Seams{files, folders, []() -> DBEngine& { return ProcessDBEngine(); }, NewJetEngine});
     Run(form, row.operation);
@@ -171,10 +172,10 @@ class DataSafetyTest : public ::testing::Test {
     after.push_back(named_as_typed ? "SHOP.1" : "shop.1");
     if (row.afterwards == Afterwards::Gone) after.erase(std::find(after.begin(), after.end(), "shop.mdb"));
     std::sort(after.begin(), after.end());
-    EXPECT_EQ(ListFolder(dir.path()), after);
+    EXPECT_EQ(dir.entries(), after);
     // The safety backup is the file as it was, and no more open than it.
-    EXPECT_TRUE(ReadFile(dir / "shop.1") == original) << "the safety backup differs from the data file";
-    EXPECT_EQ(StampOf(dir / "shop.1").mode, stamp.mode);
+    EXPECT_TRUE(ReadFile(dir.file("shop.1")) == original) << "the safety backup differs from the data file";
+    EXPECT_EQ(StampOf(dir.file("shop.1")).mode, stamp.mode);
 
     if (row.afterwards == Afterwards::Gone) return;
     const FileStamp now = StampOf(data_file);

@@ -19,8 +19,8 @@ namespace dbrepair::testing {
 
 class NoSpecialFolders : public SpecialFolders {
  public:
-  std::string folderPath(int) override { return ""; }
-  std::string driveC() override { return ""; }
+  std::string FolderPath(int) override { return ""; }
+  std::string DriveC() override { return ""; }
 };
 
 class Form1Test : public ::testing::Test {
@@ -36,7 +36,7 @@ class Form1Test : public ::testing::Test {
 
   // A data file "shop.mdb" in the temporary folder, current in the path box.
   std::string MakeDataFile(const std::string& name = "shop.mdb", const std::string& content = "data") {
-    std::string path = dir / name;
+    std::string path = dir.file(name);
     WriteFile(path, content);
     ui.path = path;
     return path;
@@ -49,7 +49,7 @@ class Form1Test : public ::testing::Test {
     return ShownBox{"Database Repair Completed", kButtonsOk, "Operation Completed"};
   }
 
-  TemporaryFolder dir;
+  TempFolder dir;
   ScriptedUserInterface ui;
   ScriptedOpenDialog dialog;
   FaultyFileSystem files;

@@ -9,6 +9,7 @@
 #include "jet/error.h"
 #include "jet/maintenance.h"
 #include "operations/error_trap.h"
+#include "operations/local_file_system.h"
 #include "scripted_open_dialog.h"
 #include "scripted_user_interface.h"
 #include "temporary_folder.h"
@@ -28,15 +29,15 @@ class RealEngineTest : public ::testing::Test {
   std::string CopySample(const std::string& sample) {
     std::string source = std::string(JET_CORPUS_DIR) + "/" + sample;
     if (!std::filesystem::exists(source)) return "";
-    std::filesystem::copy_file(source, dir / "shop.mdb");
+    std::filesystem::copy_file(source, dir.file("shop.mdb"));
     // The samples are read-only, and a read-only data file is left alone.
-    std::filesystem::permissions(dir / "shop.mdb", std::filesystem::perms::owner_write,
+    std::filesystem::permissions(dir.file("shop.mdb"), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
-    ui.path = dir / "shop.mdb";
+    ui.path = dir.file("shop.mdb");
     return ReadFile(ui.path);
   }
 
-  TemporaryFolder dir;
+  TempFolder dir;
   ScriptedUserInterface ui;
   ScriptedOpenDialog dialog;
   LocalFileSystem files;
@@ -55,8 +56,8 @@ bool EngineCan(const std::function<void()>& operation) {
 }
 
 TEST_F(RealEngineTest, NonDatabaseGoesToTheCompactionWhichFailsWithoutHarm) {
-  WriteFile(dir / "shop.mdb", "This is not a database, only a text file of some length.");
-  ui.path = dir / "shop.mdb";
+  WriteFile(dir.file("shop.mdb"), "This is not a database, only a text file of some length.");
+  ui.path = dir.file("shop.mdb");
   ui.answers = {kAnswerYes, kAnswerYes};
   form.Command1_Click();
   ASSERT_EQ(ui.boxes.size(), 3u);
@@ -64,35 +65,35 @@ TEST_F(RealEngineTest, NonDatabaseGoesToTheCompactionWhichFailsWithoutHarm) {
   EXPECT_NE(ui.boxes[0].text.find(" Location: RepairJet4\r\n Error: -2147467259\r\n"), std::string::npos);
   EXPECT_EQ(ui.boxes[1].text, ErrorReportText(" Location: RepairJet4", 53, "File not found"));
   EXPECT_EQ(ui.boxes[2], kCompleted);
-  EXPECT_EQ(ReadFile(dir / "shop.mdb"), "This is not a database, only a text file of some length.");
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"shop.1", "shop.mdb"}));
+  EXPECT_EQ(ReadFile(dir.file("shop.mdb")), "This is not a database, only a text file of some length.");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"shop.1", "shop.mdb"}));
 }
 
 TEST_F(RealEngineTest, Jet4DatabaseIsRepairedByCompaction) {
   std::string original = CopySample("jet4/v2000-test.mdb");
   if (original.empty()) GTEST_SKIP() << "no sample databases";
-  TemporaryFolder probe;
-  if (!EngineCan([&] { jet::compact(ui.path, probe / "probe.mdb"); })) {
+  TempFolder probe;
+  if (!EngineCan([&] { jet::compact(ui.path, probe.file("probe.mdb")); })) {
     GTEST_SKIP() << "the engine's compaction is not built yet";
   }
   form.Command1_Click();
   EXPECT_EQ(ui.boxes, std::vector<ShownBox>{kCompleted});
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"shop.1", "shop.mdb"}));
-  EXPECT_EQ(ReadFile(dir / "shop.1"), original);
-  EXPECT_EQ(jet::read_version(dir / "shop.mdb"), jet::Version::Jet4);
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"shop.1", "shop.mdb"}));
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), original);
+  EXPECT_EQ(jet::read_version(dir.file("shop.mdb")), jet::Version::Jet4);
 }
 
 TEST_F(RealEngineTest, Jet3DatabaseIsRepairedInPlace) {
   std::string original = CopySample("jet3/v1997-test.mdb");
   if (original.empty()) GTEST_SKIP() << "no sample databases";
-  TemporaryFolder probe;
-  std::filesystem::copy_file(ui.path, probe / "probe.mdb");
-  if (!EngineCan([&] { jet::repair(probe / "probe.mdb"); })) GTEST_SKIP() << "the engine's repair is not built yet";
+  TempFolder probe;
+  std::filesystem::copy_file(ui.path, probe.file("probe.mdb"));
+  if (!EngineCan([&] { jet::repair(probe.file("probe.mdb")); })) GTEST_SKIP() << "the engine's repair is not built yet";
   form.Command1_Click();
   EXPECT_EQ(ui.boxes, std::vector<ShownBox>{kCompleted});
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"shop.1", "shop.mdb"}));
-  EXPECT_EQ(ReadFile(dir / "shop.1"), original);
-  EXPECT_EQ(jet::read_version(dir / "shop.mdb"), jet::Version::Jet3);
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"shop.1", "shop.mdb"}));
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), original);
+  EXPECT_EQ(jet::read_version(dir.file("shop.mdb")), jet::Version::Jet3);
 }
 
 }  // namespace

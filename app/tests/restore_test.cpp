@@ -20,8 +20,8 @@ class RestoreTest : public Form1Test {
  protected:
   // A product backup with its content and last-write time.
   void MakeBackup(const std::string& name, long long unix_seconds) {
-    WriteFile(dir / name, name);
-    SetModificationTime(dir / name, unix_seconds);
+    WriteFile(dir.file(name), name);
+    SetModificationTime(dir.file(name), unix_seconds);
   }
   void Click(RestoreChoice choice) {
     choice == RestoreChoice::Newest ? form.cmdRestore_Click() : form.cmdRestoreOld_Click();
@@ -50,15 +50,15 @@ TEST_P(RestoreChoiceTest, PicksTheBackupByDateAndRestoresIt) {
   EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{Confirmation(shown), kButtonsYesNo, "Restore Confirmation"},
                                              kRestoreCompleted}));
   EXPECT_EQ(ReadFile(data), row.restored);
-  EXPECT_EQ(ReadFile(dir / "shop.1"), "current");
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), "current");
   EXPECT_EQ(dao.repaired, std::vector<std::string>{data});
   EXPECT_EQ(ui.log.front(), "busy");
   EXPECT_EQ(ui.log.back(), "normal");
   if (row.bak) {
-    EXPECT_EQ(ReadFile(dir / "shop.bak"), "shop.bak");
+    EXPECT_EQ(ReadFile(dir.file("shop.bak")), "shop.bak");
   }
   if (row.bak2) {
-    EXPECT_EQ(ReadFile(dir / "shop.bak2"), "shop.bak2");
+    EXPECT_EQ(ReadFile(dir.file("shop.bak2")), "shop.bak2");
   }
 }
 
@@ -81,12 +81,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RestoreTest, NoBackupsEndsWithTheFolderInTheMessage) {
   std::string data = MakeDataFile("Data/shop.mdb", "current");
   form.cmdRestoreOld_Click();
-  EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{"No backup files were found in " + dir / "Data/",
+  EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{"No backup files were found in " + dir.file("Data/"),
                                               kButtonsOk, "Restore Cancelled"}}));
   EXPECT_EQ(ui.pointer, Pointer::Normal);
   EXPECT_EQ(ReadFile(data), "current");
-  EXPECT_EQ(ListFolder(dir / "Data"), (std::vector<std::string>{"shop.1", "shop.mdb"}));
-  EXPECT_EQ(ReadFile(dir / "Data/shop.1"), "current");
+  EXPECT_EQ(ListFolder(dir.file("Data")), (std::vector<std::string>{"shop.1", "shop.mdb"}));
+  EXPECT_EQ(ReadFile(dir.file("Data/shop.1")), "current");
   EXPECT_TRUE(dao.repaired.empty());
 }
 
@@ -96,17 +96,17 @@ TEST_F(RestoreTest, DottedDataFileUsesBackupsOfItsBareName) {
   ui.answers = {kAnswerYes};
   form.cmdRestore_Click();
   EXPECT_EQ(ReadFile(data), "shop.bak");
-  EXPECT_EQ(ReadFile(dir / "shop.1"), "current");
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), "current");
 }
 
 TEST_F(RestoreTest, MissingDataFileIsCreatedFromTheBackupWithoutSafetyBackup) {
-  ui.path = dir / "shop.mdb";
+  ui.path = dir.file("shop.mdb");
   MakeBackup("shop.bak2", kMarch2009);
   ui.answers = {kAnswerYes};
   form.cmdRestore_Click();
-  EXPECT_EQ(ui.titles(), (std::vector<std::string>{"Restore Confirmation", "Restore Complete"}));
-  EXPECT_EQ(ReadFile(dir / "shop.mdb"), "shop.bak2");
-  EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"shop.bak2", "shop.mdb"}));
+  EXPECT_EQ(ui.Titles(), (std::vector<std::string>{"Restore Confirmation", "Restore Complete"}));
+  EXPECT_EQ(ReadFile(dir.file("shop.mdb")), "shop.bak2");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"shop.bak2", "shop.mdb"}));
 }
 
 TEST_F(RestoreTest, NoAtTheConfirmationChangesNothing) {
@@ -114,19 +114,19 @@ TEST_F(RestoreTest, NoAtTheConfirmationChangesNothing) {
   MakeBackup("shop.bak", kMarch2009);
   ui.answers = {kAnswerNo};
   form.cmdRestore_Click();
-  EXPECT_EQ(ui.titles(), std::vector<std::string>{"Restore Confirmation"});
+  EXPECT_EQ(ui.Titles(), std::vector<std::string>{"Restore Confirmation"});
   EXPECT_EQ(ReadFile(data), "current");
   EXPECT_TRUE(dao.repaired.empty());
   EXPECT_EQ(ui.pointer, Pointer::Normal);
-  EXPECT_TRUE(PathExists(dir / "shop.1"));
+  EXPECT_TRUE(PathExists(dir.file("shop.1")));
 }
 
 TEST_F(RestoreTest, RefusedSafetyBackupShowsOnlyItsMessage) {
   std::string data = MakeDataFile("shop.mdb", "current");
   MakeBackup("shop.bak", kMarch2009);
-  for (int n = 1; n <= 1000; ++n) WriteFile(dir / ("shop." + std::to_string(n)), "");
+  for (int n = 1; n <= 1000; ++n) WriteFile(dir.file("shop." + std::to_string(n)), "");
   form.cmdRestore_Click();
-  EXPECT_EQ(ui.titles(), std::vector<std::string>{"Backup Error"});
+  EXPECT_EQ(ui.Titles(), std::vector<std::string>{"Backup Error"});
   EXPECT_EQ(ReadFile(data), "current");
   EXPECT_EQ(ui.pointer, Pointer::Normal);
 }
@@ -137,16 +137,16 @@ TEST_F(RestoreTest, UnrecognisedRestoredFileIsCompactedThenReportedComplete) {
   dao.outcomes = {RuntimeError(kErrUnrecognizedFormat, "Unrecognized database format.")};
   ui.answers = {kAnswerYes};
   form.cmdRestore_Click();
-  EXPECT_EQ(ui.titles(), (std::vector<std::string>{"Restore Confirmation", "Operation Completed", "Restore Complete"}));
+  EXPECT_EQ(ui.Titles(), (std::vector<std::string>{"Restore Confirmation", "Operation Completed", "Restore Complete"}));
   EXPECT_EQ(ReadFile(data), "compacted shop.bak");
-  EXPECT_FALSE(PathExists(dir / "temp.mdb"));
+  EXPECT_FALSE(PathExists(dir.file("temp.mdb")));
   EXPECT_EQ(ui.pointer, Pointer::Normal);
 }
 
 TEST_F(RestoreTest, FailedCopyAnsweredYesRepairsTheUnreplacedFile) {
   std::string data = MakeDataFile("shop.mdb", "current");
   MakeBackup("shop.bak", kMarch2009);
-  files.fail(FileOperation::CopyFile, "shop.mdb", RuntimeError(70, "Permission denied"));
+  files.Fail(FileOperation::CopyFile, "shop.mdb", RuntimeError(70, "Permission denied"));
   ui.answers = {kAnswerYes, kAnswerYes};
   form.cmdRestore_Click();
   EXPECT_EQ(ui.boxes[1], Report(" Location: cmdRestore_Click", 70, "Permission denied"));
@@ -161,7 +161,7 @@ TEST_F(RestoreTest, NoAtAReportEndsTheProgramAtOnce) {
   dao.outcomes = {RuntimeError(3049, "damaged")};
   ui.answers = {kAnswerYes, kAnswerNo};
   EXPECT_THROW(form.cmdRestoreOld_Click(), EndProgram);
-  EXPECT_EQ(ui.titles(), (std::vector<std::string>{"Restore Confirmation", "Error Handler"}));
+  EXPECT_EQ(ui.Titles(), (std::vector<std::string>{"Restore Confirmation", "Error Handler"}));
   EXPECT_EQ(ui.log.back(), "end");
   EXPECT_EQ(ui.pointer, Pointer::Busy);
 }
@@ -173,7 +173,7 @@ TEST_F(RestoreTest, NoInsideTheCompactionTouchesNothingMore) {
   compaction.failure = RuntimeError(kErrUnspecifiedFailure, "broken");
   ui.answers = {kAnswerYes, kAnswerNo};
   form.cmdRestore_Click();
-  EXPECT_EQ(ui.titles(), (std::vector<std::string>{"Restore Confirmation", "Error Handler"}));
+  EXPECT_EQ(ui.Titles(), (std::vector<std::string>{"Restore Confirmation", "Error Handler"}));
   EXPECT_EQ(ui.boxes[1], Report(" Location: RepairJet4", kErrUnspecifiedFailure, "broken"));
   EXPECT_TRUE(ui.unloaded);
   EXPECT_EQ(ui.pointer, Pointer::Busy);
@@ -190,7 +190,7 @@ TEST_F(RestoreTest, UnreadableDateCountsAsZeroAfterYes) {
     std::string data = MakeDataFile("shop.mdb", "current");
     MakeBackup("shop.bak", kLater);
     MakeBackup("shop.bak2", kEarlier);
-    files.fail(FileOperation::GetFileDate, "shop.bak", RuntimeError(57, "Device I/O error"));
+    files.Fail(FileOperation::GetFileDate, "shop.bak", RuntimeError(57, "Device I/O error"));
     ui.answers = {kAnswerYes, kAnswerYes};
     Click(choice);
     ASSERT_EQ(ui.boxes.size(), 3u);

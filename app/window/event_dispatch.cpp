@@ -4,7 +4,7 @@
 
 namespace dbrepair {
 
-HandlerOutcome runEventHandler(const std::string& handlerName, const std::function<void()>& handler,
+HandlerOutcome RunEventHandler(const std::string& handlerName, const std::function<void()>& handler,
                                const EscapedErrorReporter& report) {
   std::exception_ptr escaped;
   try {

@@ -21,7 +21,7 @@ using EscapedErrorReporter = std::function<void(const std::string& handlerName, 
 // Runs handler. An EndProgram ends it with EndedProgram; any other exception
 // goes to report (which must not let one escape either: what it throws is
 // dropped, since nothing may unwind into the event loop).
-HandlerOutcome runEventHandler(const std::string& handlerName, const std::function<void()>& handler,
+HandlerOutcome RunEventHandler(const std::string& handlerName, const std::function<void()>& handler,
                                const EscapedErrorReporter& report);
 
 }  // namespace dbrepair

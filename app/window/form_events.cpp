@@ -2,7 +2,7 @@
 
 namespace dbrepair {
 
-const char* handlerName(FormEvent event) {
+const char* HandlerName(FormEvent event) {
   switch (event) {
     case FormEvent::Load: return "Form_Load";
     case FormEvent::RepairClick: return "Command1_Click";
@@ -15,16 +15,16 @@ const char* handlerName(FormEvent event) {
   return "";
 }
 
-void FormEventHandlers::setHandler(FormEvent event, std::function<void()> handler) {
+void FormEventHandlers::SetHandler(FormEvent event, std::function<void()> handler) {
   handlers_[event] = std::move(handler);
 }
 
-bool FormEventHandlers::runHandler(FormEvent event) {
+bool FormEventHandlers::RunHandler(FormEvent event) {
   const auto found = handlers_.find(event);
   if (found == handlers_.end() || !found->second) return false;
   // A copy: the handler may replace itself while it runs.
   const std::function<void()> handler = found->second;
-  return runEventHandler(handlerName(event), handler, reportEscaped_) == HandlerOutcome::EndedProgram;
+  return RunEventHandler(HandlerName(event), handler, reportEscaped_) == HandlerOutcome::EndedProgram;
 }
 
 }  // namespace dbrepair

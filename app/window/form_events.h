@@ -21,28 +21,28 @@ enum class FormEvent {
 };
 
 // The handler's name, as error messages name it.
-const char* handlerName(FormEvent event);
+const char* HandlerName(FormEvent event);
 
 class FormEvents {
  public:
   virtual ~FormEvents() = default;
   // The code that an event runs; an event without a handler runs nothing.
-  virtual void setHandler(FormEvent event, std::function<void()> handler) = 0;
+  virtual void SetHandler(FormEvent event, std::function<void()> handler) = 0;
   // What shows an error that escapes a handler without an error trap, and
   // puts the pointer back.
-  virtual void setEscapedErrorReporter(EscapedErrorReporter report) = 0;
+  virtual void SetEscapedErrorReporter(EscapedErrorReporter report) = 0;
 };
 
 // The handlers a window keeps behind its events, and running one of them.
 class FormEventHandlers : public FormEvents {
  public:
-  void setHandler(FormEvent event, std::function<void()> handler) override;
-  void setEscapedErrorReporter(EscapedErrorReporter report) override { reportEscaped_ = std::move(report); }
+  void SetHandler(FormEvent event, std::function<void()> handler) override;
+  void SetEscapedErrorReporter(EscapedErrorReporter report) override { reportEscaped_ = std::move(report); }
 
  protected:
   // Runs the event's handler, if it has one; true when the handler ended
   // the program.
-  bool runHandler(FormEvent event);
+  bool RunHandler(FormEvent event);
 
  private:
   std::map<FormEvent, std::function<void()>> handlers_;

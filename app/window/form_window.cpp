@@ -2,30 +2,30 @@
 
 namespace dbrepair {
 
-void FormWindow::endProgram() {
-  quitAtOnce();
+void FormWindow::End() {
+  QuitAtOnce();
   throw EndProgram{};
 }
 
-void FormWindow::doEvents() {
-  handlePendingEvents();
+void FormWindow::DoEvents() {
+  HandlePendingEvents();
   // A handler run from here may have ended the program: then this one ends too.
   if (programEnded_) throw EndProgram{};
 }
 
-bool FormWindow::load() {
-  dispatch(FormEvent::Load);
+bool FormWindow::Load() {
+  Dispatch(FormEvent::Load);
   return !programEnded_ && !unloaded_;
 }
 
-void FormWindow::dispatch(FormEvent event) {
-  if (runHandler(event)) quitAtOnce();
+void FormWindow::Dispatch(FormEvent event) {
+  if (RunHandler(event)) QuitAtOnce();
 }
 
-void FormWindow::quitAtOnce() {
+void FormWindow::QuitAtOnce() {
   programEnded_ = true;
   unloaded_ = true;
-  hideAndLeave();
+  HideAndLeave();
 }
 
 }  // namespace dbrepair

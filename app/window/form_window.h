@@ -1,6 +1,6 @@
 // What the Qt window and the Win32 window share beyond their controls:
 // Form1's handlers behind the events, and the two ways the program ends, at
-// once (endProgram) or once the running handler has returned (the window
+// once (End) or once the running handler has returned (the window
 // unloaded).
 #pragma once
 
@@ -13,27 +13,27 @@ class FormWindow : public UserInterface, public FormEventHandlers {
  public:
   // True once a handler has ended the program (the caller of the event loop
   // then returns at once).
-  bool programEnded() const { return programEnded_; }
+  bool ProgramEnded() const { return programEnded_; }
 
-  [[noreturn]] void endProgram() final;
-  void doEvents() final;
+  [[noreturn]] void End() final;
+  void DoEvents() final;
 
  protected:
   // Runs Form_Load; false when it unloaded the window or ended the program,
   // and the window is then not to be shown.
-  bool load();
+  bool Load();
   // Runs the event's handler; when the handler ended the program, ends it.
-  void dispatch(FormEvent event);
+  void Dispatch(FormEvent event);
   // The window is gone: the event loop ends once the running handler returns.
-  void markUnloaded() { unloaded_ = true; }
-  bool unloaded() const { return unloaded_; }
+  void MarkUnloaded() { unloaded_ = true; }
+  bool Unloaded() const { return unloaded_; }
 
  private:
   // Hides the window and leaves the event loop, for an end at once.
-  virtual void hideAndLeave() = 0;
+  virtual void HideAndLeave() = 0;
   // Handles the window events that are waiting, once.
-  virtual void handlePendingEvents() = 0;
-  void quitAtOnce();
+  virtual void HandlePendingEvents() = 0;
+  void QuitAtOnce();
 
   bool unloaded_ = false;
   bool programEnded_ = false;

@@ -5,15 +5,15 @@
 
 namespace dbrepair {
 
-void connectForm(FormEvents& window, Form1& form) {
-  window.setHandler(FormEvent::Load, [&form] { form.Form_Load(); });
-  window.setHandler(FormEvent::RepairClick, [&form] { form.Command1_Click(); });
-  window.setHandler(FormEvent::RestoreNewClick, [&form] { form.cmdRestore_Click(); });
-  window.setHandler(FormEvent::RestoreOldClick, [&form] { form.cmdRestoreOld_Click(); });
-  window.setHandler(FormEvent::CreateBlankClick, [&form] { form.cmdDelete_Click(); });
-  window.setHandler(FormEvent::BrowseClick, [&form] { form.CommandBrowse_Click(); });
-  window.setHandler(FormEvent::CancelClick, [&form] { form.Command2_Click(); });
-  window.setEscapedErrorReporter(
+void ConnectForm(FormEvents& window, Form1& form) {
+  window.SetHandler(FormEvent::Load, [&form] { form.Form_Load(); });
+  window.SetHandler(FormEvent::RepairClick, [&form] { form.Command1_Click(); });
+  window.SetHandler(FormEvent::RestoreNewClick, [&form] { form.cmdRestore_Click(); });
+  window.SetHandler(FormEvent::RestoreOldClick, [&form] { form.cmdRestoreOld_Click(); });
+  window.SetHandler(FormEvent::CreateBlankClick, [&form] { form.cmdDelete_Click(); });
+  window.SetHandler(FormEvent::BrowseClick, [&form] { form.CommandBrowse_Click(); });
+  window.SetHandler(FormEvent::CancelClick, [&form] { form.Command2_Click(); });
+  window.SetEscapedErrorReporter(
       [&form](const std::string& handler, std::exception_ptr error) { form.ReportEscapedError(handler, error); });
 }
 

@@ -8,6 +8,6 @@ class FormEvents;
 
 // Every event of the window runs its handler of form; errors that escape a
 // handler go to form's report. form must outlive the window's event loop.
-void connectForm(FormEvents& window, Form1& form);
+void ConnectForm(FormEvents& window, Form1& form);
 
 }  // namespace dbrepair

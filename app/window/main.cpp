@@ -15,9 +15,9 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   dbrepair::MainWindow window;
-  dbrepair::Form1 form(window, window.openDialog());
-  dbrepair::connectForm(window, form);
+  dbrepair::Form1 form(window, window.CommonDialog1());
+  dbrepair::ConnectForm(window, form);
 
-  if (!window.loadAndShow()) return 0;
+  if (!window.LoadAndShow()) return 0;
   return app.exec();
 }

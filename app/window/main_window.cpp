@@ -22,7 +22,7 @@ namespace {
 // Positions and sizes are given in twips; 15 twips are one pixel at 96 dpi.
 constexpr int kTwipsPerPixel = 15;
 
-void placeInTwips(QWidget* widget, const form_layout::Place& at) {
+void PlaceInTwips(QWidget* widget, const form_layout::Place& at) {
   widget->setGeometry(at.left / kTwipsPerPixel, at.top / kTwipsPerPixel, at.width / kTwipsPerPixel,
                       at.height / kTwipsPerPixel);
 }
@@ -34,7 +34,7 @@ void placeInTwips(QWidget* widget, const form_layout::Place& at) {
 constexpr int kCaptionMargin = 6;
 constexpr qreal kSmallestPointSize = 6.0;
 
-bool captionsFit(const QFont& font, const QList<QWidget*>& controls) {
+bool CaptionsFit(const QFont& font, const QList<QWidget*>& controls) {
   const QFontMetrics metrics(font);
   for (QWidget* control : controls) {
     QString caption;
@@ -63,7 +63,7 @@ MainWindow::MainWindow()
 
   label1_ = new QLabel(QString::fromUtf8(form_layout::kLabelCaption), this);
   label1_->setObjectName(QStringLiteral("Label1"));
-  placeInTwips(label1_, form_layout::kLabel);
+  PlaceInTwips(label1_, form_layout::kLabel);
 
   combo1_ = new QComboBox(this);
   combo1_->setObjectName(QStringLiteral("Combo1"));
@@ -74,7 +74,7 @@ MainWindow::MainWindow()
   combo1_->setCompleter(nullptr);
   combo1_->setEditText(QString::fromUtf8(form_layout::kComboText));
   combo1_->setToolTip(QString::fromUtf8(form_layout::kComboTooltip));
-  placeInTwips(combo1_, form_layout::kCombo);
+  PlaceInTwips(combo1_, form_layout::kCombo);
 
   // In tab order, the path box in its place among the buttons.
   QWidget* previous = nullptr;
@@ -85,8 +85,8 @@ MainWindow::MainWindow()
       previous = combo1_;
     }
     const form_layout::Button& layout = form_layout::kButtons[i];
-    QPushButton* button = addButton(layout);
-    QObject::connect(button, &QPushButton::clicked, this, [this, event = layout.click] { dispatch(event); });
+    QPushButton* button = AddButton(layout);
+    QObject::connect(button, &QPushButton::clicked, this, [this, event = layout.click] { Dispatch(event); });
     if (previous != nullptr) QWidget::setTabOrder(previous, button);
     previous = button;
     buttons.push_back(button);
@@ -96,7 +96,7 @@ MainWindow::MainWindow()
 
   QFont captionFont = font();
   const QList<QWidget*> controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-  while (!captionsFit(captionFont, controls) && captionFont.pointSizeF() > kSmallestPointSize) {
+  while (!CaptionsFit(captionFont, controls) && captionFont.pointSizeF() > kSmallestPointSize) {
     captionFont.setPointSizeF(captionFont.pointSizeF() - 0.5);
   }
   setFont(captionFont);
@@ -114,48 +114,48 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow() = default;
 
-QPushButton* MainWindow::addButton(const form_layout::Button& layout) {
+QPushButton* MainWindow::AddButton(const form_layout::Button& layout) {
   auto* button = new QPushButton(QString::fromUtf8(layout.caption), this);
   button->setObjectName(QString::fromUtf8(layout.name));
   button->setToolTip(QString::fromUtf8(layout.tooltip));
   // Neither Enter nor Escape presses a button of this window.
   button->setAutoDefault(false);
   button->setDefault(false);
-  placeInTwips(button, layout.place);
+  PlaceInTwips(button, layout.place);
   return button;
 }
 
-bool MainWindow::loadAndShow() {
-  if (!load()) return false;
+bool MainWindow::LoadAndShow() {
+  if (!Load()) return false;
   show();
   activateWindow();
   command1_->setFocus();
   return true;
 }
 
-void MainWindow::hideAndLeave() {
+void MainWindow::HideAndLeave() {
   hide();
   QCoreApplication::exit(0);
 }
 
-void MainWindow::setBusyPointer() {
+void MainWindow::SetBusyPointer() {
   setCursor(Qt::WaitCursor);
   for (QWidget* child : findChildren<QWidget*>()) child->setCursor(Qt::WaitCursor);
 }
 
-void MainWindow::setNormalPointer() {
+void MainWindow::SetNormalPointer() {
   unsetCursor();
   for (QWidget* child : findChildren<QWidget*>()) child->unsetCursor();
   for (auto& [widget, pointer] : ownPointers_) widget->setCursor(pointer);
 }
 
-std::string MainWindow::currentPath() { return QFile::encodeName(combo1_->currentText()).toStdString(); }
+std::string MainWindow::CurrentPath() { return QFile::encodeName(combo1_->currentText()).toStdString(); }
 
-void MainWindow::setCurrentPath(const std::string& path) {
+void MainWindow::SetCurrentPath(const std::string& path) {
   combo1_->setEditText(QFile::decodeName(path.c_str()));
 }
 
-void MainWindow::appendItem(const std::string& item) {
+void MainWindow::AppendItem(const std::string& item) {
   // Qt makes the first item of an empty list current, replacing the text;
   // appending must leave the text alone.
   const QString text = combo1_->currentText();
@@ -166,9 +166,9 @@ void MainWindow::appendItem(const std::string& item) {
   }
 }
 
-int MainWindow::itemCount() { return combo1_->count(); }
+int MainWindow::ItemCount() { return combo1_->count(); }
 
-void MainWindow::selectItem(int index) {
+void MainWindow::SelectItem(int index) {
   // Past the end of the list there is nothing to select; Qt would clear the
   // text instead.
   if (index >= combo1_->count()) return;
@@ -177,23 +177,23 @@ void MainWindow::selectItem(int index) {
   if (index >= 0) combo1_->setEditText(combo1_->itemText(index));
 }
 
-int MainWindow::messageBox(const std::string& text, int buttons, const std::string& title) {
-  return MessageBox::show(this, text, buttons, title);
+int MainWindow::MsgBox(const std::string& text, int buttons, const std::string& title) {
+  return MessageBox::Show(this, text, buttons, title);
 }
 
-void MainWindow::unloadWindow() { close(); }
+void MainWindow::UnloadWindow() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  markUnloaded();
+  MarkUnloaded();
   event->accept();
   // Leaves the event loop once control returns to it; a loop that a handler
   // starts afterwards (a message box) still runs.
   QCoreApplication::exit(0);
 }
 
-void MainWindow::handlePendingEvents() { QCoreApplication::processEvents(); }
+void MainWindow::HandlePendingEvents() { QCoreApplication::processEvents(); }
 
-std::string MainWindow::programFolder() {
+std::string MainWindow::ProgramFolder() {
   return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";
 }
 

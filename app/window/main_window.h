@@ -1,7 +1,7 @@
 // The main window "Database Repair Utility": the path box, the Browse
 // button and the five command buttons, laid out in twips at 96 dpi. It is
 // the user interface of the handlers: they reach it only through
-// UserInterface, and its events reach them through setHandler().
+// UserInterface, and its events reach them through SetHandler().
 #pragma once
 
 #include <QWidget>
@@ -31,22 +31,22 @@ class MainWindow : public QWidget, public FormWindow {
   // Runs Form_Load, then shows the window centred on the screen with the
   // focus on Repair. Returns false, showing nothing, when the load unloaded
   // the window or ended the program.
-  bool loadAndShow();
+  bool LoadAndShow();
 
   // CommonDialog1, the Open dialog; it lives as long as the window.
-  OpenDialog& openDialog() { return openDialog_; }
+  OpenDialog& CommonDialog1() { return openDialog_; }
 
   // UserInterface
-  void setBusyPointer() override;
-  void setNormalPointer() override;
-  std::string currentPath() override;
-  void setCurrentPath(const std::string& path) override;
-  void appendItem(const std::string& item) override;
-  int itemCount() override;
-  void selectItem(int index) override;
-  int messageBox(const std::string& text, int buttons, const std::string& title) override;
-  void unloadWindow() override;
-  std::string programFolder() override;
+  void SetBusyPointer() override;
+  void SetNormalPointer() override;
+  std::string CurrentPath() override;
+  void SetCurrentPath(const std::string& path) override;
+  void AppendItem(const std::string& item) override;
+  int ItemCount() override;
+  void SelectItem(int index) override;
+  int MsgBox(const std::string& text, int buttons, const std::string& title) override;
+  void UnloadWindow() override;
+  std::string ProgramFolder() override;
 
  protected:
   // Unloading, by a handler or through the window system: the program ends
@@ -54,9 +54,9 @@ class MainWindow : public QWidget, public FormWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QPushButton* addButton(const form_layout::Button& layout);
-  void hideAndLeave() override;
-  void handlePendingEvents() override;
+  QPushButton* AddButton(const form_layout::Button& layout);
+  void HideAndLeave() override;
+  void HandlePendingEvents() override;
 
   QLabel* label1_;
   QComboBox* combo1_;

@@ -8,7 +8,7 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   dbrepair::Win32MainWindow window(instance);
-  dbrepair::Form1 form(window, window.openDialog());
-  dbrepair::connectForm(window, form);
-  return window.run();
+  dbrepair::Form1 form(window, window.CommonDialog1());
+  dbrepair::ConnectForm(window, form);
+  return window.Run();
 }

@@ -19,26 +19,26 @@ constexpr int kComboId = 99;
 constexpr int kCaptionMargin = 6;
 constexpr int kSmallestFontHeight = 8;
 
-int scaled(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), layout::kTwipsPerInch); }
+int Scaled(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), layout::kTwipsPerInch); }
 
-void place(HWND control, const layout::Place& at, UINT dpi) {
-  ::MoveWindow(control, scaled(at.left, dpi), scaled(at.top, dpi), scaled(at.width, dpi), scaled(at.height, dpi),
+void PlaceControl(HWND control, const layout::Place& at, UINT dpi) {
+  ::MoveWindow(control, Scaled(at.left, dpi), Scaled(at.top, dpi), Scaled(at.width, dpi), Scaled(at.height, dpi),
                FALSE);
 }
 
-std::wstring windowText(HWND control) {
+std::wstring WindowText(HWND control) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
 // Whether every control's caption fits it in font, margin pixels to spare.
-bool captionsFit(HWND window, HFONT font, const std::vector<HWND>& controls, int margin) {
+bool CaptionsFit(HWND window, HFONT font, const std::vector<HWND>& controls, int margin) {
   HDC context = ::GetDC(window);
   HGDIOBJ previous = ::SelectObject(context, font);
   bool fit = true;
   for (HWND control : controls) {
-    const std::wstring caption = windowText(control);
+    const std::wstring caption = WindowText(control);
     SIZE extent{};
     RECT frame{};
     ::GetTextExtentPoint32W(context, caption.c_str(), static_cast<int>(caption.size()), &extent);
@@ -58,7 +58,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
 
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = windowProcedure;
+  windowClass.lpfnWndProc = WindowProcedure;
   windowClass.hInstance = instance_;
   windowClass.hIcon = ::LoadIconW(instance_, L"APPICON");
   windowClass.hIconSm = windowClass.hIcon;
@@ -70,9 +70,9 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance) : instance_(instance) {
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, jet::widen(layout::kTitle).c_str(), style,
                               CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
-  openDialog_.setOwner(window_);
-  createControls();
-  layOut();
+  openDialog_.SetOwner(window_);
+  CreateControls();
+  LayOut();
 }
 
 Win32MainWindow::~Win32MainWindow() {
@@ -80,7 +80,7 @@ Win32MainWindow::~Win32MainWindow() {
   if (font_ != nullptr) ::DeleteObject(font_);
 }
 
-void Win32MainWindow::createControls() {
+void Win32MainWindow::CreateControls() {
   const DWORD child = WS_CHILD | WS_VISIBLE;
   label_ = ::CreateWindowExW(0, WC_STATICW, jet::widen(layout::kLabelCaption).c_str(), child | SS_LEFT, 0, 0, 0, 0,
                              window_, nullptr, instance_, nullptr);
@@ -94,9 +94,9 @@ void Win32MainWindow::createControls() {
                                  0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)),
                                  instance_, nullptr);
       ::SetWindowTextW(combo_, jet::widen(layout::kComboText).c_str());
-      addTooltip(combo_, layout::kComboTooltip);
+      AddTooltip(combo_, layout::kComboTooltip);
       // The pointer rests over the box's edit field, a child of its own.
-      if (HWND edit = ::FindWindowExW(combo_, nullptr, WC_EDITW, nullptr)) addTooltip(edit, layout::kComboTooltip);
+      if (HWND edit = ::FindWindowExW(combo_, nullptr, WC_EDITW, nullptr)) AddTooltip(edit, layout::kComboTooltip);
     }
     const layout::Button& button = layout::kButtons[i];
     // BS_PUSHBUTTON, never BS_DEFPUSHBUTTON: Enter presses no button.
@@ -104,12 +104,12 @@ void Win32MainWindow::createControls() {
                                     child | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, window_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)), instance_,
                                     nullptr);
-    addTooltip(handle, button.tooltip);
+    AddTooltip(handle, button.tooltip);
     buttons_.push_back(handle);
   }
 }
 
-void Win32MainWindow::addTooltip(HWND control, const char* text) {
+void Win32MainWindow::AddTooltip(HWND control, const char* text) {
   std::wstring wide = jet::widen(text);
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof tool;
@@ -120,13 +120,13 @@ void Win32MainWindow::addTooltip(HWND control, const char* text) {
   ::SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Win32MainWindow::layOut() {
+void Win32MainWindow::LayOut() {
   dpi_ = ::GetDpiForWindow(window_);
   if (dpi_ == 0) dpi_ = USER_DEFAULT_SCREEN_DPI;
 
   // The client area in twips at this DPI, the frame around it as Windows
   // draws it there.
-  RECT frame{0, 0, scaled(layout::kClientWidth, dpi_), scaled(layout::kClientHeight, dpi_)};
+  RECT frame{0, 0, Scaled(layout::kClientWidth, dpi_), Scaled(layout::kClientHeight, dpi_)};
   ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
                              static_cast<DWORD>(::GetWindowLongPtrW(window_, GWL_EXSTYLE)), dpi_);
   const int width = frame.right - frame.left;
@@ -136,12 +136,12 @@ void Win32MainWindow::layOut() {
   ::SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
                  work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 
-  place(label_, layout::kLabel, dpi_);
+  PlaceControl(label_, layout::kLabel, dpi_);
   // A drop-down combo box's height includes its list when it drops.
   layout::Place comboWithList = layout::kCombo;
   comboWithList.height *= 8;
-  place(combo_, comboWithList, dpi_);
-  for (std::size_t i = 0; i < buttons_.size(); ++i) place(buttons_[i], layout::kButtons[i].place, dpi_);
+  PlaceControl(combo_, comboWithList, dpi_);
+  for (std::size_t i = 0; i < buttons_.size(); ++i) PlaceControl(buttons_[i], layout::kButtons[i].place, dpi_);
 
   // The system's message font at this DPI, made smaller where a caption
   // would not fit its control.
@@ -151,8 +151,8 @@ void Win32MainWindow::layOut() {
   LOGFONTW face = metrics.lfMessageFont;
   for (;;) {
     HFONT font = ::CreateFontIndirectW(&face);
-    const bool fit = captionsFit(window_, font, buttons_, kCaptionMargin) &&
-                     captionsFit(window_, font, {label_}, 0);
+    const bool fit = CaptionsFit(window_, font, buttons_, kCaptionMargin) &&
+                     CaptionsFit(window_, font, {label_}, 0);
     const int height = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
     if (fit || height <= kSmallestFontHeight) {
       if (font_ != nullptr) ::DeleteObject(font_);
@@ -168,17 +168,17 @@ void Win32MainWindow::layOut() {
   ::InvalidateRect(window_, nullptr, TRUE);
 }
 
-int Win32MainWindow::run() {
-  if (!load()) return 0;
+int Win32MainWindow::Run() {
+  if (!Load()) return 0;
   ::ShowWindow(window_, SW_SHOWNORMAL);
   ::SetForegroundWindow(window_);
   ::SetFocus(buttons_.front());
   MSG message{};
-  while (!unloaded() && ::GetMessageW(&message, nullptr, 0, 0) > 0) pump(message);
+  while (!Unloaded() && ::GetMessageW(&message, nullptr, 0, 0) > 0) Pump(message);
   return 0;
 }
 
-bool Win32MainWindow::pump(const MSG& message) {
+bool Win32MainWindow::Pump(const MSG& message) {
   if (message.message == WM_QUIT) return false;
   // Tab and the arrow keys move between the controls, as in a dialog.
   if (::IsWindow(window_) && ::IsDialogMessageW(window_, const_cast<MSG*>(&message))) return true;
@@ -187,28 +187,28 @@ bool Win32MainWindow::pump(const MSG& message) {
   return true;
 }
 
-void Win32MainWindow::hideAndLeave() {
-  // The message loop ends on unloaded().
+void Win32MainWindow::HideAndLeave() {
+  // The message loop ends on Unloaded().
   if (::IsWindow(window_)) ::ShowWindow(window_, SW_HIDE);
 }
 
-LRESULT CALLBACK Win32MainWindow::windowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32MainWindow::WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<Win32MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     self->window_ = window;
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self != nullptr ? self->handle(message, wparam, lparam) : ::DefWindowProcW(window, message, wparam, lparam);
+  return self != nullptr ? self->HandleMessage(message, wparam, lparam) : ::DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT Win32MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       const auto index = static_cast<std::size_t>(id - kFirstButtonId);
       if (HIWORD(wparam) == BN_CLICKED && id >= kFirstButtonId && index < layout::kButtons.size()) {
-        dispatch(layout::kButtons[index].click);
+        Dispatch(layout::kButtons[index].click);
       }
       // IDOK and IDCANCEL, which the dialog navigation sends for Enter and
       // Escape, press nothing: the window has no default or cancel button.
@@ -223,24 +223,24 @@ LRESULT Win32MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     case WM_DPICHANGED:
-      layOut();
+      LayOut();
       return 0;
     case WM_CLOSE:
-      unloadWindow();
+      UnloadWindow();
       return 0;
     case WM_DESTROY:
-      markUnloaded();
+      MarkUnloaded();
       return 0;
   }
   return ::DefWindowProcW(window_, message, wparam, lparam);
 }
 
-void Win32MainWindow::setBusyPointer() {
+void Win32MainWindow::SetBusyPointer() {
   busy_ = true;
   ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
 }
 
-void Win32MainWindow::setNormalPointer() {
+void Win32MainWindow::SetNormalPointer() {
   busy_ = false;
   POINT at{};
   ::GetCursorPos(&at);
@@ -249,26 +249,26 @@ void Win32MainWindow::setNormalPointer() {
   ::SetCursorPos(at.x, at.y);
 }
 
-std::string Win32MainWindow::currentPath() { return jet::narrow(windowText(combo_)); }
+std::string Win32MainWindow::CurrentPath() { return jet::narrow(WindowText(combo_)); }
 
-void Win32MainWindow::setCurrentPath(const std::string& path) {
+void Win32MainWindow::SetCurrentPath(const std::string& path) {
   ::SetWindowTextW(combo_, jet::widen(path).c_str());
 }
 
-void Win32MainWindow::appendItem(const std::string& item) {
+void Win32MainWindow::AppendItem(const std::string& item) {
   const std::wstring text = jet::widen(item);
   ::SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-int Win32MainWindow::itemCount() { return static_cast<int>(::SendMessageW(combo_, CB_GETCOUNT, 0, 0)); }
+int Win32MainWindow::ItemCount() { return static_cast<int>(::SendMessageW(combo_, CB_GETCOUNT, 0, 0)); }
 
-void Win32MainWindow::selectItem(int index) {
+void Win32MainWindow::SelectItem(int index) {
   // Past the end of the list there is nothing to select.
-  if (index >= itemCount()) return;
+  if (index >= ItemCount()) return;
   ::SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-int Win32MainWindow::messageBox(const std::string& text, int buttons, const std::string& title) {
+int Win32MainWindow::MsgBox(const std::string& text, int buttons, const std::string& title) {
   // No icon; Yes is the default of Yes/No. Windows' answers are the
   // handlers' own numbers (IDOK 1, IDYES 6, IDNO 7).
   const UINT type = (buttons == kButtonsYesNo ? MB_YESNO | MB_DEFBUTTON1 : MB_OK) | MB_TASKMODAL;
@@ -277,15 +277,15 @@ int Win32MainWindow::messageBox(const std::string& text, int buttons, const std:
   return answer == 0 ? kAnswerOk : answer;
 }
 
-void Win32MainWindow::unloadWindow() {
-  markUnloaded();
+void Win32MainWindow::UnloadWindow() {
+  MarkUnloaded();
   if (::IsWindow(window_)) ::DestroyWindow(window_);
 }
 
-void Win32MainWindow::handlePendingEvents() {
+void Win32MainWindow::HandlePendingEvents() {
   MSG message{};
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (!pump(message)) {
+    if (!Pump(message)) {
       // Left for the main loop, which ends on it.
       ::PostQuitMessage(static_cast<int>(message.wParam));
       break;
@@ -293,7 +293,7 @@ void Win32MainWindow::handlePendingEvents() {
   }
 }
 
-std::string Win32MainWindow::programFolder() {
+std::string Win32MainWindow::ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));

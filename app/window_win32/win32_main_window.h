@@ -25,33 +25,33 @@ class Win32MainWindow : public FormWindow {
   // Runs Form_Load, then shows the window centred with the focus on Repair
   // and runs the message loop until the window is unloaded or the program
   // ended. Returns the program's exit code.
-  int run();
+  int Run();
 
-  OpenDialog& openDialog() { return openDialog_; }
-  HWND handle() const { return window_; }
+  OpenDialog& CommonDialog1() { return openDialog_; }
+  HWND hWnd() const { return window_; }
 
   // UserInterface
-  void setBusyPointer() override;
-  void setNormalPointer() override;
-  std::string currentPath() override;
-  void setCurrentPath(const std::string& path) override;
-  void appendItem(const std::string& item) override;
-  int itemCount() override;
-  void selectItem(int index) override;
-  int messageBox(const std::string& text, int buttons, const std::string& title) override;
-  void unloadWindow() override;
-  std::string programFolder() override;
+  void SetBusyPointer() override;
+  void SetNormalPointer() override;
+  std::string CurrentPath() override;
+  void SetCurrentPath(const std::string& path) override;
+  void AppendItem(const std::string& item) override;
+  int ItemCount() override;
+  void SelectItem(int index) override;
+  int MsgBox(const std::string& text, int buttons, const std::string& title) override;
+  void UnloadWindow() override;
+  std::string ProgramFolder() override;
 
  private:
-  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
-  void createControls();
-  void layOut();
-  void addTooltip(HWND control, const char* text);
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  void CreateControls();
+  void LayOut();
+  void AddTooltip(HWND control, const char* text);
   // Handles one message; false when it was WM_QUIT.
-  bool pump(const MSG& message);
-  void hideAndLeave() override;
-  void handlePendingEvents() override;
+  bool Pump(const MSG& message);
+  void HideAndLeave() override;
+  void HandlePendingEvents() override;
 
   HINSTANCE instance_;
   HWND window_ = nullptr;

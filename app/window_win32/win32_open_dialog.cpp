@@ -8,16 +8,16 @@
 
 namespace dbrepair {
 
-std::wstring windowsFilter(const std::string& filter) {
+std::wstring WindowsFilter(const std::string& filter) {
   std::wstring list;
-  for (const FileFilter& pair : parseFileFilter(filter)) {
+  for (const FileFilter& pair : ParseFileFilter(filter)) {
     list += jet::widen(pair.description) + L'\0' + jet::widen(pair.patterns) + L'\0';
   }
   return list + L'\0';
 }
 
-void Win32OpenDialog::showOpen() {
-  const std::wstring filter = windowsFilter(filter_);
+void Win32OpenDialog::ShowOpen() {
+  const std::wstring filter = WindowsFilter(filter_);
   const std::wstring folder = jet::widen(initDir_);
   const std::wstring title = jet::widen(title_);
   // The name buffer starts with the file chosen last time, as the dialog
@@ -38,8 +38,8 @@ void Win32OpenDialog::showOpen() {
   // The component's flags are the dialog's own; the Explorer look always.
   dialog.Flags = static_cast<DWORD>(flags_) | OFN_EXPLORER;
   // A cancel and a failure alike leave the file name as it was.
-  if (!::GetOpenFileNameW(&dialog)) return finish(std::nullopt);
-  finish(jet::narrow(name.data()));
+  if (!::GetOpenFileNameW(&dialog)) return Finish(std::nullopt);
+  Finish(jet::narrow(name.data()));
 }
 
 }  // namespace dbrepair

@@ -11,8 +11,8 @@ namespace dbrepair {
 
 class Win32OpenDialog : public OpenDialogSettings {
  public:
-  void setOwner(HWND owner) { owner_ = owner; }
-  void showOpen() override;
+  void SetOwner(HWND owner) { owner_ = owner; }
+  void ShowOpen() override;
 
  private:
   HWND owner_ = nullptr;
@@ -21,6 +21,6 @@ class Win32OpenDialog : public OpenDialogSettings {
 // The filter text "description|pattern|..." as GetOpenFileNameW takes it:
 // each part ended by a NUL, the list by a second one. A description without
 // its pattern gets "*.*".
-std::wstring windowsFilter(const std::string& filter);
+std::wstring WindowsFilter(const std::string& filter);
 
 }  // namespace dbrepair

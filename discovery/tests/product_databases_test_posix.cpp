@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "discovery/product_databases.h"
+#include "operations/local_file_system.h"
 #include "scripted_user_interface.h"
 #include "temporary_folder.h"
 
@@ -24,8 +25,8 @@ const ShownBox kMultiple{
 class DiscoveryTest : public ::testing::Test {
  protected:
   DiscoveryTest()
-      : prefix(home / ".wine"), drive(prefix + "/drive_c"),
-        folders(WineEnvironment{prefix, "kim", home / "Documents"}) {
+      : prefix(home.file(".wine")), drive(prefix + "/drive_c"),
+        folders(WineEnvironment{prefix, "kim", home.file("Documents")}) {
     MakeFolder(drive + "/users/kim/Documents");
     MakeFolder(drive + "/Program Files");
     MakeFolder(drive + "/Program Files (x86)");
@@ -33,7 +34,7 @@ class DiscoveryTest : public ::testing::Test {
   }
   void Discover() { DiscoverProductDatabases(ui, folders, files); }
 
-  TemporaryFolder home;
+  TempFolder home;
   std::string prefix;
   std::string drive;
   WineSpecialFolders folders;
@@ -87,8 +88,8 @@ TEST_F(DiscoveryTest, ThirtyTwoBitProgramFilesIsSearchedOnce) {
 
 TEST(DiscoveryWithWineTest, PrefixMadeByWine) {
   if (std::system("command -v wineboot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Wine is not installed";
-  TemporaryFolder home;
-  std::string prefix = home / "prefix";
+  TempFolder home;
+  std::string prefix = home.file("prefix");
   std::string command = "HOME='" + home.path() + "' WINEPREFIX='" + prefix +
                         "' WINEDEBUG=-all timeout 240 wineboot -i >/dev/null 2>&1; HOME='" + home.path() +
                         "' WINEPREFIX='" + prefix + "' timeout 60 wineserver -w";
@@ -97,8 +98,8 @@ TEST(DiscoveryWithWineTest, PrefixMadeByWine) {
   }
   std::string user = WineEnvironment::FromProcess().user;
   WineSpecialFolders folders(WineEnvironment{prefix, user, ""});
-  ASSERT_FALSE(folders.folderPath(kFolderPersonal).empty());
-  WriteFile(folders.folderPath(kFolderPersonal) + "/kelvara tally/data/kvtly.mdb", "x");
+  ASSERT_FALSE(folders.FolderPath(kFolderPersonal).empty());
+  WriteFile(folders.FolderPath(kFolderPersonal) + "/kelvara tally/data/kvtly.mdb", "x");
   WriteFile(prefix + "/drive_c/ProgramData/Corvane Software/kelvara register/data/kvreg.mdb", "x");
   WriteFile(prefix + "/drive_c/Program Files (x86)/Corvane Software/penwick office/data/pw.mdb", "x");
 
@@ -106,7 +107,7 @@ TEST(DiscoveryWithWineTest, PrefixMadeByWine) {
   LocalFileSystem files;
   DiscoverProductDatabases(ui, folders, files);
   ASSERT_EQ(ui.items.size(), 3u);
-  EXPECT_EQ(ui.items[0], folders.folderPath(kFolderPersonal) + "/kelvara tally/data/kvtly.mdb");
+  EXPECT_EQ(ui.items[0], folders.FolderPath(kFolderPersonal) + "/kelvara tally/data/kvtly.mdb");
   EXPECT_EQ(ui.items[1], prefix + "/drive_c/ProgramData/Corvane Software/kelvara register/data/kvreg.mdb");
   EXPECT_EQ(ui.items[2], prefix + "/drive_c/Program Files (x86)/Corvane Software/penwick office/data/pw.mdb");
   EXPECT_EQ(ui.boxes, std::vector<ShownBox>{kMultiple});

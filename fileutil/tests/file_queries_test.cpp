@@ -11,11 +11,11 @@ namespace dbrepair::testing {
 namespace {
 
 TEST(FileQueriesTest, ExistenceOfFilesAndFolders) {
-  TemporaryFolder dir;
-  WriteFile(dir / "plain.mdb", "x");
-  WriteFile(dir / ".hidden.mdb", "x");
-  ASSERT_TRUE(MakeReadOnly(dir / ".hidden.mdb"));
-  MakeFolder(dir / "folder");
+  TempFolder dir;
+  WriteFile(dir.file("plain.mdb"), "x");
+  WriteFile(dir.file(".hidden.mdb"), "x");
+  ASSERT_TRUE(MakeReadOnly(dir.file(".hidden.mdb")));
+  MakeFolder(dir.file("folder"));
 
   struct Row {
     std::string path;
@@ -23,9 +23,9 @@ TEST(FileQueriesTest, ExistenceOfFilesAndFolders) {
     bool folder;
   };
   const Row rows[] = {
-      {dir / "plain.mdb", true, false},      {dir / ".hidden.mdb", true, false},
-      {dir / "folder", false, true},         {dir / "folder/", false, true},
-      {dir / "missing.mdb", false, false},   {dir / "plain.mdb/x", false, false},
+      {dir.file("plain.mdb"), true, false},      {dir.file(".hidden.mdb"), true, false},
+      {dir.file("folder"), false, true},         {dir.file("folder/"), false, true},
+      {dir.file("missing.mdb"), false, false},   {dir.file("plain.mdb/x"), false, false},
       {"", false, false},
   };
   for (const Row& row : rows) {
@@ -35,33 +35,33 @@ TEST(FileQueriesTest, ExistenceOfFilesAndFolders) {
 }
 
 TEST(FileQueriesTest, FileDateIsTheLastWriteInUtcToTheSecond) {
-  TemporaryFolder dir;
-  WriteFile(dir / "shop.bak", "x");
+  TempFolder dir;
+  WriteFile(dir.file("shop.bak"), "x");
   // 14 March 2009, 08:05:09.500 UTC, whatever the local time zone.
-  SetModificationTime(dir / "shop.bak", 1237017909, 500);
+  SetModificationTime(dir.file("shop.bak"), 1237017909, 500);
   SetLocalTimeZone("NZST-12NZDT");
-  EXPECT_EQ(GetFileDate(dir / "shop.bak"), Date::FromParts(2009, 3, 14, 8, 5, 9));
+  EXPECT_EQ(GetFileDate(dir.file("shop.bak")), Date::FromParts(2009, 3, 14, 8, 5, 9));
   SetLocalTimeZone(nullptr);
 }
 
 TEST(FileQueriesTest, FileDateOfWhatCannotBeOpenedIsTheZeroDate) {
-  TemporaryFolder dir;
-  MakeFolder(dir / "folder");
-  for (const std::string& path : {dir / "missing", dir / "folder", std::string()}) {
-    EXPECT_TRUE(GetFileDate(path).isZero()) << path;
+  TempFolder dir;
+  MakeFolder(dir.file("folder"));
+  for (const std::string& path : {dir.file("missing"), dir.file("folder"), std::string()}) {
+    EXPECT_TRUE(GetFileDate(path).IsZero()) << path;
   }
 }
 
 class FixedFolders : public SpecialFolders {
  public:
-  std::string folderPath(int folder) override {
+  std::string FolderPath(int folder) override {
     switch (folder) {
       case kFolderPersonal: return "/home/u/Documents";
       case kFolderProgramFiles: return "/";
       default: return "";
     }
   }
-  std::string driveC() override { return ""; }
+  std::string DriveC() override { return ""; }
 };
 
 TEST(FileQueriesTest, SpecialFolderGetsOneSeparatorAppended) {

@@ -10,21 +10,21 @@ namespace dbrepair::testing {
 namespace {
 
 TEST(FileQueriesPosixTest, ALinkIsWhatItNames) {
-  TemporaryFolder dir;
-  WriteFile(dir / "plain.mdb", "x");
-  MakeFolder(dir / "folder");
-  std::filesystem::create_symlink(dir / "plain.mdb", dir / "link.mdb");
-  std::filesystem::create_symlink(dir / "folder", dir / "folder-link");
-  std::filesystem::create_symlink(dir / "gone.mdb", dir / "dangling.mdb");
+  TempFolder dir;
+  WriteFile(dir.file("plain.mdb"), "x");
+  MakeFolder(dir.file("folder"));
+  std::filesystem::create_symlink(dir.file("plain.mdb"), dir.file("link.mdb"));
+  std::filesystem::create_symlink(dir.file("folder"), dir.file("folder-link"));
+  std::filesystem::create_symlink(dir.file("gone.mdb"), dir.file("dangling.mdb"));
   struct Row {
     std::string path;
     bool file;
     bool folder;
   };
   const Row rows[] = {
-      {dir / "link.mdb", true, false},
-      {dir / "folder-link", false, true},
-      {dir / "dangling.mdb", false, false},
+      {dir.file("link.mdb"), true, false},
+      {dir.file("folder-link"), false, true},
+      {dir.file("dangling.mdb"), false, false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(FileExists(row.path), row.file) << row.path;

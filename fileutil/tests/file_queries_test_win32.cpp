@@ -12,9 +12,9 @@ namespace dbrepair::testing {
 namespace {
 
 TEST(FileQueriesWin32Test, AnswerForAnyNameAndNoDateWhileAnotherProgramHoldsTheFile) {
-  TemporaryFolder dir;
+  TempFolder dir;
   // "Δεδομένα".
-  const std::string file = dir / "\xCE\x94\xCE\xB5\xCE\xB4\xCE\xBF\xCE\xBC\xCE\xAD\xCE\xBD\xCE\xB1.mdb";
+  const std::string file = dir.file("\xCE\x94\xCE\xB5\xCE\xB4\xCE\xBF\xCE\xBC\xCE\xAD\xCE\xBD\xCE\xB1.mdb");
   WriteFile(file, "x");
   SetModificationTime(file, 1237017909);
   EXPECT_TRUE(FileExists(file));
@@ -24,7 +24,7 @@ TEST(FileQueriesWin32Test, AnswerForAnyNameAndNoDateWhileAnotherProgramHoldsTheF
   HANDLE held = ::CreateFileW(jet::widen(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(GetFileDate(file).isZero());
+  EXPECT_TRUE(GetFileDate(file).IsZero());
   ::CloseHandle(held);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/error.h"
+#include "support/fail_after_file.h"
 #include "support/replaced_pages.h"
 #include "support/temp_folder.h"
 
@@ -25,7 +26,7 @@ TEST(ReplaceAtomically, AFailureAtAnyWriteLeavesTheOldFileAndNoLeftovers) {
     write_file_bytes(path, kOld);
     try {
       replace_atomically(path, [&](File& out) {
-        FailAfterFile failing(out, budget);
+        testing::FailAfterFile failing(out, budget);
         write_pages(failing);
       });
       ADD_FAILURE() << "the injected failure was not passed on";
@@ -42,7 +43,7 @@ TEST(ReplaceAtomically, RefusesWhatIsNotAnExistingFile) {
   struct Row {
     std::string path;
     ErrorCode code;
-  } rows[] = {{folder.file("missing.mdb"), ErrorCode::NotFound}, {folder.path().string(), ErrorCode::Io}};
+  } rows[] = {{folder.file("missing.mdb"), ErrorCode::NotFound}, {folder.path(), ErrorCode::Io}};
   for (const auto& row : rows) {
     try {
       replace_atomically(row.path, write_pages);
@@ -59,7 +60,7 @@ TEST(CreateAtomically, WritesANewFileOrNothing) {
   std::string path = folder.file("copy.mdb");
   EXPECT_THROW(create_atomically(path,
                                  [](File& out) {
-                                   FailAfterFile failing(out, 2);
+                                   testing::FailAfterFile failing(out, 2);
                                    write_pages(failing);
                                  }),
                Error);

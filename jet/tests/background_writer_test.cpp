@@ -103,8 +103,10 @@ TEST(BackgroundWriter, RaisesAFailedEarlySync) {
   file.fail_syncs = true;
   file.wait_for_sync_at = kJobBytes;  // the second write starts after the sync failed
   BackgroundWriter writer(file, 1);
-  queue_jobs(writer, 2);
+  // The failure comes back from whichever call follows it: queuing the
+  // second job when the first one's sync has already failed, else waiting.
   try {
+    queue_jobs(writer, 2);
     writer.wait();
     FAIL() << "no error";
   } catch (const Error& e) {

@@ -23,23 +23,22 @@
 #include "jet/table_layout.h"
 #include "jet/usage_map.h"
 #include "jet/verify.h"
+#include "support/external_readers.h"
+#include "support/fail_after_file.h"
+#include "support/new_header.h"
 #include "support/raw_pages.h"
+#include "support/shell_command.h"
 #include "support/snapshot.h"
 #include "support/temp_folder.h"
 
 namespace jet {
 namespace {
 
-std::string run(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
-  std::string out;
-  if (!pipe) return out;
-  char chunk[4096];
-  while (std::size_t n = fread(chunk, 1, sizeof chunk, pipe.get())) out.append(chunk, n);
-  return out;
-}
+using testing::have_mdb_reader;
+using testing::have_mdbtools;
+using testing::shell_quoted;
 
-bool have_mdbtools() { return !run("command -v mdb-export").empty(); }
+std::string run(const std::string& command) { return testing::run_shell(command + " 2>/dev/null").out; }
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
@@ -70,17 +69,11 @@ std::vector<std::string> exported(const std::string& path, const std::string& ta
   return out;
 }
 
-const std::string kOracle = std::string(JET_SOURCE_DIR) + "/tests/oracle";
-
-bool have_mdb_reader() {
-  return !run("command -v node").empty() && std::filesystem::exists(kOracle + "/node_modules/mdb-reader");
-}
-
 // Every row of the user tables as mdb-reader reads them (one JSON object a
 // line, sorted), system tables left out: their rows hold the ids compaction
 // rewrites.
 std::vector<std::string> mdb_reader_rows(const std::string& path) {
-  std::vector<std::string> out = lines(run("node '" + kOracle + "/dump.mjs' '" + path + "'"));
+  std::vector<std::string> out = lines(run("node " + shell_quoted(testing::mdb_reader_script()) + " " + shell_quoted(path)));
   std::erase_if(out, [](const std::string& line) {
     return line.empty() || line.rfind("{\"table\":\"MSys", 0) == 0;
   });
@@ -358,13 +351,13 @@ TEST(Compact, AFailingDiskLeavesNoDestination) {
   const MemoryFile source(bytes);
   // Count the writes a compaction makes, then fail each one in turn.
   MemoryFile expected;
-  FailAfterFile counting(expected, ~std::uint64_t{0});
+  testing::FailAfterFile counting(expected, ~std::uint64_t{0});
   compact_database(source, counting);
   const std::uint64_t operations = counting.operations();
   ASSERT_GT(operations, 2u);
   for (std::uint64_t budget = 0; budget < operations; ++budget) {
     MemoryFile inner;
-    FailAfterFile out(inner, budget);
+    testing::FailAfterFile out(inner, budget);
     EXPECT_THROW(compact_database(source, out), Error) << "the write after " << budget << " went unnoticed";
   }
   testing::TempFolder folder;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/allocation_limit.h"
+#include "support/corpus.h"
 #include "support/damage.h"
 #include "support/read_everything.h"
 
@@ -21,7 +22,6 @@ namespace {
 // No single allocation a damaged small file provokes may exceed this.
 constexpr std::size_t kAllocationLimit = 64u << 20;
 
-std::string corpus_path(const std::string& name) { return std::string(JET_CORPUS_DIR) + "/" + name; }
 
 // Small files that between them hold every structure kind: Jet 3 and Jet 4,
 // long values (inline, single and chained), overflow rows, multi-level
@@ -36,7 +36,7 @@ const char* const kSamples[] = {
 class DamagedSample : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    std::string path = corpus_path(GetParam());
+    std::string path = testing::corpus_file(GetParam());
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "sample database " << path << " is absent";
     image_ = load_image(path);
     ReadOutcome healthy = read_everything(image_);

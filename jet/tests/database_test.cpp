@@ -12,7 +12,7 @@ namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
 
-std::string corpus(const std::string& name) { return std::string(JET_CORPUS_DIR) + "/" + name; }
+using testing::corpus_file;
 
 bool have_corpus() { return !testing::corpus_files().empty(); }
 
@@ -47,7 +47,7 @@ TEST(Database, RefusesWhatIsNoJetDatabase) {
          for (auto& x : b) x = static_cast<std::uint8_t>(random());
        }},
   };
-  ByteVector original = testing::read_file_bytes(corpus("jet4/v2000-test.mdb"));
+  ByteVector original = testing::read_file_bytes(corpus_file("jet4/v2000-test.mdb"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ByteVector bytes = original;
@@ -65,12 +65,12 @@ TEST(Database, RefusesWhatIsNoJetDatabase) {
 TEST(Database, MissingFileAndMissingTableAreNotFound) {
   if (!have_corpus()) GTEST_SKIP() << "sample databases not found at " JET_CORPUS_DIR;
   try {
-    Database::open(corpus("no-such-file.mdb"));
+    Database::open(corpus_file("no-such-file.mdb"));
     FAIL();
   } catch (const Error& e) {
     EXPECT_EQ(e.code(), ErrorCode::NotFound);
   }
-  auto db = Database::open(corpus("jet3/v1997-test.mdb"));
+  auto db = Database::open(corpus_file("jet3/v1997-test.mdb"));
   try {
     db->table("NoSuchTable");
     FAIL();
@@ -86,7 +86,7 @@ TEST(Database, ReadsEncryptedDatabases) {
   if (!have_corpus()) GTEST_SKIP() << "sample databases not found at " JET_CORPUS_DIR;
   for (const char* name : {"jet3/v1997-test.mdb", "jet4/v2003-with-password.mdb"}) {
     SCOPED_TRACE(name);
-    ByteVector bytes = testing::read_file_bytes(corpus(name));
+    ByteVector bytes = testing::read_file_bytes(corpus_file(name));
     MemoryFile plain_file(bytes);
     Database plain(plain_file);
     Header header = plain.header();
@@ -113,7 +113,7 @@ TEST(Database, DamagedFilesReadOrFailCleanly) {
   if (!have_corpus()) GTEST_SKIP() << "sample databases not found at " JET_CORPUS_DIR;
   for (const char* name : {"jet3/v1997-overflowTest.mdb", "jet4/v2000-overflowTest.mdb"}) {
     SCOPED_TRACE(name);
-    ByteVector original = testing::read_file_bytes(corpus(name));
+    ByteVector original = testing::read_file_bytes(corpus_file(name));
     MemoryFile original_file(original);
     std::uint32_t size = Database(original_file).pager().page_size();
     std::size_t pages = original.size() / size;
@@ -140,7 +140,7 @@ TEST(Database, DamagedFilesReadOrFailCleanly) {
 
 TEST(Database, ToleratesBlankAndDiscardedPages) {
   if (!have_corpus()) GTEST_SKIP() << "sample databases not found at " JET_CORPUS_DIR;
-  ByteVector bytes = testing::read_file_bytes(corpus("jet4/v2000-test.mdb"));
+  ByteVector bytes = testing::read_file_bytes(corpus_file("jet4/v2000-test.mdb"));
   MemoryFile original_file(bytes);
   auto expected = everything(Database(original_file));
   // The kinds of page Access leaves behind: blank, a discarded definition

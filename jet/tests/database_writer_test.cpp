@@ -18,9 +18,12 @@
 #include "jet/table_layout.h"
 #include "jet/usage_map.h"
 #include "jet/verify.h"
+#include "support/new_header.h"
 
 namespace jet {
 namespace {
+
+using testing::new_header;
 
 std::vector<NewColumn> every_type() {
   return {{"ID", ColumnType::Long, 0, true},
@@ -96,13 +99,6 @@ class WrittenDatabase : public ::testing::TestWithParam<Version> {};
 
 // A new file's header: the format and a fixed creation date, so that two
 // files written alike come out byte for byte the same.
-Header new_header(Version v, double creation_date = 0) {
-  Header header;
-  header.version = v;
-  header.creation_date = creation_date;
-  return header;
-}
-
 std::vector<std::uint8_t> write_sample(Version v, int rows, WriterOptions options = {}) {
   MemoryFile file;
   const Header header = new_header(v, 40000.25);

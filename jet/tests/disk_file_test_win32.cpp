@@ -63,7 +63,7 @@ TEST(DiskFileOnWindows, OpenNamesEachFailureAsThePosixFileDoes) {
   } rows[] = {
       {"missing", folder.file("missing.mdb"), DiskFile::Mode::ReadOnly, ErrorCode::NotFound},
       {"in a missing folder", folder.file("none\\missing.mdb"), DiskFile::Mode::ReadWrite, ErrorCode::NotFound},
-      {"a folder", folder.path().string(), DiskFile::Mode::ReadOnly, ErrorCode::Io},
+      {"a folder", folder.path(), DiskFile::Mode::ReadOnly, ErrorCode::Io},
       {"new over an existing file", present, DiskFile::Mode::CreateNew, ErrorCode::AlreadyExists},
       {"held open by another program", held, DiskFile::Mode::ReadOnly, ErrorCode::FileInUse},
   };

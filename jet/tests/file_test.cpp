@@ -6,6 +6,9 @@
 #include <numeric>
 #include <vector>
 
+#include "support/fail_after_file.h"
+#include "support/temp_folder.h"
+
 namespace jet {
 namespace {
 
@@ -23,7 +26,7 @@ TEST(MemoryFile, GrowsOnWriteAndRefusesReadsPastTheEnd) {
 
 TEST(FailAfterFile, FailsEveryOperationOnceTheBudgetIsSpent) {
   MemoryFile inner(std::vector<std::uint8_t>(16, 0));
-  FailAfterFile file(inner, 2);
+  testing::FailAfterFile file(inner, 2);
   std::vector<std::uint8_t> out(4);
   file.read_at(0, out);
   file.write_at(0, out);
@@ -62,8 +65,9 @@ TEST(StoppableFile, ReadsUntilStoppedThenRaisesWhatNoDamageHandlerCatches) {
 TEST(File, ReadsConsecutiveBytesIntoParts) {
   std::vector<std::uint8_t> bytes(10000);
   std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
-  const std::string path = (std::filesystem::path(testing::TempDir()) / "read_parts_at.bin").string();
-  std::filesystem::remove(path);
+  // A folder of its own: the plain and the sanitized test programs run at once.
+  testing::TempFolder folder;
+  const std::string path = folder.file("read_parts_at.bin");
   {
     auto created = PosixFile::open(path, PosixFile::Mode::CreateNew);
     created->write_at(0, bytes);

@@ -2,11 +2,12 @@
 // table reads back whole, through the engine and through mdb-export.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "jet/database.h"
 #include "jet/generate.h"
+#include "support/external_readers.h"
+#include "support/shell_command.h"
 #include "support/temp_folder.h"
 
 namespace jet {
@@ -37,18 +38,16 @@ TEST_P(Generated, EveryTableReadsBackWithItsRows) {
 }
 
 TEST_P(Generated, MdbExportReadsEveryRow) {
-  if (std::system("command -v mdb-export >/dev/null 2>&1") != 0) GTEST_SKIP() << "mdb-export (mdbtools) is not installed";
+  if (!testing::have_mdbtools()) GTEST_SKIP() << "mdb-export (mdbtools) is not installed";
   testing::TempFolder folder;
   const std::string path = folder.file("generated.mdb");
   testing::write_file_bytes(path, generate(GetParam(), 250, 5));
   for (const char* name : {"Customers", "Orders", "Events"}) {
-    FILE* pipe = ::popen(("mdb-export -b hex '" + path + "' " + name + " | wc -l").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char line[64] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-    ::pclose(pipe);
+    const testing::ShellResult count =
+        testing::run_shell("mdb-export -b hex " + testing::shell_quoted(path) + " " + name + " | wc -l");
+    ASSERT_EQ(count.status, 0) << name;
     // A header line, then one line a row (no generated text holds a newline).
-    EXPECT_EQ(std::stoul(line), 251u) << name;
+    EXPECT_EQ(std::stoul(count.out), 251u) << name;
   }
 }
 

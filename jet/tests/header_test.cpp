@@ -8,6 +8,7 @@
 #include "jet/bytes.h"
 #include "jet/rc4.h"
 #include "support/corpus.h"
+#include "support/new_header.h"
 #include "support/temp_folder.h"
 
 namespace jet {
@@ -116,8 +117,7 @@ TEST_P(HeaderRoundTrip, EncodesAndDecodesBack) {
 }
 
 Header make(Version v, std::string password, double date, std::uint32_t key, std::uint16_t cp) {
-  Header h;
-  h.version = v;
+  Header h = testing::new_header(v);
   h.password = std::move(password);
   h.database_key = key;
   h.code_page = cp;

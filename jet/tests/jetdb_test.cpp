@@ -3,38 +3,27 @@
 
 #include <nlohmann/json.hpp>
 
-#include <array>
-#include <cstdio>
-#include <memory>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "support/corpus.h"
+#include "support/shell_command.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 #ifdef JETDB_PATH
-// Per process: the plain and the sanitized test binaries may run at once.
-std::string stderr_path() { return "/tmp/jetdb_test_stderr." + std::to_string(getpid()); }
+// A folder of this process's own (the plain and the sanitized test programs
+// may run at once), removed when it ends.
+std::string stderr_path() {
+  static const jet::testing::TempFolder folder;
+  return folder.file("jetdb_stderr");
+}
 
-struct ToolRun {
-  int status;
-  std::string out;
-};
+using ToolRun = jet::testing::ShellResult;
 
-// Runs jetdb with the arguments; stderr joins stdout after a marker line.
+// Runs jetdb with the arguments; its stderr goes to stderr_path().
 ToolRun jetdb(const std::string& arguments) {
-  std::string command = std::string(JETDB_PATH) + " " + arguments + " 2>" + stderr_path() + "; echo \"#status $?\"";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::string out;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) out.append(buffer.data(), n);
-  auto at = out.rfind("#status ");
-  int status = std::stoi(out.substr(at + 8));
-  return ToolRun{status, out.substr(0, at)};
+  return jet::testing::run_shell(std::string(JETDB_PATH) + " " + arguments + " 2>" + stderr_path());
 }
 
 std::string stderr_text() {
@@ -42,11 +31,11 @@ std::string stderr_text() {
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::string corpus(const std::string& name) { return std::string(JET_CORPUS_DIR) + "/" + name; }
+using jet::testing::corpus_file;
 
 TEST(Jetdb, DumpsRowsAsJsonLinesWithCanonicalValues) {
   if (jet::testing::corpus_files().empty()) GTEST_SKIP() << "sample databases not found";
-  ToolRun run = jetdb("dump " + corpus("jet4/v2000-test.mdb") + " Table1");
+  ToolRun run = jetdb("dump " + corpus_file("jet4/v2000-test.mdb") + " Table1");
   ASSERT_EQ(run.status, 0) << stderr_text();
   std::istringstream lines(run.out);
   std::string first;
@@ -64,8 +53,8 @@ TEST(Jetdb, DumpsRowsAsJsonLinesWithCanonicalValues) {
 
 TEST(Jetdb, DumpsUserTablesUnlessAskedForSystemOnes) {
   if (jet::testing::corpus_files().empty()) GTEST_SKIP() << "sample databases not found";
-  ToolRun user = jetdb("dump " + corpus("jet4/v2003-with-password.mdb"));
-  ToolRun all = jetdb("dump --system " + corpus("jet4/v2003-with-password.mdb"));
+  ToolRun user = jetdb("dump " + corpus_file("jet4/v2003-with-password.mdb"));
+  ToolRun all = jetdb("dump --system " + corpus_file("jet4/v2003-with-password.mdb"));
   ASSERT_EQ(user.status, 0);
   ASSERT_EQ(all.status, 0);
   EXPECT_EQ(std::count(user.out.begin(), user.out.end(), '\n'), 3);  // Table1's rows
@@ -74,7 +63,7 @@ TEST(Jetdb, DumpsUserTablesUnlessAskedForSystemOnes) {
 
 TEST(Jetdb, InfoTellsFormatPasswordAndTables) {
   if (jet::testing::corpus_files().empty()) GTEST_SKIP() << "sample databases not found";
-  ToolRun run = jetdb("info " + corpus("jet4/v2003-with-password.mdb"));
+  ToolRun run = jetdb("info " + corpus_file("jet4/v2003-with-password.mdb"));
   ASSERT_EQ(run.status, 0);
   for (const char* part : {"format: Jet 4", "page size: 4096", "code page: 1252", "password: set",
                            "encryption: none", "Table1: 3 rows", "MSysObjects (system)"}) {

@@ -9,16 +9,15 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <sstream>
 
 #include "jet/database.h"
 #include "support/corpus.h"
+#include "support/external_readers.h"
+#include "support/shell_command.h"
 
 namespace jet {
 namespace {
@@ -82,29 +81,7 @@ const KnownDifference* known_difference(const std::string& file, const std::stri
   return nullptr;
 }
 
-std::string run(const std::string& command, int* status = nullptr) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return {};
-  std::string out;
-  std::array<char, 65536> buffer;
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0) out.append(buffer.data(), n);
-  int rc = pclose(pipe.release());
-  if (status) *status = rc;
-  return out;
-}
-
-std::string shell_quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-bool have_program(const std::string& name) {
-  int status = 0;
-  run("command -v " + name + " >/dev/null 2>&1", &status);
-  return status == 0;
-}
+using testing::shell_quoted;
 
 // ---- canonical forms --------------------------------------------------------
 
@@ -197,9 +174,11 @@ std::string shorten(const std::string& s) { return s.size() > 80 ? s.substr(0, 8
 // mdb-export: no header, no quotes, unit separator between columns, record
 // separator between rows, group separator for null, binary as hex.
 std::vector<TextRow> mdb_export_rows(const std::string& file, const Table& table) {
-  std::string out = run("mdb-export -H -Q -d " + shell_quoted("\x1f") + " -R " + shell_quoted("\x1e") +
-                        " -0 " + shell_quoted("\x1d") + " -b hex -T '%Y-%m-%dT%H:%M:%S' " +
-                        shell_quoted(file) + " " + shell_quoted(table.name()) + " 2>/dev/null");
+  std::string out = testing::run_shell("mdb-export -H -Q -d " + shell_quoted("\x1f") + " -R " +
+                                       shell_quoted("\x1e") + " -0 " + shell_quoted("\x1d") +
+                                       " -b hex -T '%Y-%m-%dT%H:%M:%S' " + shell_quoted(file) + " " +
+                                       shell_quoted(table.name()) + " 2>/dev/null")
+                        .out;
   std::vector<TextRow> rows;
   std::size_t start = 0;
   while (start < out.size()) {
@@ -252,18 +231,16 @@ std::optional<std::string> json_text(const nlohmann::json& v) {
 
 std::map<std::string, std::vector<TextRow>> mdb_reader_rows(const std::string& file, const Database& db,
                                                             std::string* failure) {
-  std::string script = std::string(JET_SOURCE_DIR) + "/tests/oracle/dump.mjs";
   std::string password = db.header().password;
-  int status = 0;
-  std::string out = run("node " + shell_quoted(script) + " " + shell_quoted(file) +
-                            (password.empty() ? "" : " " + shell_quoted(password)) + " 2>&1",
-                        &status);
+  testing::ShellResult dump = testing::run_shell("node " + shell_quoted(testing::mdb_reader_script()) + " " +
+                                                 shell_quoted(file) +
+                                                 (password.empty() ? "" : " " + shell_quoted(password)) + " 2>&1");
   std::map<std::string, std::vector<TextRow>> tables;
-  if (status != 0) {
-    *failure = out;
+  if (dump.status != 0) {
+    *failure = dump.out;
     return tables;
   }
-  std::istringstream lines(out);
+  std::istringstream lines(dump.out);
   std::string line;
   std::map<std::string, std::vector<ColumnDef>> defs;
   while (std::getline(lines, line)) {
@@ -327,10 +304,8 @@ void check_against(const std::string& file, const Table& table, const std::strin
 TEST(Oracle, EveryTableReadsAsMdbExportAndMdbReaderReadIt) {
   auto files = testing::corpus_files();
   if (files.empty()) GTEST_SKIP() << "sample databases not found at " JET_CORPUS_DIR;
-  bool export_available = have_program("mdb-export");
-  bool node_available = have_program("node") &&
-                        std::filesystem::exists(std::string(JET_SOURCE_DIR) +
-                                                "/tests/oracle/node_modules/mdb-reader");
+  bool export_available = testing::have_mdbtools();
+  bool node_available = testing::have_mdb_reader();
   if (!export_available && !node_available) {
     GTEST_SKIP() << "neither mdb-export (Debian mdbtools) nor node with tests/oracle/node_modules is installed";
   }

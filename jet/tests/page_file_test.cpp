@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/pager.h"
+#include "support/fail_after_file.h"
 
 namespace jet {
 namespace {
@@ -64,14 +65,14 @@ TEST(PageFile, WritesTheSameBytesInTheBackgroundAsInTheCaller) {
 TEST(PageFile, RaisesAFailedBackgroundWriteAndNeverHangs) {
   const Version version = Version::Jet4;
   MemoryFile counted;
-  FailAfterFile counting(counted, ~std::uint64_t{0});
+  testing::FailAfterFile counting(counted, ~std::uint64_t{0});
   write_all(counting, version, 0, PageFile::Writes::InBackground);
   const std::uint64_t needed = counting.operations();
   ASSERT_GT(needed, 8u);
   for (std::uint64_t budget = 0; budget <= needed; ++budget) {
     SCOPED_TRACE("budget " + std::to_string(budget));
     MemoryFile inner;
-    FailAfterFile file(inner, budget);
+    testing::FailAfterFile file(inner, budget);
     if (budget < needed) {
       try {
         write_all(file, version, 0, PageFile::Writes::InBackground);

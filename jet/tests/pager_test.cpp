@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fail_after_file.h"
+
 namespace jet {
 namespace {
 
@@ -53,7 +55,7 @@ TEST(Pager, NamesThePageBeyondTheEndAndThePartialLastPage) {
 
 TEST(Pager, CachesUpToItsLimitAndRereadsWhatItEvicted) {
   MemoryFile inner = make_file(4, 0);
-  FailAfterFile file(inner, 3);
+  testing::FailAfterFile file(inner, 3);
   Pager pager(file, Version::Jet3, 0, 2);
   pager.page(1);
   pager.page(2);
@@ -88,7 +90,7 @@ TEST(Pager, ReadsAheadInOneReadWhenTheMissContinuesAPass) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + " key " + std::to_string(key));
       MemoryFile inner = make_file(10, key, 100);
-      FailAfterFile file(inner, 1000);
+      testing::FailAfterFile file(inner, 1000);
       Pager pager(file, Version::Jet3, key, 16, c.window);
       for (std::uint32_t n : c.asked) {
         EXPECT_EQ(*pager.page(n), std::vector<std::uint8_t>(2048, static_cast<std::uint8_t>(n))) << "page " << n;

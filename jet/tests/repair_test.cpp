@@ -174,7 +174,7 @@ TEST(Repair, RepairsEachKindOfDamageIntoAFileThatReadsEverywhere) {
   const char* names[] = {"jet3/v1997-indexTest.mdb", "jet3/v1997-overflowTest.mdb", "jet4/v2000-compIndexTest.mdb",
                          "jet4/v2003-test.mdb"};
   for (const char* name : names) {
-    const std::string source = std::string(JET_CORPUS_DIR) + "/" + name;
+    const std::string source = testing::corpus_file(name);
     const Image original = testing::load_image(source);
     const auto sound = user_rows(source);
     for (const DamageRow& damage : damages) {
@@ -347,7 +347,7 @@ TEST(Compact, RefusesWhatIsNoJetDatabaseAndWritesNothing) {
 
 TEST(ReadVersion, TellsTheFormatOfADamagedHeaderFromItsPages) {
   for (const char* name : {"jet3/v1997-test.mdb", "jet4/v2000-test.mdb"}) {
-    const std::string sample = std::string(JET_CORPUS_DIR) + "/" + name;
+    const std::string sample = testing::corpus_file(name);
     if (!std::filesystem::exists(sample)) GTEST_SKIP() << "the sample databases are absent";
     TempFolder folder;
     const std::string path = folder.file("data.mdb");

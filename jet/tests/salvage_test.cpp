@@ -214,7 +214,7 @@ TEST(Salvage, KeepsOnlySoundRowsAndReportsEveryLossForEachKindOfDamage) {
                          "jet4/v2000-overflowTest.mdb", "jet4/v2000-delTest.mdb", "jet4/v2003-test.mdb"};
   if (testing::corpus_files().empty()) GTEST_SKIP() << "the sample databases are not here";
   for (const char* name : names) {
-    std::string path = std::string(JET_CORPUS_DIR) + "/" + name;
+    std::string path = testing::corpus_file(name);
     Image original = testing::load_image(path);
     MemoryFile sound(original);
     TableRows truth = strict_rows(sound);

@@ -25,6 +25,7 @@
 #include "support/corpus.h"
 #include "support/damage.h"
 #include "support/database_content.h"
+#include "support/new_header.h"
 #include "support/oracle_readers.h"
 #include "support/snapshot.h"
 #include "support/temp_folder.h"
@@ -160,9 +161,7 @@ const char* const kOrderColumns[] = {"Id", "Qty", "Price", "Code", "Note", "Tag"
 // Tag) and rewrites its definition damaged, in place.
 std::vector<std::uint8_t> orders_with_damaged_definition(Version version, const OverlapCase& damage) {
   MemoryFile file;
-  Header header;
-  header.version = version;
-  NewDatabase db(file, header);
+  NewDatabase db(file, testing::new_header(version));
   NewColumn id{"Id", ColumnType::Long};
   id.autonumber = true;
   const TableDef def = lay_out_table(version, 1252, 1033,
@@ -372,10 +371,8 @@ TEST(SalvageWriter, WritesRowsInPrimaryKeyOrder) {
     for (const KeyOrderCase& c : key_order_cases()) {
       SCOPED_TRACE(std::string(c.name) + (version == Version::Jet3 ? ", Jet 3" : ", Jet 4"));
       MemoryFile file;
-      Header header;
-      header.version = version;
       {
-        NewDatabase db(file, header);
+        NewDatabase db(file, testing::new_header(version));
         TableWriter& table = db.begin_table("Keyed", lay_out_table(version, 1252, 1033, c.columns, c.indexes));
         for (const auto& row : c.rows) table.add_row(row);
         db.finish_table(table);
@@ -401,8 +398,7 @@ TEST(SalvageWriter, WritesRowsInPrimaryKeyOrder) {
 MemoryFile words_database(Version version, const std::vector<std::string>& words, std::uint16_t code_page = 1252,
                           bool indexed = false) {
   MemoryFile file;
-  Header header;
-  header.version = version;
+  Header header = testing::new_header(version);
   header.code_page = code_page;
   NewDatabase db(file, header);
   std::vector<NewIndex> indexes;
@@ -465,9 +461,7 @@ TEST(SalvageWriter, KeepsAJet4TextIndexBeyondLatin1) {
 TEST(SalvageWriter, DropsAndRecordsACatalogIndexItCannotKey) {
   MemoryFile file;
   {
-    Header header;
-    header.version = Version::Jet4;
-    NewDatabase db(file, header);
+    NewDatabase db(file, testing::new_header(Version::Jet4));
     TableWriter& table = db.begin_table("Numbers", lay_out_table(Version::Jet4, 1252, 1033, {{"N", ColumnType::Long}}, {}));
     table.add_row(std::vector<Value>{number(1)});
     db.finish_table(table);

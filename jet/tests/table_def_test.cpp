@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
-#include <memory>
 
 #include "support/raw_pages.h"
+#include "support/shell_command.h"
 
 namespace jet {
 namespace {
@@ -25,12 +24,7 @@ using Schema = std::map<std::string, std::vector<SchemaColumn>>;
 
 // The user tables mdb-schema lists, or nullopt when it is not installed.
 std::optional<Schema> mdb_schema(const std::string& path) {
-  const std::string command = "mdb-schema '" + path + "' access 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return std::nullopt;
-  std::string output;
-  char chunk[4096];
-  while (std::size_t n = fread(chunk, 1, sizeof chunk, pipe.get())) output.append(chunk, n);
+  const std::string output = testing::run_shell("mdb-schema " + testing::shell_quoted(path) + " access 2>/dev/null").out;
   if (output.empty()) return std::nullopt;
   Schema schema;
   std::string current;

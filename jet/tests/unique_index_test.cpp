@@ -11,6 +11,7 @@
 #include "jet/new_database.h"
 #include "jet/table_layout.h"
 #include "jet/verify.h"
+#include "support/new_header.h"
 
 namespace jet {
 namespace {
@@ -73,11 +74,9 @@ TEST_P(UniqueIndex, RefusesTheRowThatDuplicatesAKeyAndKeepsTheOthers) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.what);
     MemoryFile file;
-    Header header;
-    header.version = GetParam();
     std::size_t accepted = 0;
     {
-      NewDatabase db(file, header);
+      NewDatabase db(file, testing::new_header(GetParam()));
       TableWriter& table = db.begin_table("People", keyed_table(GetParam()));
       for (std::size_t i = 0; i < c.rows.size(); ++i) {
         try {
@@ -102,9 +101,7 @@ TEST_P(UniqueIndex, RefusesTheRowThatDuplicatesAKeyAndKeepsTheOthers) {
 
 TEST_P(UniqueIndex, ADuplicatePastTheMemoryBudgetStopsTheTableWithTheKeyNamed) {
   MemoryFile file;
-  Header header;
-  header.version = GetParam();
-  NewDatabase db(file, header, WriterOptions{256});  // too small to remember the keys
+  NewDatabase db(file, testing::new_header(GetParam()), WriterOptions{256});  // too small to remember the keys
   TableWriter& table = db.begin_table("People", keyed_table(GetParam()));
   for (std::int32_t i = 0; i < 40; ++i) {
     const std::int16_t n = static_cast<std::int16_t>(i);

@@ -17,6 +17,7 @@
 #include "jet/table_layout.h"
 #include "jet/verify.h"
 #include "support/damage.h"
+#include "support/new_header.h"
 #include "support/temp_folder.h"
 
 namespace jet {
@@ -41,9 +42,7 @@ std::string name_of(std::int32_t i) { return std::string("item") + static_cast<c
 // over two columns.
 Image build(Version version) {
   MemoryFile file;
-  Header header;
-  header.version = version;
-  NewDatabase db(file, header);
+  NewDatabase db(file, testing::new_header(version));
   const TableDef def = lay_out_table(
       version, 1252, kGeneral,
       {{"Number", ColumnType::Long}, {"Name", ColumnType::Text, 50}, {"Price", ColumnType::Long}},

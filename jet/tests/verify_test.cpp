@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "jet/database.h"
+#include "support/corpus.h"
 #include "support/damage.h"
 
 namespace jet {
@@ -29,7 +30,7 @@ struct Sample {
 };
 
 std::optional<Sample> load_sample(const std::string& name) {
-  std::string path = std::string(JET_CORPUS_DIR) + "/" + name;
+  std::string path = testing::corpus_file(name);
   if (!std::filesystem::exists(path)) return std::nullopt;
   Sample sample;
   sample.image = testing::load_image(path);

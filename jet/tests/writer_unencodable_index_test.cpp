@@ -9,6 +9,7 @@
 #include "jet/new_database.h"
 #include "jet/table_layout.h"
 #include "jet/verify.h"
+#include "support/new_header.h"
 
 namespace jet {
 namespace {
@@ -39,11 +40,9 @@ struct Written {
 // the row in question, and another encodable row.
 Written write(const UnencodableRow& param, bool drop) {
   MemoryFile file;
-  Header header;
-  header.version = Version::Jet4;
   WriterOptions options;
   options.drop_unencodable_indexes = drop;
-  NewDatabase db(file, header, options);
+  NewDatabase db(file, testing::new_header(Version::Jet4), options);
   const TableDef def = lay_out_table(Version::Jet4, 1252, param.sort_order,
                                      {{"Number", ColumnType::Long}, {"Word", ColumnType::Text, 50}},
                                      {{"ByWord", {{"Word"}}}});

@@ -13,9 +13,9 @@ TEST(ErrorTrapTest, NegativeNumbersAndForeignExceptionsAreReported) {
   ScriptedUserInterface ui;
   ui.answers = {kAnswerYes, kAnswerYes};
   ErrorTrap trap(ui, " Location: Here", QuitAction::UnloadWindow);
-  EXPECT_FALSE(trap.run([] { throw RuntimeError(-2147467259, "Unspecified error"); }));
-  EXPECT_FALSE(trap.run([] { throw std::length_error("too long"); }));
-  EXPECT_TRUE(trap.run([] {}));
+  EXPECT_FALSE(trap.Run([] { throw RuntimeError(-2147467259, "Unspecified error"); }));
+  EXPECT_FALSE(trap.Run([] { throw std::length_error("too long"); }));
+  EXPECT_TRUE(trap.Run([] {}));
   ASSERT_EQ(ui.boxes.size(), 2u);
   EXPECT_NE(ui.boxes[0].text.find("\r\n Error: -2147467259\r\n Text: Unspecified error\r\n"), std::string::npos);
   EXPECT_NE(ui.boxes[1].text.find(" Error: 51\r\n Text: too long"), std::string::npos);
@@ -25,21 +25,21 @@ TEST(ErrorTrapTest, FailedConditionCountsAsHeld) {
   ScriptedUserInterface ui;
   ui.answers = {kAnswerYes};
   ErrorTrap trap(ui, " Location: Here", QuitAction::UnloadWindow);
-  EXPECT_TRUE(trap.condition([]() -> bool { throw RuntimeError(5, "Invalid procedure call"); }));
-  EXPECT_FALSE(trap.condition([] { return false; }));
+  EXPECT_TRUE(trap.Condition([]() -> bool { throw RuntimeError(5, "Invalid procedure call"); }));
+  EXPECT_FALSE(trap.Condition([] { return false; }));
 }
 
 TEST(ErrorTrapTest, QuitActionsUnloadOrEnd) {
   ScriptedUserInterface unload_ui;
   unload_ui.answers = {kAnswerNo};
   ErrorTrap unload(unload_ui, " Location: Here", QuitAction::UnloadWindow);
-  EXPECT_THROW(unload.run([] { throw RuntimeError(1, "x"); }), LeaveHandler);
+  EXPECT_THROW(unload.Run([] { throw RuntimeError(1, "x"); }), LeaveHandler);
   EXPECT_EQ(unload_ui.log, (std::vector<std::string>{"box Error Handler", "unload"}));
 
   ScriptedUserInterface end_ui;
   end_ui.answers = {kAnswerNo};
   ErrorTrap end(end_ui, " Location: Here", QuitAction::EndProgram);
-  EXPECT_THROW(end.run([] { throw RuntimeError(1, "x"); }), EndProgram);
+  EXPECT_THROW(end.Run([] { throw RuntimeError(1, "x"); }), EndProgram);
 }
 
 TEST(ErrorTrapTest, SpecialNumberRunsItsActionInsteadOfTheReport) {
@@ -51,9 +51,9 @@ TEST(ErrorTrapTest, SpecialNumberRunsItsActionInsteadOfTheReport) {
       return carry_on;
     });
     if (carry_on) {
-      EXPECT_FALSE(trap.run([] { throw RuntimeError(3343, "Unrecognized database format"); }));
+      EXPECT_FALSE(trap.Run([] { throw RuntimeError(3343, "Unrecognized database format"); }));
     } else {
-      EXPECT_THROW(trap.run([] { throw RuntimeError(3343, "Unrecognized database format"); }), LeaveHandler);
+      EXPECT_THROW(trap.Run([] { throw RuntimeError(3343, "Unrecognized database format"); }), LeaveHandler);
     }
     EXPECT_EQ(actions, 1);
     EXPECT_TRUE(ui.boxes.empty());

@@ -24,16 +24,16 @@ class SafetyBackupNumberTest : public ::testing::TestWithParam<NumberRow> {};
 
 TEST_P(SafetyBackupNumberTest, TakesTheLowestFreeNumber) {
   const NumberRow& row = GetParam();
-  TemporaryFolder dir;
-  WriteFile(dir / row.data_file, "data");
-  for (const auto& name : row.present) WriteFile(dir / name, "older");
+  TempFolder dir;
+  WriteFile(dir.file(row.data_file), "data");
+  for (const auto& name : row.present) WriteFile(dir.file(name), "older");
   ScriptedUserInterface ui;
   FaultyFileSystem files;
 
-  EXPECT_TRUE(MakeNumberedBackup(dir / row.data_file, ui, files));
+  EXPECT_TRUE(MakeNumberedBackup(dir.file(row.data_file), ui, files));
   EXPECT_TRUE(ui.boxes.empty());
-  EXPECT_EQ(ReadFile(dir / row.expected), "data");
-  for (const auto& name : row.present) EXPECT_EQ(ReadFile(dir / name), name == row.data_file ? "data" : "older");
+  EXPECT_EQ(ReadFile(dir.file(row.expected)), "data");
+  for (const auto& name : row.present) EXPECT_EQ(ReadFile(dir.file(name)), name == row.data_file ? "data" : "older");
   EXPECT_EQ(files.changes.size(), 1u);
 }
 
@@ -57,22 +57,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SafetyBackupTest, AllNumbersTakenRefusesAndWritesNothing) {
-  TemporaryFolder dir;
-  WriteFile(dir / "shop.mdb", "data");
-  for (const auto& name : Numbered("shop", 1, 1000)) WriteFile(dir / name, "older");
+  TempFolder dir;
+  WriteFile(dir.file("shop.mdb"), "data");
+  for (const auto& name : Numbered("shop", 1, 1000)) WriteFile(dir.file(name), "older");
   ScriptedUserInterface ui;
   FaultyFileSystem files;
-  EXPECT_FALSE(MakeNumberedBackup(dir / "shop.mdb", ui, files));
+  EXPECT_FALSE(MakeNumberedBackup(dir.file("shop.mdb"), ui, files));
   EXPECT_EQ(ui.boxes, (std::vector<ShownBox>{{"Error- 1000 backup files exit in the current directory.  Process aborted.",
                                               kButtonsOk, "Backup Error"}}));
   EXPECT_TRUE(files.changes.empty());
-  EXPECT_EQ(ListFolder(dir.path()).size(), 1001u);
+  EXPECT_EQ(dir.entries().size(), 1001u);
 }
 
 TEST(SafetyBackupTest, NoFileToBackUpGoesOnWithoutCopy) {
-  TemporaryFolder dir;
-  MakeFolder(dir / "folder.mdb");
-  for (const std::string& path : {std::string(), dir / "missing.mdb", dir / "folder.mdb"}) {
+  TempFolder dir;
+  MakeFolder(dir.file("folder.mdb"));
+  for (const std::string& path : {std::string(), dir.file("missing.mdb"), dir.file("folder.mdb")}) {
     ScriptedUserInterface ui;
     FaultyFileSystem files;
     EXPECT_TRUE(MakeNumberedBackup(path, ui, files)) << path;
@@ -82,23 +82,23 @@ TEST(SafetyBackupTest, NoFileToBackUpGoesOnWithoutCopy) {
 }
 
 TEST(SafetyBackupTest, FolderInTheWayCountsAsFreeAndTheCopyFails) {
-  TemporaryFolder dir;
-  WriteFile(dir / "shop.mdb", "data");
-  MakeFolder(dir / "shop.1");
+  TempFolder dir;
+  WriteFile(dir.file("shop.mdb"), "data");
+  MakeFolder(dir.file("shop.1"));
   ScriptedUserInterface ui;
   FaultyFileSystem files;
   try {
-    MakeNumberedBackup(dir / "shop.mdb", ui, files);
+    MakeNumberedBackup(dir.file("shop.mdb"), ui, files);
     FAIL() << "the copy onto a folder succeeded";
   } catch (const RuntimeError& error) {
-    EXPECT_EQ(error.number(), kErrPathFileAccess);
+    EXPECT_EQ(error.Number(), kErrPathFileAccess);
   }
-  EXPECT_EQ(ListFolder(dir / "shop.1").size(), 0u);
+  EXPECT_EQ(ListFolder(dir.file("shop.1")).size(), 0u);
 }
 
 TEST(SafetyBackupTest, BareFileNameIsBackedUpInTheCurrentFolder) {
-  TemporaryFolder dir;
-  WriteFile(dir / "shop.mdb", "data");
+  TempFolder dir;
+  WriteFile(dir.file("shop.mdb"), "data");
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   ScriptedUserInterface ui;
@@ -106,7 +106,7 @@ TEST(SafetyBackupTest, BareFileNameIsBackedUpInTheCurrentFolder) {
   bool made = MakeNumberedBackup("shop.mdb", ui, files);
   std::filesystem::current_path(before);
   EXPECT_TRUE(made);
-  EXPECT_EQ(ReadFile(dir / "shop.1"), "data");
+  EXPECT_EQ(ReadFile(dir.file("shop.1")), "data");
 }
 
 }  // namespace

@@ -11,27 +11,27 @@ namespace dbrepair::testing {
 namespace {
 
 TEST(CaseInsensitivePathTest, ListsTheSpellingFoundOnDisk) {
-  TemporaryFolder dir;
-  WriteFile(dir / "corvane software/Kelvara Tally/DATA/KVTLY.MDB", "x");
-  MakeFolder(dir / "Twice/a");
-  MakeFolder(dir / "Twice/A");
+  TempFolder dir;
+  WriteFile(dir.file("corvane software/Kelvara Tally/DATA/KVTLY.MDB"), "x");
+  MakeFolder(dir.file("Twice/a"));
+  MakeFolder(dir.file("Twice/A"));
   struct Row {
     std::string given, expected;
   };
   const Row rows[] = {
-      {dir / "Corvane Software/kelvara tally/data/kvtly.mdb",
-       dir / "corvane software/Kelvara Tally/DATA/KVTLY.MDB"},
-      {dir / "CORVANE SOFTWARE/missing/data/kvtly.mdb", dir / "corvane software/missing/data/kvtly.mdb"},
-      {dir / "Twice/a", dir / "Twice/a"},  // an exact match wins
-      {dir / "twice/", dir / "Twice/"},
+      {dir.file("Corvane Software/kelvara tally/data/kvtly.mdb"),
+       dir.file("corvane software/Kelvara Tally/DATA/KVTLY.MDB")},
+      {dir.file("CORVANE SOFTWARE/missing/data/kvtly.mdb"), dir.file("corvane software/missing/data/kvtly.mdb")},
+      {dir.file("Twice/a"), dir.file("Twice/a")},  // an exact match wins
+      {dir.file("twice/"), dir.file("Twice/")},
       {"/", "/"},
   };
   for (const Row& row : rows) EXPECT_EQ(ResolveWithoutCase(row.given), row.expected) << row.given;
 }
 
 TEST(CaseInsensitivePathTest, RelativePathsStayRelative) {
-  TemporaryFolder dir;
-  WriteFile(dir / "Penwick Office/Data/PW.mdb", "x");
+  TempFolder dir;
+  WriteFile(dir.file("Penwick Office/Data/PW.mdb"), "x");
   std::string before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   std::string resolved = ResolveWithoutCase("penwick office/data/pw.mdb");

@@ -32,7 +32,7 @@ TEST(ConnectionTextTest, MalformedTextsAreRefused) {
       ParseConnectionText(text);
       ADD_FAILURE() << "accepted '" << text << "'";
     } catch (const RuntimeError& error) {
-      EXPECT_EQ(error.number(), kErrUnspecifiedFailure) << text;
+      EXPECT_EQ(error.Number(), kErrUnspecifiedFailure) << text;
     }
   }
 }

@@ -22,21 +22,21 @@ TEST(DateTest, SerialCountsDaysFromTheZeroDate) {
       {Date::FromParts(1999, 13, 1, 0, 0, 0), 36526.0},
       {Date::FromParts(1999, 12, 31, 24, 0, 0), 36526.0},
   };
-  for (const Row& row : rows) EXPECT_DOUBLE_EQ(row.date.serial(), row.serial);
+  for (const Row& row : rows) EXPECT_DOUBLE_EQ(row.date.Serial(), row.serial);
 }
 
 TEST(DateTest, PartsRoundTrip) {
   Date date = Date::FromUnixSeconds(1237017909);
-  Date::Parts p = date.parts();
+  Date::Parts p = date.ToParts();
   EXPECT_EQ((std::vector<int>{p.year, p.month, p.day, p.hour, p.minute, p.second}),
             (std::vector<int>{2009, 3, 14, 8, 5, 9}));
   EXPECT_EQ(Date::FromParts(2009, 3, 14, 8, 5, 9), date);
-  EXPECT_EQ(Date::FromParts(2024, 2, 29, 23, 59, 59).parts().day, 29);
+  EXPECT_EQ(Date::FromParts(2024, 2, 29, 23, 59, 59).ToParts().day, 29);
 }
 
 TEST(DateTest, ZeroDateIsOlderThanEveryFileDate) {
   Date zero;
-  EXPECT_TRUE(zero.isZero());
+  EXPECT_TRUE(zero.IsZero());
   EXPECT_LT(zero, Date::FromUnixSeconds(0));
   EXPECT_LT(Date::FromUnixSeconds(100), Date::FromUnixSeconds(101));
   EXPECT_EQ(Date::FromUnixSeconds(100), Date::FromUnixSeconds(100));

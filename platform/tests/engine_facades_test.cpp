@@ -24,26 +24,26 @@ RuntimeError Raised(const std::function<void()>& operation) {
 }
 
 TEST(DBEngineFacadeTest, AnythingButJet3IsAnUnrecognisedFormat) {
-  TemporaryFolder dir;
-  WriteFile(dir / "text.mdb", "This is not a database, only a text file of some length.");
-  WriteFile(dir / "empty.mdb", "");
+  TempFolder dir;
+  WriteFile(dir.file("text.mdb"), "This is not a database, only a text file of some length.");
+  WriteFile(dir.file("empty.mdb"), "");
   JetStorageDBEngine engine;
   for (const std::string name : {"text.mdb", "empty.mdb"}) {
-    RuntimeError error = Raised([&] { engine.RepairDatabase(dir / name); });
-    EXPECT_EQ(error.number(), kErrUnrecognizedFormat) << name;
-    EXPECT_EQ(error.description(), "Unrecognized database format '" + (dir / name) + "'.");
+    RuntimeError error = Raised([&] { engine.RepairDatabase(dir.file(name)); });
+    EXPECT_EQ(error.Number(), kErrUnrecognizedFormat) << name;
+    EXPECT_EQ(error.Description(), "Unrecognized database format '" + (dir.file(name)) + "'.");
   }
-  EXPECT_EQ(Raised([&] { engine.RepairDatabase(dir / "missing.mdb"); }).number(), kErrCouldNotFindFile);
+  EXPECT_EQ(Raised([&] { engine.RepairDatabase(dir.file("missing.mdb")); }).Number(), kErrCouldNotFindFile);
 }
 
 TEST(DBEngineFacadeTest, Jet4DatabaseGoesToTheCompactionRepair) {
   if (!std::filesystem::exists(CorpusFile("jet4/v2000-test.mdb"))) GTEST_SKIP() << "no sample databases";
-  TemporaryFolder dir;
-  std::filesystem::copy_file(CorpusFile("jet4/v2000-test.mdb"), dir / "shop.mdb");
-  std::string before = ReadFile(dir / "shop.mdb");
+  TempFolder dir;
+  std::filesystem::copy_file(CorpusFile("jet4/v2000-test.mdb"), dir.file("shop.mdb"));
+  std::string before = ReadFile(dir.file("shop.mdb"));
   JetStorageDBEngine engine;
-  EXPECT_EQ(Raised([&] { engine.RepairDatabase(dir / "shop.mdb"); }).number(), kErrUnrecognizedFormat);
-  EXPECT_EQ(ReadFile(dir / "shop.mdb"), before);
+  EXPECT_EQ(Raised([&] { engine.RepairDatabase(dir.file("shop.mdb")); }).Number(), kErrUnrecognizedFormat);
+  EXPECT_EQ(ReadFile(dir.file("shop.mdb")), before);
 }
 
 TEST(DBEngineFacadeTest, OneEngineForTheWholeProcess) {
@@ -51,31 +51,31 @@ TEST(DBEngineFacadeTest, OneEngineForTheWholeProcess) {
 }
 
 TEST(JetEngineFacadeTest, RefusesOtherProvidersAndAnExistingDestination) {
-  TemporaryFolder dir;
-  WriteFile(dir / "shop.mdb", "x");
-  WriteFile(dir / "temp.mdb", "in the way");
+  TempFolder dir;
+  WriteFile(dir.file("shop.mdb"), "x");
+  WriteFile(dir.file("temp.mdb"), "in the way");
   JetStorageJetEngine engine;
   RuntimeError provider = Raised([&] {
-    engine.CompactDatabase("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + (dir / "shop.mdb"),
-                           MakeConnectionText(dir / "new.mdb"));
+    engine.CompactDatabase("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + (dir.file("shop.mdb")),
+                           MakeConnectionText(dir.file("new.mdb")));
   });
-  EXPECT_EQ(provider.number(), kErrUnspecifiedFailure);
+  EXPECT_EQ(provider.Number(), kErrUnspecifiedFailure);
   RuntimeError existing = Raised(
-      [&] { engine.CompactDatabase(MakeConnectionText(dir / "shop.mdb"), MakeConnectionText(dir / "temp.mdb")); });
-  EXPECT_EQ(existing.number(), kErrUnspecifiedFailure);
-  EXPECT_EQ(ReadFile(dir / "temp.mdb"), "in the way");
-  EXPECT_FALSE(PathExists(dir / "new.mdb"));
+      [&] { engine.CompactDatabase(MakeConnectionText(dir.file("shop.mdb")), MakeConnectionText(dir.file("temp.mdb"))); });
+  EXPECT_EQ(existing.Number(), kErrUnspecifiedFailure);
+  EXPECT_EQ(ReadFile(dir.file("temp.mdb")), "in the way");
+  EXPECT_FALSE(PathExists(dir.file("new.mdb")));
 }
 
 TEST(JetEngineFacadeTest, EngineFailuresCarryTheEnginesDescription) {
-  TemporaryFolder dir;
-  WriteFile(dir / "text.mdb", "This is not a database, only a text file of some length.");
+  TempFolder dir;
+  WriteFile(dir.file("text.mdb"), "This is not a database, only a text file of some length.");
   JetStorageJetEngine engine;
   RuntimeError error = Raised(
-      [&] { engine.CompactDatabase(MakeConnectionText(dir / "text.mdb"), MakeConnectionText(dir / "temp.mdb")); });
-  EXPECT_EQ(error.number(), kErrUnspecifiedFailure);
-  EXPECT_FALSE(error.description().empty());
-  EXPECT_FALSE(PathExists(dir / "temp.mdb"));
+      [&] { engine.CompactDatabase(MakeConnectionText(dir.file("text.mdb")), MakeConnectionText(dir.file("temp.mdb"))); });
+  EXPECT_EQ(error.Number(), kErrUnspecifiedFailure);
+  EXPECT_FALSE(error.Description().empty());
+  EXPECT_FALSE(PathExists(dir.file("temp.mdb")));
 }
 
 }  // namespace

@@ -21,32 +21,32 @@ std::optional<FileBarrier> BarrierForNobody(const std::string& path) {
 }
 
 TEST(FileGuardTest, BarriersAsWindowsWouldRaiseThem) {
-  TemporaryFolder dir;
-  WriteFile(dir / "plain.mdb", "x");
-  WriteFile(dir / "read-only.mdb", "x");
-  ::chmod((dir / "read-only.mdb").c_str(), 0444);
-  WriteFile(dir / "held.mdb", "x");
+  TempFolder dir;
+  WriteFile(dir.file("plain.mdb"), "x");
+  WriteFile(dir.file("read-only.mdb"), "x");
+  ::chmod((dir.file("read-only.mdb")).c_str(), 0444);
+  WriteFile(dir.file("held.mdb"), "x");
   // A product under Wine names the lock file as it was given the path.
-  WriteFile(dir / "HELD.LDB", "");
-  int lock_fd = ::open((dir / "HELD.LDB").c_str(), O_RDWR | O_CLOEXEC);
+  WriteFile(dir.file("HELD.LDB"), "");
+  int lock_fd = ::open((dir.file("HELD.LDB")).c_str(), O_RDWR | O_CLOEXEC);
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_len = 64;
   // An open-file-description lock conflicts with the guard's own question.
   ASSERT_EQ(::fcntl(lock_fd, F_OFD_SETLK, &lock), 0);
   // Jet also locks bytes of the database itself while it commits.
-  WriteFile(dir / "committing.mdb", "x");
-  int self_fd = ::open((dir / "committing.mdb").c_str(), O_RDWR | O_CLOEXEC);
+  WriteFile(dir.file("committing.mdb"), "x");
+  int self_fd = ::open((dir.file("committing.mdb")).c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::fcntl(self_fd, F_OFD_SETLK, &lock), 0);
   // Files of root in a folder of root, and a file of nobody's there.
-  MakeFolder(dir / "roots");
+  MakeFolder(dir.file("roots"));
   ::chmod(dir.path().c_str(), 0755);
-  ::chmod((dir / "roots").c_str(), 0755);
-  WriteFile(dir / "roots/root-owned.mdb", "x");
-  WriteFile(dir / "roots/nobodys.mdb", "x");
+  ::chmod((dir.file("roots")).c_str(), 0755);
+  WriteFile(dir.file("roots/root-owned.mdb"), "x");
+  WriteFile(dir.file("roots/nobodys.mdb"), "x");
   const bool root = ::geteuid() == 0;
   if (root) {
-    ASSERT_EQ(::chown((dir / "roots/nobodys.mdb").c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown((dir.file("roots/nobodys.mdb")).c_str(), kNobody, kNobody), 0);
   }
 
   struct Row {
@@ -55,15 +55,15 @@ TEST(FileGuardTest, BarriersAsWindowsWouldRaiseThem) {
     FileBarrier barrier;
   };
   const Row rows[] = {
-      {dir / "plain.mdb", false, FileBarrier::None},
-      {dir / "missing.mdb", false, FileBarrier::None},
-      {dir / "nowhere/missing.mdb", false, FileBarrier::None},
-      {dir / "read-only.mdb", false, FileBarrier::ReadOnly},
-      {dir / "held.mdb", false, FileBarrier::InUse},
-      {dir / "committing.mdb", false, FileBarrier::InUse},
-      {dir / "roots/root-owned.mdb", true, FileBarrier::ReadOnly},
-      {dir / "roots/nobodys.mdb", true, FileBarrier::FolderReadOnly},
-      {dir / "roots/new.mdb", true, FileBarrier::FolderReadOnly},
+      {dir.file("plain.mdb"), false, FileBarrier::None},
+      {dir.file("missing.mdb"), false, FileBarrier::None},
+      {dir.file("nowhere/missing.mdb"), false, FileBarrier::None},
+      {dir.file("read-only.mdb"), false, FileBarrier::ReadOnly},
+      {dir.file("held.mdb"), false, FileBarrier::InUse},
+      {dir.file("committing.mdb"), false, FileBarrier::InUse},
+      {dir.file("roots/root-owned.mdb"), true, FileBarrier::ReadOnly},
+      {dir.file("roots/nobodys.mdb"), true, FileBarrier::FolderReadOnly},
+      {dir.file("roots/new.mdb"), true, FileBarrier::FolderReadOnly},
   };
   for (const Row& row : rows) {
     if (row.as_nobody && !root) continue;  // only root can become nobody
@@ -73,7 +73,7 @@ TEST(FileGuardTest, BarriersAsWindowsWouldRaiseThem) {
   }
   ::close(lock_fd);
   ::close(self_fd);
-  EXPECT_EQ(static_cast<int>(BarrierToReplacing(dir / "held.mdb")), static_cast<int>(FileBarrier::None));
+  EXPECT_EQ(static_cast<int>(BarrierToReplacing(dir.file("held.mdb"))), static_cast<int>(FileBarrier::None));
 }
 
 }  // namespace

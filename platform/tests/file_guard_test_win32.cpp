@@ -33,23 +33,23 @@ class Held {
 };
 
 TEST(FileGuardWin32Test, BarriersAsWindowsRaisesThem) {
-  TemporaryFolder dir;
+  TempFolder dir;
   const DWORD as_jet = FILE_SHARE_READ | FILE_SHARE_WRITE;
   for (const char* name : {"plain.mdb", "stale.mdb", "stale.ldb", "open.mdb", "held.mdb", "committing.mdb",
                            "read-only.mdb", "shared.mdb"}) {
-    WriteFile(dir / name, "x");
+    WriteFile(dir.file(name), "x");
   }
-  ASSERT_TRUE(MakeReadOnly(dir / "read-only.mdb"));
+  ASSERT_TRUE(MakeReadOnly(dir.file("read-only.mdb")));
   // A product shares its database for reading and writing, not for deletion.
-  Held open(dir / "open.mdb", as_jet);
+  Held open(dir.file("open.mdb"), as_jet);
   // It locks its record in the lock file, whose name it was given in capitals.
-  Held lock_file(dir / "HELD.LDB", as_jet);
+  Held lock_file(dir.file("HELD.LDB"), as_jet);
   ASSERT_TRUE(lock_file.Lock());
   // While it commits it locks bytes of the database itself.
-  Held committing(dir / "committing.mdb", as_jet | FILE_SHARE_DELETE);
+  Held committing(dir.file("committing.mdb"), as_jet | FILE_SHARE_DELETE);
   ASSERT_TRUE(committing.Lock());
   // A reader that lets the file be deleted stands in no one's way.
-  Held shared(dir / "shared.mdb", as_jet | FILE_SHARE_DELETE);
+  Held shared(dir.file("shared.mdb"), as_jet | FILE_SHARE_DELETE);
 
   struct Row {
     std::string name;
@@ -63,14 +63,14 @@ TEST(FileGuardWin32Test, BarriersAsWindowsRaisesThem) {
       {"open.mdb", FileBarrier::InUse},      {"held.mdb", FileBarrier::InUse},
       {"committing.mdb", FileBarrier::InUse}, {"read-only.mdb", FileBarrier::ReadOnly},
   };
-  for (const Row& row : rows) EXPECT_EQ(BarrierToReplacing(dir / row.name), row.barrier) << row.name;
+  for (const Row& row : rows) EXPECT_EQ(BarrierToReplacing(dir.file(row.name)), row.barrier) << row.name;
 
   // Copy and delete refuse with the numbers the commands expect, and leave
   // the file as it was.
-  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(dir / "open.mdb"); }), kErrPermissionDenied);
-  EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(dir / "plain.mdb", dir / "held.mdb"); }), kErrPermissionDenied);
-  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(dir / "read-only.mdb"); }), kErrPathFileAccess);
-  EXPECT_EQ(ReadFile(dir / "read-only.mdb"), "x");
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(dir.file("open.mdb")); }), kErrPermissionDenied);
+  EXPECT_EQ(ErrorNumberOf([&] { CopyFileReplacing(dir.file("plain.mdb"), dir.file("held.mdb")); }), kErrPermissionDenied);
+  EXPECT_EQ(ErrorNumberOf([&] { DeleteFile(dir.file("read-only.mdb")); }), kErrPathFileAccess);
+  EXPECT_EQ(ReadFile(dir.file("read-only.mdb")), "x");
 }
 
 }  // namespace

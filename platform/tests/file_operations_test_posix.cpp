@@ -13,31 +13,31 @@ namespace dbrepair::testing {
 namespace {
 
 TEST(FileOperationsPosixTest, ANewCopyTakesTheSourcesModeAReplacedOneKeepsItsOwn) {
-  TemporaryFolder dir;
-  WriteFile(dir / "source.mdb", "new");
-  ::chmod((dir / "source.mdb").c_str(), 0640);
-  WriteFile(dir / "old.mdb", "old content");
-  ::chmod((dir / "old.mdb").c_str(), 0600);
+  TempFolder dir;
+  WriteFile(dir.file("source.mdb"), "new");
+  ::chmod((dir.file("source.mdb")).c_str(), 0640);
+  WriteFile(dir.file("old.mdb"), "old content");
+  ::chmod((dir.file("old.mdb")).c_str(), 0600);
 
-  CopyFileReplacing(dir / "source.mdb", dir / "new.mdb");
-  CopyFileReplacing(dir / "source.mdb", dir / "old.mdb");
+  CopyFileReplacing(dir.file("source.mdb"), dir.file("new.mdb"));
+  CopyFileReplacing(dir.file("source.mdb"), dir.file("old.mdb"));
   struct stat info {};
-  ASSERT_EQ(::stat((dir / "new.mdb").c_str(), &info), 0);
+  ASSERT_EQ(::stat((dir.file("new.mdb")).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
-  ASSERT_EQ(::stat((dir / "old.mdb").c_str(), &info), 0);
+  ASSERT_EQ(::stat((dir.file("old.mdb")).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 // A user who cannot give a copy the source's group takes the group's
 // permission bits away, so that the copy is open to no one the source is not.
 TEST(FileOperationsPosixTest, CopyWithoutTheSourcesGroupDropsTheGroupsBits) {
-  TemporaryFolder dir;
+  TempFolder dir;
   ::chmod(dir.path().c_str(), 0777);
-  WriteFile(dir / "shop.mdb", "data");
-  ::chmod((dir / "shop.mdb").c_str(), 0664);  // group root, which nobody is not in
+  WriteFile(dir.file("shop.mdb"), "data");
+  ::chmod((dir.file("shop.mdb")).c_str(), 0664);  // group root, which nobody is not in
   std::optional<int> copied = AsNobody([&] {
     try {
-      CopyFileReplacing(dir / "shop.mdb", dir / "shop.1");
+      CopyFileReplacing(dir.file("shop.mdb"), dir.file("shop.1"));
       return 0;
     } catch (const RuntimeError& error) {
       return 1;
@@ -46,19 +46,19 @@ TEST(FileOperationsPosixTest, CopyWithoutTheSourcesGroupDropsTheGroupsBits) {
   if (!copied) GTEST_SKIP() << "only root can run this as another user";
   ASSERT_EQ(*copied, 0);
   struct stat info {};
-  ASSERT_EQ(::stat((dir / "shop.1").c_str(), &info), 0);
+  ASSERT_EQ(::stat((dir.file("shop.1")).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0604u);
   EXPECT_EQ(info.st_gid, kNobody);
 }
 
 TEST(FileOperationsPosixTest, CopyThroughALinkReplacesTheFileItNames) {
-  TemporaryFolder dir;
-  WriteFile(dir / "source.mdb", "new");
-  WriteFile(dir / "real.mdb", "old");
-  std::filesystem::create_symlink(dir / "real.mdb", dir / "link.mdb");
-  CopyFileReplacing(dir / "source.mdb", dir / "link.mdb");
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.mdb"));
-  EXPECT_EQ(ReadFile(dir / "real.mdb"), "new");
+  TempFolder dir;
+  WriteFile(dir.file("source.mdb"), "new");
+  WriteFile(dir.file("real.mdb"), "old");
+  std::filesystem::create_symlink(dir.file("real.mdb"), dir.file("link.mdb"));
+  CopyFileReplacing(dir.file("source.mdb"), dir.file("link.mdb"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.mdb")));
+  EXPECT_EQ(ReadFile(dir.file("real.mdb")), "new");
 }
 
 TEST(FileOperationsPosixTest, SystemErrorsMapToTheirNumbersAndTexts) {
@@ -73,8 +73,8 @@ TEST(FileOperationsPosixTest, SystemErrorsMapToTheirNumbersAndTexts) {
   };
   for (const Row& row : rows) {
     RuntimeError error = FileError(row.errno_value, "/tmp/x");
-    EXPECT_EQ(error.number(), row.number) << row.errno_value;
-    EXPECT_EQ(error.description(), row.text) << row.errno_value;
+    EXPECT_EQ(error.Number(), row.number) << row.errno_value;
+    EXPECT_EQ(error.Description(), row.text) << row.errno_value;
   }
 }
 

@@ -25,20 +25,20 @@ TEST(FileOperationsWin32Test, WindowsCodesBecomeTheHandlersNumbers) {
       {ERROR_CRC, kErrDeviceIo},                   {ERROR_NOT_READY, kErrDeviceIo},
       {ERROR_INVALID_PARAMETER, kErrPathFileAccess},
   };
-  for (const auto& row : rows) EXPECT_EQ(FileError(static_cast<int>(row.code), "x").number(), row.number) << row.code;
+  for (const auto& row : rows) EXPECT_EQ(FileError(static_cast<int>(row.code), "x").Number(), row.number) << row.code;
 }
 
 TEST(FileOperationsWin32Test, CopyAndDeleteNamesBeyondTheAnsiCodePage) {
-  TemporaryFolder dir;
+  TempFolder dir;
   // "Данные" and "数据".
-  const std::string source = dir / "\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.mdb";
-  const std::string destination = dir / "\xE6\x95\xB0\xE6\x8D\xAE.1";
+  const std::string source = dir.file("\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.mdb");
+  const std::string destination = dir.file("\xE6\x95\xB0\xE6\x8D\xAE.1");
   WriteFile(source, "new");
   WriteFile(destination, "old");
   CopyFileReplacing(source, destination);
   EXPECT_EQ(ReadFile(destination), "new");
   DeleteFile(source);
-  EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"\xE6\x95\xB0\xE6\x8D\xAE.1"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"\xE6\x95\xB0\xE6\x8D\xAE.1"});
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 namespace dbrepair {
 
-QString qtNameFilter(const FileFilter& filter) {
+QString QtNameFilter(const FileFilter& filter) {
   QStringList patterns;
   const QStringList windowsPatterns =
       QString::fromStdString(filter.patterns).split(QLatin1Char(';'), Qt::SkipEmptyParts);

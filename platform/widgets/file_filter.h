@@ -12,6 +12,6 @@ namespace dbrepair {
 // blank-separated. "*.*" means every file, as it does in the filter text, so
 // it becomes "*" (Qt's "*.*" would hide names without a dot). The dialog
 // hides the part in parentheses, so the user sees the description alone.
-QString qtNameFilter(const FileFilter& filter);
+QString QtNameFilter(const FileFilter& filter);
 
 }  // namespace dbrepair

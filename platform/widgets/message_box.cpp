@@ -13,23 +13,23 @@
 namespace dbrepair {
 namespace {
 
-std::deque<int>& queuedAnswers() {
+std::deque<int>& QueuedAnswers() {
   static std::deque<int> answers;
   return answers;
 }
 
-std::vector<MessageBox::Scripted>& scriptedRecord() {
+std::vector<MessageBox::Scripted>& ScriptedRecord() {
   static std::vector<MessageBox::Scripted> record;
   return record;
 }
 
-bool offersAnswer(int buttons, int answer) {
+bool OffersAnswer(int buttons, int answer) {
   if (buttons == kButtonsYesNo) return answer == kAnswerYes || answer == kAnswerNo;
   return answer == kAnswerOk;
 }
 
 // The texts come with Windows line breaks; a lone CR would show as a glyph.
-QString displayText(const std::string& text) {
+QString DisplayText(const std::string& text) {
   QString shown = QString::fromStdString(text);
   shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -38,13 +38,13 @@ QString displayText(const std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, const std::string& text, int buttons,
+std::unique_ptr<QMessageBox> MessageBox::Build(QWidget* parent, const std::string& text, int buttons,
                                                const std::string& title) {
   auto box = std::make_unique<QMessageBox>(parent);
   box->setIcon(QMessageBox::NoIcon);
   box->setWindowTitle(QString::fromStdString(title));
   box->setTextFormat(Qt::PlainText);
-  box->setText(displayText(text));
+  box->setText(DisplayText(text));
   if (buttons == kButtonsYesNo) {
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::Yes);
@@ -59,33 +59,33 @@ std::unique_ptr<QMessageBox> MessageBox::build(QWidget* parent, const std::strin
   return box;
 }
 
-int MessageBox::show(QWidget* parent, const std::string& text, int buttons, const std::string& title) {
-  if (!queuedAnswers().empty()) {
-    const int answer = queuedAnswers().front();
-    queuedAnswers().pop_front();
-    if (!offersAnswer(buttons, answer)) {
+int MessageBox::Show(QWidget* parent, const std::string& text, int buttons, const std::string& title) {
+  if (!QueuedAnswers().empty()) {
+    const int answer = QueuedAnswers().front();
+    QueuedAnswers().pop_front();
+    if (!OffersAnswer(buttons, answer)) {
       throw std::logic_error("scripted answer " + std::to_string(answer) +
                              " does not fit the box \"" + title + "\" with buttons " +
                              std::to_string(buttons));
     }
-    scriptedRecord().push_back({text, buttons, title, answer});
+    ScriptedRecord().push_back({text, buttons, title, answer});
     return answer;
   }
 
-  auto box = build(parent, text, buttons, title);
+  auto box = Build(parent, text, buttons, title);
   box->exec();
   const QMessageBox::StandardButton pressed = box->standardButton(box->clickedButton());
   if (buttons != kButtonsYesNo) return kAnswerOk;
   return pressed == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
 }
 
-void MessageBox::setNextAnswer(int answer) { queuedAnswers().push_back(answer); }
+void MessageBox::SetNextAnswer(int answer) { QueuedAnswers().push_back(answer); }
 
-void MessageBox::resetScript() {
-  queuedAnswers().clear();
-  scriptedRecord().clear();
+void MessageBox::ResetScript() {
+  QueuedAnswers().clear();
+  ScriptedRecord().clear();
 }
 
-const std::vector<MessageBox::Scripted>& MessageBox::scriptedBoxes() { return scriptedRecord(); }
+const std::vector<MessageBox::Scripted>& MessageBox::ScriptedBoxes() { return ScriptedRecord(); }
 
 }  // namespace dbrepair

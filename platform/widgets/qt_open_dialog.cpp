@@ -12,19 +12,19 @@ namespace dbrepair {
 namespace {
 
 // A queued outcome: a chosen path, or nothing for a cancel.
-std::deque<std::optional<std::string>>& queuedOutcomes() {
+std::deque<std::optional<std::string>>& QueuedOutcomes() {
   static std::deque<std::optional<std::string>> outcomes;
   return outcomes;
 }
 
-std::vector<QtOpenDialog::Scripted>& scriptedRecord() {
+std::vector<QtOpenDialog::Scripted>& ScriptedRecord() {
   static std::vector<QtOpenDialog::Scripted> record;
   return record;
 }
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> QtOpenDialog::build() const {
+std::unique_ptr<QFileDialog> QtOpenDialog::Build() const {
   auto dialog = std::make_unique<QFileDialog>(parent_);
   dialog->setOption(QFileDialog::DontUseNativeDialog, true);
   dialog->setOption(QFileDialog::HideNameFilterDetails, true);
@@ -33,7 +33,7 @@ std::unique_ptr<QFileDialog> QtOpenDialog::build() const {
   dialog->setWindowTitle(QString::fromStdString(title_));
 
   QStringList nameFilters;
-  for (const FileFilter& filter : parseFileFilter(filter_)) nameFilters << qtNameFilter(filter);
+  for (const FileFilter& filter : ParseFileFilter(filter_)) nameFilters << QtNameFilter(filter);
   if (!nameFilters.isEmpty()) {
     dialog->setNameFilters(nameFilters);
     // Counted from 1; an index outside the list selects the first entry.
@@ -45,30 +45,30 @@ std::unique_ptr<QFileDialog> QtOpenDialog::build() const {
   return dialog;
 }
 
-void QtOpenDialog::showOpen() {
-  if (!queuedOutcomes().empty()) {
-    const std::optional<std::string> outcome = queuedOutcomes().front();
-    queuedOutcomes().pop_front();
-    scriptedRecord().push_back({filter_, filterIndex_, initDir_, title_});
-    finish(outcome);
+void QtOpenDialog::ShowOpen() {
+  if (!QueuedOutcomes().empty()) {
+    const std::optional<std::string> outcome = QueuedOutcomes().front();
+    QueuedOutcomes().pop_front();
+    ScriptedRecord().push_back({filter_, filterIndex_, initDir_, title_});
+    Finish(outcome);
     return;
   }
 
-  auto dialog = build();
+  auto dialog = Build();
   const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
-  if (!accepted) return finish(std::nullopt);
-  finish(QFile::encodeName(dialog->selectedFiles().first()).toStdString());
+  if (!accepted) return Finish(std::nullopt);
+  Finish(QFile::encodeName(dialog->selectedFiles().first()).toStdString());
 }
 
-void QtOpenDialog::setNextFileName(const std::string& path) { queuedOutcomes().push_back(path); }
+void QtOpenDialog::SetNextFileName(const std::string& path) { QueuedOutcomes().push_back(path); }
 
-void QtOpenDialog::setNextCancel() { queuedOutcomes().push_back(std::nullopt); }
+void QtOpenDialog::SetNextCancel() { QueuedOutcomes().push_back(std::nullopt); }
 
-void QtOpenDialog::resetScript() {
-  queuedOutcomes().clear();
-  scriptedRecord().clear();
+void QtOpenDialog::ResetScript() {
+  QueuedOutcomes().clear();
+  ScriptedRecord().clear();
 }
 
-const std::vector<QtOpenDialog::Scripted>& QtOpenDialog::scriptedDialogs() { return scriptedRecord(); }
+const std::vector<QtOpenDialog::Scripted>& QtOpenDialog::ScriptedDialogs() { return ScriptedRecord(); }
 
 }  // namespace dbrepair

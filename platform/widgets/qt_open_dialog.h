@@ -1,8 +1,8 @@
 // The Open dialog of the main window: Qt's own QFileDialog (never the
 // desktop's native one) behind the OpenDialog seam.
 //
-// Tests and scripted runs queue outcomes with setNextFileName() and
-// setNextCancel(): while outcomes are queued, showOpen() records the
+// Tests and scripted runs queue outcomes with SetNextFileName() and
+// SetNextCancel(): while outcomes are queued, ShowOpen() records the
 // settings it would have shown and takes the next outcome without showing
 // anything.
 #pragma once
@@ -20,7 +20,7 @@ namespace dbrepair {
 
 class QtOpenDialog : public OpenDialogSettings {
  public:
-  // The settings of one showOpen() answered from the queue.
+  // The settings of one ShowOpen() answered from the queue.
   struct Scripted {
     std::string filter;
     int filterIndex;
@@ -30,19 +30,19 @@ class QtOpenDialog : public OpenDialogSettings {
 
   explicit QtOpenDialog(QWidget* parent = nullptr) : parent_(parent) {}
 
-  void showOpen() override;
+  void ShowOpen() override;
 
-  // The dialog as showOpen() shows it, with the current settings.
-  std::unique_ptr<QFileDialog> build() const;
+  // The dialog as ShowOpen() shows it, with the current settings.
+  std::unique_ptr<QFileDialog> Build() const;
 
   // Queues a completed dialog that returns this path.
-  static void setNextFileName(const std::string& path);
+  static void SetNextFileName(const std::string& path);
   // Queues a cancelled dialog.
-  static void setNextCancel();
+  static void SetNextCancel();
   // Forgets queued outcomes and the record of scripted dialogs.
-  static void resetScript();
-  // The dialogs answered from the queue since the last resetScript().
-  static const std::vector<Scripted>& scriptedDialogs();
+  static void ResetScript();
+  // The dialogs answered from the queue since the last ResetScript().
+  static const std::vector<Scripted>& ScriptedDialogs();
 
   // The flag that demands an existing file; every other flag (4 hides a
   // read-only box that this dialog does not have) changes nothing here.

@@ -23,7 +23,7 @@ TEST_P(RunEventHandlerTest, SortsWhatEscapesTheHandler) {
   int reports = 0;
   std::string reportedHandler;
   std::string reportedDescription;
-  const auto outcome = runEventHandler("cmdDelete_Click", GetParam().handler,
+  const auto outcome = RunEventHandler("cmdDelete_Click", GetParam().handler,
                                        [&](const std::string& handler, std::exception_ptr error) {
                                          ++reports;
                                          reportedHandler = handler;
@@ -57,14 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunEventHandler, AReporterThatFailsDoesNotLetTheErrorEscape) {
-  const auto outcome = runEventHandler(
+  const auto outcome = RunEventHandler(
       "Form_Load", [] { throw RuntimeError(53, "File not found"); },
       [](const std::string&, std::exception_ptr) { throw std::runtime_error("no screen"); });
   EXPECT_EQ(outcome, HandlerOutcome::Failed);
 }
 
 TEST(RunEventHandler, AReporterThatEndsTheProgramEndsIt) {
-  const auto outcome = runEventHandler(
+  const auto outcome = RunEventHandler(
       "Form_Load", [] { throw RuntimeError(53, "File not found"); },
       [](const std::string&, std::exception_ptr) { throw EndProgram{}; });
   EXPECT_EQ(outcome, HandlerOutcome::EndedProgram);

@@ -18,7 +18,7 @@ TEST(WindowsFilter, EndsEachPartAndTheListWithANul) {
       {"Only a description", L"Only a description\0*.*\0\0"s},
       {"", L"\0"s},
   };
-  for (const auto& row : rows) EXPECT_EQ(windowsFilter(row.filter), row.list) << row.filter;
+  for (const auto& row : rows) EXPECT_EQ(WindowsFilter(row.filter), row.list) << row.filter;
 }
 
 }  // namespace

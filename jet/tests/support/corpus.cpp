@@ -5,6 +5,8 @@
 
 namespace jet::testing {
 
+std::string corpus_file(const std::string& name) { return std::string(JET_CORPUS_DIR) + "/" + name; }
+
 std::vector<std::string> corpus_files() {
   std::vector<std::string> files;
   std::error_code error;

@@ -1,3 +1,4 @@
+#include "support/corpus.h"
 #include "support/damage_cases.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ Image generated(Version version) {
 }
 
 std::optional<Image> sample(const std::string& name) {
-  std::string path = std::string(JET_CORPUS_DIR) + "/" + name;
+  std::string path = corpus_file(name);
   if (!std::filesystem::exists(path)) return std::nullopt;
   return load_image(path);
 }

@@ -10,6 +10,9 @@ namespace jet::testing {
 
 bool have_mdbtools();
 bool have_mdb_reader();
+// The script through which the tests ask mdb-reader: it prints one JSON
+// object a line, {"table":NAME,"row":...} or {"table":NAME,"error":...}.
+std::string mdb_reader_script();
 
 // One message for each table mdb-export fails on (or one for mdb-tables
 // failing); empty when every table reads.

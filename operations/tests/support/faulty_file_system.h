@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "operations/file_system.h"
+#include "operations/local_file_system.h"
 #include "platform/runtime_error.h"
 
 namespace dbrepair::testing {
@@ -17,7 +17,7 @@ class FaultyFileSystem : public FileSystem {
  public:
   // The next `times` calls of operation on a path ending in suffix (for a
   // copy: the destination) raise error.
-  void fail(FileOperation operation, const std::string& suffix, RuntimeError error, int times = 1);
+  void Fail(FileOperation operation, const std::string& suffix, RuntimeError error, int times = 1);
 
   bool FileExists(const std::string& path) override;
   bool FolderExists(const std::string& path) override;
@@ -36,7 +36,7 @@ class FaultyFileSystem : public FileSystem {
     RuntimeError error;
     int times;
   };
-  void maybeFail(FileOperation operation, const std::string& path);
+  void MaybeFail(FileOperation operation, const std::string& path);
 
   LocalFileSystem local_;
   std::vector<Fault> faults_;

@@ -12,7 +12,7 @@ inline int ErrorNumberOf(const std::function<void()>& operation) {
   try {
     operation();
   } catch (const RuntimeError& error) {
-    return error.number();
+    return error.Number();
   }
   return 0;
 }

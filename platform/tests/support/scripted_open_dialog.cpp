@@ -6,7 +6,7 @@
 
 namespace dbrepair::testing {
 
-void ScriptedOpenDialog::showOpen() {
+void ScriptedOpenDialog::ShowOpen() {
   ++shown;
   std::optional<std::string> choice;
   if (choices.empty()) {

@@ -12,7 +12,7 @@ namespace dbrepair::testing {
 
 class ScriptedOpenDialog : public OpenDialog {
  public:
-  // The file chosen at each showOpen(), in order; nullopt cancels.
+  // The file chosen at each ShowOpen(), in order; nullopt cancels.
   std::deque<std::optional<std::string>> choices;
 
   bool cancel_error = false;
@@ -23,14 +23,14 @@ class ScriptedOpenDialog : public OpenDialog {
   std::string title;
   int shown = 0;
 
-  void setCancelError(bool on) override { cancel_error = on; }
-  void setFlags(int value) override { flags = value; }
-  void setFilter(const std::string& value) override { filter = value; }
-  void setFilterIndex(int index) override { filter_index = index; }
-  void setInitDir(const std::string& folder) override { init_dir = folder; }
-  void setDialogTitle(const std::string& value) override { title = value; }
-  void showOpen() override;
-  std::string fileName() const override { return file_name_; }
+  void SetCancelError(bool on) override { cancel_error = on; }
+  void SetFlags(int value) override { flags = value; }
+  void SetFilter(const std::string& value) override { filter = value; }
+  void SetFilterIndex(int index) override { filter_index = index; }
+  void SetInitDir(const std::string& folder) override { init_dir = folder; }
+  void SetDialogTitle(const std::string& value) override { title = value; }
+  void ShowOpen() override;
+  std::string FileName() const override { return file_name_; }
 
  private:
   std::string file_name_;

@@ -8,25 +8,25 @@ void PrintTo(const ShownBox& box, std::ostream* out) {
   *out << "[" << box.title << ", buttons " << box.buttons << "] \"" << box.text << "\"";
 }
 
-void ScriptedUserInterface::setBusyPointer() {
+void ScriptedUserInterface::SetBusyPointer() {
   pointer = Pointer::Busy;
   log.push_back("busy");
 }
 
-void ScriptedUserInterface::setNormalPointer() {
+void ScriptedUserInterface::SetNormalPointer() {
   pointer = Pointer::Normal;
   log.push_back("normal");
 }
 
-void ScriptedUserInterface::selectItem(int index) {
+void ScriptedUserInterface::SelectItem(int index) {
   if (index < 0 || index >= static_cast<int>(items.size())) {
-    ADD_FAILURE() << "selectItem(" << index << ") with " << items.size() << " items";
+    ADD_FAILURE() << "SelectItem(" << index << ") with " << items.size() << " items";
     return;
   }
   path = items[static_cast<size_t>(index)];
 }
 
-int ScriptedUserInterface::messageBox(const std::string& text, int buttons,
+int ScriptedUserInterface::MsgBox(const std::string& text, int buttons,
                                       const std::string& title) {
   if (unloaded) ADD_FAILURE() << "message box \"" << title << "\" after the window was unloaded";
   boxes.push_back(ShownBox{text, buttons, title});
@@ -41,23 +41,23 @@ int ScriptedUserInterface::messageBox(const std::string& text, int buttons,
   return answer;
 }
 
-void ScriptedUserInterface::unloadWindow() {
+void ScriptedUserInterface::UnloadWindow() {
   unloaded = true;
   log.push_back("unload");
 }
 
-void ScriptedUserInterface::endProgram() {
+void ScriptedUserInterface::End() {
   unloaded = true;
   log.push_back("end");
   throw EndProgram{};
 }
 
-void ScriptedUserInterface::doEvents() {
+void ScriptedUserInterface::DoEvents() {
   log.push_back("doEvents");
   if (pending_events) pending_events();
 }
 
-std::vector<std::string> ScriptedUserInterface::titles() const {
+std::vector<std::string> ScriptedUserInterface::Titles() const {
   std::vector<std::string> result;
   for (const auto& box : boxes) result.push_back(box.title);
   return result;

@@ -32,7 +32,7 @@ class ScriptedUserInterface : public UserInterface {
   std::string path = "Combo1";
   std::vector<std::string> items;
   std::string program_folder = "/opt/dbrepair/";
-  // Runs at each doEvents() (a click waiting in the queue).
+  // Runs at each DoEvents() (a click waiting in the queue).
   std::function<void()> pending_events;
 
   std::vector<ShownBox> boxes;
@@ -42,20 +42,20 @@ class ScriptedUserInterface : public UserInterface {
   Pointer pointer = Pointer::Normal;
   bool unloaded = false;
 
-  void setBusyPointer() override;
-  void setNormalPointer() override;
-  std::string currentPath() override { return path; }
-  void setCurrentPath(const std::string& text) override { path = text; }
-  void appendItem(const std::string& item) override { items.push_back(item); }
-  int itemCount() override { return static_cast<int>(items.size()); }
-  void selectItem(int index) override;
-  int messageBox(const std::string& text, int buttons, const std::string& title) override;
-  void unloadWindow() override;
-  [[noreturn]] void endProgram() override;
-  void doEvents() override;
-  std::string programFolder() override { return program_folder; }
+  void SetBusyPointer() override;
+  void SetNormalPointer() override;
+  std::string CurrentPath() override { return path; }
+  void SetCurrentPath(const std::string& text) override { path = text; }
+  void AppendItem(const std::string& item) override { items.push_back(item); }
+  int ItemCount() override { return static_cast<int>(items.size()); }
+  void SelectItem(int index) override;
+  int MsgBox(const std::string& text, int buttons, const std::string& title) override;
+  void UnloadWindow() override;
+  [[noreturn]] void End() override;
+  void DoEvents() override;
+  std::string ProgramFolder() override { return program_folder; }
 
-  std::vector<std::string> titles() const;
+  std::vector<std::string> Titles() const;
 };
 
 }  // namespace dbrepair::testing

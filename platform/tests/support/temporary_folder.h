@@ -1,27 +1,15 @@
-// A fresh folder under the system's temporary folder, removed with all its
-// content when the test ends, and the file handling the tests share.
+// The temporary folder the engine's tests use too, and the file handling the
+// utility's tests share.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace dbrepair::testing {
 
-class TemporaryFolder {
- public:
-  TemporaryFolder();
-  ~TemporaryFolder();
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-  // The folder, without a trailing separator.
-  const std::string& path() const { return path_; }
-  // path() + the system's separator + relative.
-  std::string operator/(const std::string& relative) const;
-
- private:
-  std::string path_;
-};
+using jet::testing::TempFolder;
 
 // Writes content to path, creating its folders.
 void WriteFile(const std::string& path, const std::string& content);

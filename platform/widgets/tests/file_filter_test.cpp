@@ -14,7 +14,7 @@ struct ParseRow {
 class ParseFileFilterTest : public ::testing::TestWithParam<ParseRow> {};
 
 TEST_P(ParseFileFilterTest, SplitsIntoDescriptionAndPatternPairs) {
-  const auto filters = parseFileFilter(GetParam().text);
+  const auto filters = ParseFileFilter(GetParam().text);
   ASSERT_EQ(filters.size(), GetParam().expected.size());
   for (std::size_t i = 0; i < filters.size(); ++i) {
     EXPECT_EQ(filters[i].description, GetParam().expected[i].description) << "entry " << i;
@@ -42,7 +42,7 @@ struct NameFilterRow {
 class QtNameFilterTest : public ::testing::TestWithParam<NameFilterRow> {};
 
 TEST_P(QtNameFilterTest, KeepsTheDescriptionAndTranslatesThePatterns) {
-  EXPECT_EQ(qtNameFilter(GetParam().filter).toStdString(), GetParam().expected);
+  EXPECT_EQ(QtNameFilter(GetParam().filter).toStdString(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

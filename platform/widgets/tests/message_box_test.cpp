@@ -16,12 +16,12 @@ namespace {
 
 class MessageBoxTest : public ::testing::Test {
  protected:
-  void SetUp() override { MessageBox::resetScript(); }
-  void TearDown() override { MessageBox::resetScript(); }
+  void SetUp() override { MessageBox::ResetScript(); }
+  void TearDown() override { MessageBox::ResetScript(); }
 };
 
 TEST_F(MessageBoxTest, YesNoBoxHasNoIconAndYesAsDefault) {
-  auto box = MessageBox::build(nullptr, "Go on?", kButtonsYesNo, "Error Handler");
+  auto box = MessageBox::Build(nullptr, "Go on?", kButtonsYesNo, "Error Handler");
   EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
   EXPECT_EQ(box->windowTitle(), QStringLiteral("Error Handler"));
   EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
@@ -31,14 +31,14 @@ TEST_F(MessageBoxTest, YesNoBoxHasNoIconAndYesAsDefault) {
 }
 
 TEST_F(MessageBoxTest, OkBoxHasOneButtonAndNoIcon) {
-  auto box = MessageBox::build(nullptr, "Database Repair Completed", kButtonsOk, "Operation Completed");
+  auto box = MessageBox::Build(nullptr, "Database Repair Completed", kButtonsOk, "Operation Completed");
   EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
   EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
   EXPECT_EQ(box->buttons().size(), 1);
 }
 
 TEST_F(MessageBoxTest, TextKeepsItsLineBreaksAndShowsMarkupAsTyped) {
-  auto box = MessageBox::build(nullptr, "An internal error has been encountered.\r\n Text: <b>x</b>\r\n\r\nEnd",
+  auto box = MessageBox::Build(nullptr, "An internal error has been encountered.\r\n Text: <b>x</b>\r\n\r\nEnd",
                                kButtonsYesNo, "Error Handler");
   EXPECT_EQ(box->textFormat(), Qt::PlainText);
   EXPECT_EQ(box->text(), QStringLiteral("An internal error has been encountered.\n Text: <b>x</b>\n\nEnd"));
@@ -54,8 +54,8 @@ class MessageBoxKeyTest : public MessageBoxTest, public ::testing::WithParamInte
 
 // The real box, shown modally and answered from the keyboard.
 TEST_P(MessageBoxKeyTest, ReturnsTheAnswerOfTheKeyPressed) {
-  test_support::whenModalShown([key = GetParam().key](QWidget* modal) { QTest::keyClick(modal, key); });
-  EXPECT_EQ(MessageBox::show(nullptr, "Question", GetParam().buttons, "Title"), GetParam().expected);
+  test_support::WhenModalShown([key = GetParam().key](QWidget* modal) { QTest::keyClick(modal, key); });
+  EXPECT_EQ(MessageBox::Show(nullptr, "Question", GetParam().buttons, "Title"), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, MessageBoxKeyTest,
@@ -66,21 +66,21 @@ INSTANTIATE_TEST_SUITE_P(Rows, MessageBoxKeyTest,
                                            KeyRow{kButtonsOk, Qt::Key_Escape, kAnswerOk}));
 
 TEST_F(MessageBoxTest, ClickingNoAnswersNo) {
-  test_support::whenModalShown([](QWidget* modal) {
+  test_support::WhenModalShown([](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
     box->button(QMessageBox::No)->click();
   });
-  EXPECT_EQ(MessageBox::show(nullptr, "Question", kButtonsYesNo, "Title"), kAnswerNo);
+  EXPECT_EQ(MessageBox::Show(nullptr, "Question", kButtonsYesNo, "Title"), kAnswerNo);
 }
 
 TEST_F(MessageBoxTest, QueuedAnswersAreTakenInOrderAndRecorded) {
-  MessageBox::setNextAnswer(kAnswerNo);
-  MessageBox::setNextAnswer(kAnswerOk);
-  EXPECT_EQ(MessageBox::show(nullptr, "Continue?", kButtonsYesNo, "Error Handler"), kAnswerNo);
-  EXPECT_EQ(MessageBox::show(nullptr, "Done", kButtonsOk, "Operation Completed"), kAnswerOk);
+  MessageBox::SetNextAnswer(kAnswerNo);
+  MessageBox::SetNextAnswer(kAnswerOk);
+  EXPECT_EQ(MessageBox::Show(nullptr, "Continue?", kButtonsYesNo, "Error Handler"), kAnswerNo);
+  EXPECT_EQ(MessageBox::Show(nullptr, "Done", kButtonsOk, "Operation Completed"), kAnswerOk);
 
-  const auto& shown = MessageBox::scriptedBoxes();
+  const auto& shown = MessageBox::ScriptedBoxes();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].text, "Continue?");
   EXPECT_EQ(shown[0].buttons, kButtonsYesNo);
@@ -89,16 +89,16 @@ TEST_F(MessageBoxTest, QueuedAnswersAreTakenInOrderAndRecorded) {
   EXPECT_EQ(shown[1].title, "Operation Completed");
 
   // The queue is used up: the next box is the real one.
-  test_support::whenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
-  EXPECT_EQ(MessageBox::show(nullptr, "Real", kButtonsYesNo, "Title"), kAnswerYes);
-  EXPECT_EQ(MessageBox::scriptedBoxes().size(), 2u);
+  test_support::WhenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+  EXPECT_EQ(MessageBox::Show(nullptr, "Real", kButtonsYesNo, "Title"), kAnswerYes);
+  EXPECT_EQ(MessageBox::ScriptedBoxes().size(), 2u);
 }
 
 TEST_F(MessageBoxTest, QueuedAnswerThatTheBoxDoesNotOfferFails) {
-  MessageBox::setNextAnswer(kAnswerYes);
-  EXPECT_THROW(MessageBox::show(nullptr, "Done", kButtonsOk, "Operation Completed"), std::logic_error);
-  MessageBox::setNextAnswer(kAnswerOk);
-  EXPECT_THROW(MessageBox::show(nullptr, "Go on?", kButtonsYesNo, "Error Handler"), std::logic_error);
+  MessageBox::SetNextAnswer(kAnswerYes);
+  EXPECT_THROW(MessageBox::Show(nullptr, "Done", kButtonsOk, "Operation Completed"), std::logic_error);
+  MessageBox::SetNextAnswer(kAnswerOk);
+  EXPECT_THROW(MessageBox::Show(nullptr, "Go on?", kButtonsYesNo, "Error Handler"), std::logic_error);
 }
 
 }  // namespace

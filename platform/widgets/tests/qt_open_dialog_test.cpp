@@ -20,25 +20,25 @@ const char* const kBrowseFilter = "All Files (*.*)|*.*|Microsoft Access Database
 class QtOpenDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    QtOpenDialog::resetScript();
+    QtOpenDialog::ResetScript();
     ASSERT_TRUE(folder_.isValid());
-    dialog_.setCancelError(true);
-    dialog_.setFlags(4);
-    dialog_.setFilter(kBrowseFilter);
-    dialog_.setFilterIndex(2);
-    dialog_.setInitDir(folder_.path().toStdString() + "/");
-    dialog_.setDialogTitle("Browse for Files");
+    dialog_.SetCancelError(true);
+    dialog_.SetFlags(4);
+    dialog_.SetFilter(kBrowseFilter);
+    dialog_.SetFilterIndex(2);
+    dialog_.SetInitDir(folder_.path().toStdString() + "/");
+    dialog_.SetDialogTitle("Browse for Files");
   }
-  void TearDown() override { QtOpenDialog::resetScript(); }
+  void TearDown() override { QtOpenDialog::ResetScript(); }
 
-  std::string pathIn(const char* name) const { return folder_.filePath(name).toStdString(); }
+  std::string PathIn(const char* name) const { return folder_.filePath(name).toStdString(); }
 
   QTemporaryDir folder_;
   QtOpenDialog dialog_;
 };
 
 TEST_F(QtOpenDialogTest, DialogGetsTheSettings) {
-  auto dialog = dialog_.build();
+  auto dialog = dialog_.Build();
   EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Browse for Files"));
   EXPECT_EQ(dialog->nameFilters(),
@@ -51,7 +51,7 @@ TEST_F(QtOpenDialogTest, DialogGetsTheSettings) {
 }
 
 TEST_F(QtOpenDialogTest, UserSeesTheDescriptionsAsGiven) {
-  auto dialog = dialog_.build();
+  auto dialog = dialog_.Build();
   auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
   ASSERT_NE(types, nullptr);
   ASSERT_EQ(types->count(), 2);
@@ -68,8 +68,8 @@ struct IndexRow {
 class FilterIndexTest : public QtOpenDialogTest, public ::testing::WithParamInterface<IndexRow> {};
 
 TEST_P(FilterIndexTest, SelectsTheFilterCountedFromOne) {
-  dialog_.setFilterIndex(GetParam().index);
-  auto dialog = dialog_.build();
+  dialog_.SetFilterIndex(GetParam().index);
+  auto dialog = dialog_.Build();
   EXPECT_EQ(dialog->selectedNameFilter(), QString::fromUtf8(GetParam().selected));
 }
 
@@ -94,8 +94,8 @@ TEST_P(FilterListingTest, ListsTheFilesThatTheFilterMatches) {
     QFile file(folder_.filePath(name));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
-  dialog_.setFilterIndex(GetParam().filterIndex);
-  auto dialog = dialog_.build();
+  dialog_.SetFilterIndex(GetParam().filterIndex);
+  auto dialog = dialog_.Build();
   auto* model = dialog->findChild<QFileSystemModel*>();
   ASSERT_NE(model, nullptr);
   const QModelIndex root = model->index(folder_.path());
@@ -112,54 +112,54 @@ INSTANTIATE_TEST_SUITE_P(Rows, FilterListingTest,
                                            ListingRow{2, {"OLD.MDB", "shop.mdb"}}));
 
 TEST_F(QtOpenDialogTest, FileMustExistFlagAsksForAnExistingFile) {
-  dialog_.setFlags(4 | QtOpenDialog::kFileMustExist);
-  EXPECT_EQ(dialog_.build()->fileMode(), QFileDialog::ExistingFile);
+  dialog_.SetFlags(4 | QtOpenDialog::kFileMustExist);
+  EXPECT_EQ(dialog_.Build()->fileMode(), QFileDialog::ExistingFile);
 }
 
 TEST_F(QtOpenDialogTest, ChosenFileBecomesTheFileName) {
-  const std::string chosen = pathIn("shop.mdb");
-  test_support::whenModalShown([&](QWidget* modal) {
+  const std::string chosen = PathIn("shop.mdb");
+  test_support::WhenModalShown([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     dialog->selectFile(QString::fromStdString(chosen));
     static_cast<QDialog*>(dialog)->accept();
   });
-  dialog_.showOpen();
-  EXPECT_EQ(dialog_.fileName(), chosen);
+  dialog_.ShowOpen();
+  EXPECT_EQ(dialog_.FileName(), chosen);
 }
 
 TEST_F(QtOpenDialogTest, CancelRaisesTheCancelErrorAndKeepsTheFileName) {
-  QtOpenDialog::setNextFileName("/data/first.mdb");
-  dialog_.showOpen();
+  QtOpenDialog::SetNextFileName("/data/first.mdb");
+  dialog_.ShowOpen();
 
-  test_support::whenModalShown([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  test_support::WhenModalShown([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   try {
-    dialog_.showOpen();
+    dialog_.ShowOpen();
     FAIL() << "cancel returned normally";
   } catch (const RuntimeError& error) {
-    EXPECT_EQ(error.number(), 32755);
-    EXPECT_EQ(error.description(), "Cancel was selected.");
+    EXPECT_EQ(error.Number(), 32755);
+    EXPECT_EQ(error.Description(), "Cancel was selected.");
   }
-  EXPECT_EQ(dialog_.fileName(), "/data/first.mdb");
+  EXPECT_EQ(dialog_.FileName(), "/data/first.mdb");
 }
 
 TEST_F(QtOpenDialogTest, CancelWithoutCancelErrorReturnsQuietly) {
-  dialog_.setCancelError(false);
-  QtOpenDialog::setNextCancel();
-  EXPECT_NO_THROW(dialog_.showOpen());
-  EXPECT_EQ(dialog_.fileName(), "");
+  dialog_.SetCancelError(false);
+  QtOpenDialog::SetNextCancel();
+  EXPECT_NO_THROW(dialog_.ShowOpen());
+  EXPECT_EQ(dialog_.FileName(), "");
 }
 
 TEST_F(QtOpenDialogTest, ScriptedOutcomesAreTakenInOrderAndRecordTheSettings) {
-  QtOpenDialog::setNextFileName("/data/a.mdb");
-  QtOpenDialog::setNextCancel();
-  dialog_.showOpen();
-  EXPECT_EQ(dialog_.fileName(), "/data/a.mdb");
-  dialog_.setInitDir("/data/");
-  EXPECT_THROW(dialog_.showOpen(), RuntimeError);
-  EXPECT_EQ(dialog_.fileName(), "/data/a.mdb");
+  QtOpenDialog::SetNextFileName("/data/a.mdb");
+  QtOpenDialog::SetNextCancel();
+  dialog_.ShowOpen();
+  EXPECT_EQ(dialog_.FileName(), "/data/a.mdb");
+  dialog_.SetInitDir("/data/");
+  EXPECT_THROW(dialog_.ShowOpen(), RuntimeError);
+  EXPECT_EQ(dialog_.FileName(), "/data/a.mdb");
 
-  const auto& shown = QtOpenDialog::scriptedDialogs();
+  const auto& shown = QtOpenDialog::ScriptedDialogs();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].filter, kBrowseFilter);
   EXPECT_EQ(shown[0].filterIndex, 2);

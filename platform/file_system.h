@@ -27,18 +27,7 @@ class FileSystem {
 
 // The path box's text as PathOnDisk spells it, read afresh at each call.
 inline std::string CurrentPathOnDisk(UserInterface& ui, FileSystem& files) {
-  return files.PathOnDisk(ui.currentPath());
+  return files.PathOnDisk(ui.CurrentPath());
 }
-
-// The local file system.
-class LocalFileSystem : public FileSystem {
- public:
-  bool FileExists(const std::string& path) override;
-  bool FolderExists(const std::string& path) override;
-  Date GetFileDate(const std::string& path) override;
-  void CopyFile(const std::string& source, const std::string& destination) override;
-  void DeleteFile(const std::string& path) override;
-  std::string PathOnDisk(const std::string& path) override;
-};
 
 }  // namespace dbrepair

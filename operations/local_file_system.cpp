@@ -1,4 +1,4 @@
-#include "operations/file_system.h"
+#include "operations/local_file_system.h"
 
 #include "fileutil/file_queries.h"
 #include "platform/case_insensitive_path.h"
