@@ -134,7 +134,7 @@ struct Table {
 class Compactor {
  public:
   Compactor(const File& source, File& destination);
-  MaintenanceReport run();
+  Version run();
 
  private:
   std::vector<std::uint8_t> page(std::uint32_t n) const { return *pager_->page(n); }
@@ -169,7 +169,6 @@ class Compactor {
   Version version_ = Version::Jet4;
   std::unique_ptr<Pager> pager_;
   std::unique_ptr<DatabaseOutput> output_;
-  MaintenanceReport report_;
   std::vector<Table> tables_;
   TableIdMap moved_;
   // Table rows and long-value rows come from different pages: each keeps
@@ -429,7 +428,7 @@ void Compactor::copy_table(Table& table) {
   table.def = std::move(out);
 }
 
-MaintenanceReport Compactor::run() {
+Version Compactor::run() {
   std::vector<std::uint8_t> head(std::min<std::uint64_t>(source_file_.size(), kHeaderBytes));
   source_file_.read_at(0, head);
   version_ = detect_version(head);
@@ -437,8 +436,6 @@ MaintenanceReport Compactor::run() {
   pager_ = std::make_unique<Pager>(source_file_, version_, header_.database_key, Pager::kDefaultCachePages,
                                    Pager::kPassReadAheadPages);
   if (pager_->page_count() < 3) throw Error(ErrorCode::UnrecognisedFormat, "the database has fewer than three pages");
-  report_.version = version_;
-  report_.source_bytes = source_file_.size();
 
   // The destination is written in a second thread while pages are built.
   output_ = std::make_unique<DatabaseOutput>(destination_, version_, header_.database_key,
@@ -461,13 +458,12 @@ MaintenanceReport Compactor::run() {
   write_header(header_, page0);
   write_clean_lock_bytes(version_, page0);
   output_->finish(page0);
-  report_.result_bytes = destination_.size();
-  return report_;
+  return version_;
 }
 
 }  // namespace
 
-MaintenanceReport compact_database(const File& source, File& destination) {
+Version compact_database(const File& source, File& destination) {
   return Compactor(source, destination).run();
 }
 

@@ -26,13 +26,13 @@
 #pragma once
 
 #include "jet/file.h"
-#include "jet/maintenance.h"
+#include "jet/format.h"
 
 namespace jet {
 
 // Reads the database in source and writes its compacted copy into
-// destination (an empty file), without syncing it. The report lists no
-// errors: damage raises Corrupt, and destination holds nothing of use then.
-MaintenanceReport compact_database(const File& source, File& destination);
+// destination (an empty file), without syncing it, and returns the format
+// of both. Damage raises Corrupt, and destination holds nothing of use then.
+Version compact_database(const File& source, File& destination);
 
 }  // namespace jet

@@ -80,9 +80,9 @@ MaintenanceReport salvage_into(const File& input, const std::optional<FindingLis
 //
 // Both read the whole file, so they read it side by side: the compactor
 // starts at once, in this thread, and the verifier in another. Damage stops
-// the compactor at its next read; its copy is kept only when the verifier
-// finds nothing above info (what Access routinely leaves behind) and the
-// compactor left nothing out.
+// the compactor at its next read, or at the first structure it cannot carry
+// over whole; its copy is kept only when it finished and the verifier finds
+// nothing above info (what Access routinely leaves behind).
 std::optional<MaintenanceReport> compact_if_sound(const File& input, File& out,
                                                   std::optional<FindingList>& findings) {
   StoppableFile compactor_input(input);
@@ -97,7 +97,7 @@ std::optional<MaintenanceReport> compact_if_sound(const File& input, File& out,
     if (!found || !found->clean()) compactor_input.stop();
     return found;
   });
-  std::optional<MaintenanceReport> compacted;
+  std::optional<Version> compacted;
   std::exception_ptr refusal;  // what the compactor raised on a file that may be sound
   try {
     compacted = compact_database(compactor_input, out);
@@ -112,15 +112,19 @@ std::optional<MaintenanceReport> compact_if_sound(const File& input, File& out,
   findings = verdict.get();
   const bool sound = findings && findings->clean();
   if (sound && refusal) std::rethrow_exception(refusal);
-  if (sound && compacted && compacted->errors.empty()) return compacted;
-  return std::nullopt;
+  if (!sound || !compacted) return std::nullopt;
+  MaintenanceReport report;
+  report.version = *compacted;
+  report.source_bytes = input.size();
+  report.result_bytes = out.size();
+  return report;
 }
 
 MaintenanceReport rewrite(const File& input, File& out) {
   std::optional<FindingList> findings;
   if (std::optional<MaintenanceReport> compacted = compact_if_sound(input, out, findings)) return *compacted;
-  // The compactor leaves out what it cannot read; salvage may keep more of
-  // it, and records the rest in MSysCompactError.
+  // The compactor carries over only a whole file; salvage keeps what
+  // survives of a damaged one, and records the rest in MSysCompactError.
   out.truncate(0);
   return salvage_into(input, findings, out);
 }

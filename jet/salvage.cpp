@@ -344,11 +344,10 @@ std::vector<Value> Salvage::orphan_catalog_row(std::uint32_t page, const TableNa
 // Flags as given, and the dates of an object made now.
 void Salvage::fill_new_object_columns(std::vector<Value>& row, std::int32_t flags) const {
   const TableDef& catalog = database_.catalog;
-  if (const ColumnDef* column = catalog.find_column(catalog_column::kFlags)) row[column - catalog.columns.data()].data = flags;
+  if (const auto at = catalog.column_position(catalog_column::kFlags)) row[*at].data = flags;
+  const DateTime now{current_date_time()};  // made and updated at one instant
   for (const char* date : {catalog_column::kDateCreate, catalog_column::kDateUpdate}) {
-    if (const ColumnDef* column = catalog.find_column(date)) {
-      row[column - catalog.columns.data()].data = DateTime{current_date_time()};
-    }
+    if (const auto at = catalog.column_position(date)) row[*at].data = now;
   }
 }
 

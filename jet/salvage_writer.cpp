@@ -417,8 +417,9 @@ class SalvageWriter {
     set(entry, catalog_column::kId, static_cast<std::int32_t>(table.page()));
     set(entry, catalog_column::kName, std::string(kCompactErrorTableName));
     set(entry, catalog_column::kType, type_code(ObjectType::Table));
-    set(entry, catalog_column::kDateCreate, DateTime{current_date_time()});
-    set(entry, catalog_column::kDateUpdate, DateTime{current_date_time()});
+    const DateTime now{current_date_time()};  // made and updated at one instant
+    set(entry, catalog_column::kDateCreate, now);
+    set(entry, catalog_column::kDateUpdate, now);
     std::vector<Value> values = catalog_columns_->by_number(entry);
     add_row(*catalog_, db_.header, "MSysObjects", values, errors_);
     record_indexes_dropped(*catalog_, "MSysObjects", catalog_dropped_indexes_);
