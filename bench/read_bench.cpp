@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "jet/database.h"
-#include "jet/verify.h"
+#include "jet/read/database.h"
+#include "jet/verify/verify.h"
 
 namespace {
 

@@ -13,15 +13,15 @@
 #include <future>
 #include <optional>
 
-#include "jet/atomic_replace.h"
-#include "jet/compactor.h"
-#include "jet/error.h"
-#include "jet/file.h"
-#include "jet/file_lock.h"
-#include "jet/salvage.h"
-#include "jet/salvage_header.h"
-#include "jet/salvage_writer.h"
-#include "jet/verify.h"
+#include "jet/base/atomic_replace.h"
+#include "jet/write/compactor.h"
+#include "jet/base/error.h"
+#include "jet/base/file.h"
+#include "jet/base/file_lock.h"
+#include "jet/salvage/salvage.h"
+#include "jet/salvage/salvage_header.h"
+#include "jet/salvage/salvage_writer.h"
+#include "jet/verify/verify.h"
 
 namespace jet {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/compact_error_table.h"
-#include "jet/format.h"
+#include "jet/format/compact_error_table.h"
+#include "jet/format/format.h"
 
 namespace jet {
 
@@ -19,15 +19,15 @@ struct MaintenanceReport {
 };
 
 // Tells the format of the database at path from its header, or from its
-// pages where the header is damaged (jet/salvage_header.h). Raises
+// pages where the header is damaged (jet/salvage/salvage_header.h). Raises
 // UnrecognisedFormat for anything that is not a Jet 3 or Jet 4 database,
 // NotFound or Io when the file cannot be read.
 Version read_version(const std::string& path);
 
 // Writes a compacted copy of the database at source as a new file at
 // destination, in the source's own format. A source the verifier finds
-// sound is copied object by object (jet/compactor.h); a damaged one is
-// salvaged (jet/salvage.h), and everything left out or changed is listed in
+// sound is copied object by object (jet/write/compactor.h); a damaged one is
+// salvaged (jet/salvage/salvage.h), and everything left out or changed is listed in
 // the report's errors and in the copy's MSysCompactError table. The
 // destination must not exist (AlreadyExists); it is written under a
 // temporary name beside it, synced and renamed, so a failure leaves no

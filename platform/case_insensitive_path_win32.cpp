@@ -2,7 +2,7 @@
 // the user typed it, and the messages name it so.
 #include <windows.h>
 
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 #include "platform/case_insensitive_path.h"
 
 namespace dbrepair {

@@ -1,6 +1,6 @@
 #include "platform/db_engine.h"
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 #include "jet/maintenance.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_guard.h"

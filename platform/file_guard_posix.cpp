@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 
-#include "jet/error.h"
-#include "jet/file_lock.h"
+#include "jet/base/error.h"
+#include "jet/base/file_lock.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_guard.h"
 #include "platform/file_operations.h"

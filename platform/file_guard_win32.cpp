@@ -6,9 +6,9 @@
 // attribute, access denied, and a folder in which no file can be made.
 #include <windows.h>
 
-#include "jet/error.h"
-#include "jet/file_lock.h"
-#include "jet/wide_text.h"
+#include "jet/base/error.h"
+#include "jet/base/file_lock.h"
+#include "jet/base/wide_text.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_guard.h"
 #include "platform/file_operations.h"

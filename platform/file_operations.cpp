@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "jet/temporary_file.h"
+#include "jet/base/temporary_file.h"
 #include "platform/case_insensitive_path.h"
 
 namespace dbrepair {

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "jet/temporary_file.h"
-#include "jet/wide_text.h"
+#include "jet/base/temporary_file.h"
+#include "jet/base/wide_text.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/file_operations.h"
 

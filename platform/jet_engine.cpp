@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 #include "jet/maintenance.h"
 #include "platform/case_insensitive_path.h"
 #include "platform/connection_text.h"

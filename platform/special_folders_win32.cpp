@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 #include "platform/special_folders.h"
 
 namespace dbrepair {

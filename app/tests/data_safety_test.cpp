@@ -11,8 +11,8 @@
 
 #include "app/form1.h"
 #include "fileutil/parse_path.h"
-#include "jet/file.h"
-#include "jet/generate.h"
+#include "jet/base/file.h"
+#include "jet/write/generate.h"
 #include "jet/maintenance.h"
 #include "file_stamp.h"
 #include "form1_fixture.h"

@@ -6,7 +6,7 @@
 
 #include "app/form1.h"
 #include "form1_fixture.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 #include "jet/maintenance.h"
 #include "operations/error_trap.h"
 #include "operations/local_file_system.h"

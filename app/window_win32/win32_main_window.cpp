@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/window/form_layout.h"
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 
 namespace dbrepair {
 

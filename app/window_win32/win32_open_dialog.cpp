@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 
 namespace dbrepair {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fileutil/file_queries.h"
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 #include "temporary_folder.h"
 
 namespace dbrepair::testing {

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "jet/database.h"
-#include "jet/error.h"
-#include "jet/file.h"
-#include "jet/salvage.h"
-#include "jet/salvage_writer.h"
-#include "jet/verify.h"
+#include "jet/read/database.h"
+#include "jet/base/error.h"
+#include "jet/base/file.h"
+#include "jet/salvage/salvage.h"
+#include "jet/salvage/salvage_writer.h"
+#include "jet/verify/verify.h"
 
 
 namespace {

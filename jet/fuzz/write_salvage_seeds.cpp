@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "jet/file.h"
-#include "jet/generate.h"
+#include "jet/base/file.h"
+#include "jet/write/generate.h"
 #include "support/damage.h"
 
 namespace fs = std::filesystem;

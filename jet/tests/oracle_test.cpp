@@ -14,7 +14,7 @@
 #include <map>
 #include <sstream>
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "support/corpus.h"
 #include "support/external_readers.h"
 #include "support/shell_command.h"

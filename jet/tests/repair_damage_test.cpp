@@ -15,10 +15,10 @@
 #include <map>
 #include <set>
 
-#include "jet/database.h"
-#include "jet/ascii.h"
+#include "jet/read/database.h"
+#include "jet/base/ascii.h"
 #include "jet/maintenance.h"
-#include "jet/verify.h"
+#include "jet/verify/verify.h"
 #include "support/damage_cases.h"
 #include "support/external_readers.h"
 #include "support/temp_folder.h"

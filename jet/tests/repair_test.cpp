@@ -14,13 +14,13 @@
 #include <set>
 #include <string>
 
-#include "jet/compact_error_table.h"
-#include "jet/database.h"
-#include "jet/generate.h"
+#include "jet/format/compact_error_table.h"
+#include "jet/read/database.h"
+#include "jet/write/generate.h"
 #include "jet/maintenance.h"
-#include "jet/salvage_log.h"
-#include "jet/value.h"
-#include "jet/verify.h"
+#include "jet/salvage/salvage_log.h"
+#include "jet/format/value.h"
+#include "jet/verify/verify.h"
 #include "support/corpus.h"
 #include "support/database_content.h"
 #include "support/damage.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "jet/salvage.h"
+#include "jet/salvage/salvage.h"
 #include "support/damage_cases.h"
 
 namespace jet::testing {

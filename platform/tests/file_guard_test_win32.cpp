@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "error_number.h"
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 #include "platform/file_guard.h"
 #include "platform/file_operations.h"
 #include "temporary_folder.h"

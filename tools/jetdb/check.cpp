@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "command.h"
-#include "jet/verify.h"
+#include "jet/verify/verify.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "command.h"
 #include "format_option.h"
-#include "jet/atomic_replace.h"
-#include "jet/new_database.h"
+#include "jet/base/atomic_replace.h"
+#include "jet/write/new_database.h"
 
 namespace {
 

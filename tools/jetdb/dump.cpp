@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "command.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 #include "json_value.h"
 
 namespace {

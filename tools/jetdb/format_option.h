@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "jet/format.h"
+#include "jet/format/format.h"
 
 namespace jetdb {
 

@@ -5,8 +5,8 @@
 
 #include "command.h"
 #include "format_option.h"
-#include "jet/atomic_replace.h"
-#include "jet/generate.h"
+#include "jet/base/atomic_replace.h"
+#include "jet/write/generate.h"
 
 namespace {
 

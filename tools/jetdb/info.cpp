@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "command.h"
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace {
 

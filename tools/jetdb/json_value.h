@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "jet/value.h"
+#include "jet/format/value.h"
 
 namespace jetdb {
 

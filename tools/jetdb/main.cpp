@@ -10,7 +10,7 @@
 
 #include "command.h"
 #include "dbrepair_version.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace jetdb {
 

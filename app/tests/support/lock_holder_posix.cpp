@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "jet/file_lock.h"
+#include "jet/base/file_lock.h"
 #include "lock_holder.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 #include "lock_holder.h"
 
 namespace dbrepair::testing {

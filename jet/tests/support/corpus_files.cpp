@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace jet::testing {
 
@@ -48,7 +48,7 @@ std::vector<CorpusFile> load_corpus() {
 #include <map>
 #include <set>
 
-#include "jet/index_page.h"
+#include "jet/format/index_page.h"
 
 namespace jet::testing {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/format.h"
-#include "jet/table_def.h"
+#include "jet/format/format.h"
+#include "jet/format/table_def.h"
 
 namespace jet::testing {
 

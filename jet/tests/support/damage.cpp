@@ -7,7 +7,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "jet/bytes.h"
+#include "jet/base/bytes.h"
 
 namespace jet::testing {
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <optional>
 
-#include "jet/file.h"
-#include "jet/generate.h"
+#include "jet/base/file.h"
+#include "jet/write/generate.h"
 
 namespace jet::testing {
 

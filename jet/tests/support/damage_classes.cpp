@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <random>
 
-#include "jet/data_page.h"
-#include "jet/database.h"
+#include "jet/format/data_page.h"
+#include "jet/read/database.h"
 
 namespace jet::testing {
 

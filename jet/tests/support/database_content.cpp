@@ -1,6 +1,6 @@
 #include "support/database_content.h"
 
-#include "jet/database.h"
+#include "jet/read/database.h"
 
 namespace jet::testing {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace jet::testing {
 

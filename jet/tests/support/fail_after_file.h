@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "jet/file.h"
+#include "jet/base/file.h"
 
 namespace jet::testing {
 

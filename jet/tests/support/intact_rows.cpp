@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <functional>
 
-#include "jet/data_page.h"
-#include "jet/database.h"
-#include "jet/long_value.h"
-#include "jet/row.h"
+#include "jet/format/data_page.h"
+#include "jet/read/database.h"
+#include "jet/format/long_value.h"
+#include "jet/format/row.h"
 
 namespace jet::testing {
 

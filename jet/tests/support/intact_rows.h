@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/table_def.h"
-#include "jet/value.h"
+#include "jet/format/table_def.h"
+#include "jet/format/value.h"
 #include "support/damage.h"
 
 namespace jet::testing {

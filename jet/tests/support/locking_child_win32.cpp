@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 
 namespace jet::testing {
 

@@ -2,7 +2,7 @@
 // everything else as a new database has it (creation date 0 means now).
 #pragma once
 
-#include "jet/header.h"
+#include "jet/format/header.h"
 
 namespace jet::testing {
 

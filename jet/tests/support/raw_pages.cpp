@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/data_page.h"
-#include "jet/file.h"
-#include "jet/long_value.h"
-#include "jet/row.h"
-#include "jet/usage_map.h"
+#include "jet/format/data_page.h"
+#include "jet/base/file.h"
+#include "jet/format/long_value.h"
+#include "jet/format/row.h"
+#include "jet/format/usage_map.h"
 
 namespace jet::testing {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/format.h"
-#include "jet/table_def.h"
-#include "jet/value.h"
+#include "jet/format/format.h"
+#include "jet/format/table_def.h"
+#include "jet/format/value.h"
 
 namespace jet::testing {
 

@@ -1,8 +1,8 @@
 #include "support/read_everything.h"
 
-#include "jet/database.h"
-#include "jet/file.h"
-#include "jet/verify.h"
+#include "jet/read/database.h"
+#include "jet/base/file.h"
+#include "jet/verify/verify.h"
 
 namespace jet::testing {
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 namespace jet::testing {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/file.h"
+#include "jet/base/file.h"
 
 namespace jet::testing {
 

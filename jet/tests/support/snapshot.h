@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/header.h"
-#include "jet/properties.h"
-#include "jet/table_def.h"
+#include "jet/format/header.h"
+#include "jet/format/properties.h"
+#include "jet/format/table_def.h"
 
 namespace jet::testing {
 

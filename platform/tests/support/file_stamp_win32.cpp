@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "file_stamp.h"
-#include "jet/wide_text.h"
+#include "jet/base/wide_text.h"
 
 namespace dbrepair::testing {
 
