@@ -14,7 +14,6 @@
 #include <optional>
 
 #include "jet/base/atomic_replace.h"
-#include "jet/write/compactor.h"
 #include "jet/base/error.h"
 #include "jet/base/file.h"
 #include "jet/base/file_lock.h"
@@ -22,6 +21,7 @@
 #include "jet/salvage/salvage_header.h"
 #include "jet/salvage/salvage_writer.h"
 #include "jet/verify/verify.h"
+#include "jet/write/compactor.h"
 
 namespace jet {
 

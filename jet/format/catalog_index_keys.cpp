@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "jet/base/error.h"
-#include "jet/format/index_text_codes.h"
 #include "jet/base/text.h"
+#include "jet/format/index_text_codes.h"
 
 namespace jet {
 

@@ -1,7 +1,7 @@
 #include "jet/format/stored_row_key.h"
 
-#include "jet/format/index_row_key.h"
 #include "jet/base/text.h"
+#include "jet/format/index_row_key.h"
 #include "jet/format/value.h"
 
 namespace jet {

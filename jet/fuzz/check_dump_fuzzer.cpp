@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/write/compactor.h"
 #include "jet/base/error.h"
 #include "jet/base/file.h"
+#include "jet/write/compactor.h"
 #include "support/read_everything.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

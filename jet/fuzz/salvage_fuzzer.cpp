@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/read/database.h"
 #include "jet/base/error.h"
 #include "jet/base/file.h"
+#include "jet/read/database.h"
 #include "jet/salvage/salvage.h"
 #include "jet/salvage/salvage_writer.h"
 #include "jet/verify/verify.h"

@@ -15,14 +15,14 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/read/catalog.h"
-#include "jet/format/usage_map.h"
 #include "jet/base/file.h"
 #include "jet/format/header.h"
-#include "jet/read/pager.h"
 #include "jet/format/row_pointer.h"
 #include "jet/format/table_def.h"
+#include "jet/format/usage_map.h"
 #include "jet/format/value.h"
+#include "jet/read/catalog.h"
+#include "jet/read/pager.h"
 
 namespace jet {
 

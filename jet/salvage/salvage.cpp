@@ -5,16 +5,16 @@
 #include <set>
 
 #include "jet/base/ascii.h"
-#include "jet/read/catalog.h"
-#include "jet/format/catalog_definition.h"
 #include "jet/base/error.h"
-#include "jet/write/new_database.h"
+#include "jet/format/catalog_definition.h"
+#include "jet/format/usage_map.h"
+#include "jet/read/catalog.h"
 #include "jet/salvage/salvage_catalog.h"
 #include "jet/salvage/salvage_definition.h"
 #include "jet/salvage/salvage_header.h"
 #include "jet/salvage/salvage_pages.h"
 #include "jet/salvage/salvage_table.h"
-#include "jet/format/usage_map.h"
+#include "jet/write/new_database.h"
 
 namespace jet {
 

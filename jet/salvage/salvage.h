@@ -39,14 +39,14 @@
 
 #include "jet/base/file.h"
 #include "jet/format/header.h"
-#include "jet/read/pager.h"
 #include "jet/format/row_pointer.h"
+#include "jet/format/table_def.h"
+#include "jet/format/value.h"
+#include "jet/read/pager.h"
 #include "jet/salvage/salvage_catalog.h"
 #include "jet/salvage/salvage_log.h"
 #include "jet/salvage/salvage_pages.h"
 #include "jet/salvage/salvage_row.h"
-#include "jet/format/table_def.h"
-#include "jet/format/value.h"
 
 namespace jet {
 

@@ -5,13 +5,13 @@
 #include <initializer_list>
 
 #include "jet/base/ascii.h"
-#include "jet/read/catalog.h"
+#include "jet/base/error.h"
 #include "jet/format/catalog_definition.h"
 #include "jet/format/catalog_index_keys.h"
-#include "jet/base/error.h"
+#include "jet/read/catalog.h"
 #include "jet/read/index_walk.h"
-#include "jet/write/new_database.h"
 #include "jet/salvage/salvage_table.h"
+#include "jet/write/new_database.h"
 
 namespace jet {
 

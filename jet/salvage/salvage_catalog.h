@@ -39,10 +39,10 @@
 #include <string>
 #include <vector>
 
+#include "jet/format/table_def.h"
 #include "jet/read/catalog.h"
 #include "jet/salvage/salvage_log.h"
 #include "jet/salvage/salvage_pages.h"
-#include "jet/format/table_def.h"
 
 namespace jet {
 

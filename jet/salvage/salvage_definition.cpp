@@ -5,10 +5,10 @@
 #include <optional>
 #include <tuple>
 
-#include "jet/write/data_page_packer.h"
 #include "jet/base/error.h"
-#include "jet/format/row.h"
 #include "jet/base/text.h"
+#include "jet/format/row.h"
+#include "jet/write/data_page_packer.h"
 
 namespace jet {
 

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/salvage/salvage_log.h"
 #include "jet/format/table_def.h"
+#include "jet/salvage/salvage_log.h"
 
 namespace jet {
 

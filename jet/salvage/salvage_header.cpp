@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "jet/read/pager.h"
 #include "jet/base/text.h"
+#include "jet/read/pager.h"
 #include "jet/salvage/version_probe.h"
 
 namespace jet {

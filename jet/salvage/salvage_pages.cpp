@@ -1,7 +1,7 @@
 #include "jet/salvage/salvage_pages.h"
 
-#include "jet/format/data_page.h"
 #include "jet/base/error.h"
+#include "jet/format/data_page.h"
 
 namespace jet {
 

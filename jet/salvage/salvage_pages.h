@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "jet/format/long_value.h"
+#include "jet/format/table_def.h"
 #include "jet/read/pager.h"
 #include "jet/salvage/salvage_data_page.h"
-#include "jet/format/table_def.h"
 
 namespace jet {
 

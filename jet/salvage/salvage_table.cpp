@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/format/data_page.h"
 #include "jet/base/error.h"
+#include "jet/format/data_page.h"
 #include "jet/format/usage_map.h"
 
 namespace jet {

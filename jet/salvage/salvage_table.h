@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "jet/format/row_pointer.h"
+#include "jet/format/table_def.h"
 #include "jet/salvage/salvage_log.h"
 #include "jet/salvage/salvage_pages.h"
 #include "jet/salvage/salvage_row.h"
-#include "jet/format/table_def.h"
 
 namespace jet {
 

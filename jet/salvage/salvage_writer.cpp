@@ -7,17 +7,17 @@
 #include <set>
 
 #include "jet/base/ascii.h"
-#include "jet/read/catalog.h"
+#include "jet/base/error.h"
+#include "jet/base/text.h"
 #include "jet/format/catalog_definition.h"
 #include "jet/format/compact_error_table.h"
-#include "jet/write/database_writer.h"
-#include "jet/base/error.h"
 #include "jet/format/index_row_key.h"
-#include "jet/write/new_database.h"
 #include "jet/format/properties.h"
-#include "jet/salvage/salvage_definition.h"
+#include "jet/read/catalog.h"
 #include "jet/read/table_ids.h"
-#include "jet/base/text.h"
+#include "jet/salvage/salvage_definition.h"
+#include "jet/write/database_writer.h"
+#include "jet/write/new_database.h"
 
 namespace jet {
 

@@ -11,8 +11,8 @@
 
 #include <vector>
 
-#include "jet/format/compact_error_table.h"
 #include "jet/base/file.h"
+#include "jet/format/compact_error_table.h"
 #include "jet/salvage/salvage.h"
 
 namespace jet {

@@ -15,9 +15,9 @@
 #include <map>
 #include <set>
 
-#include "jet/read/database.h"
 #include "jet/base/ascii.h"
 #include "jet/maintenance.h"
+#include "jet/read/database.h"
 #include "jet/verify/verify.h"
 #include "support/damage_cases.h"
 #include "support/external_readers.h"

@@ -15,12 +15,12 @@
 #include <string>
 
 #include "jet/format/compact_error_table.h"
-#include "jet/read/database.h"
-#include "jet/write/generate.h"
-#include "jet/maintenance.h"
-#include "jet/salvage/salvage_log.h"
 #include "jet/format/value.h"
+#include "jet/maintenance.h"
+#include "jet/read/database.h"
+#include "jet/salvage/salvage_log.h"
 #include "jet/verify/verify.h"
+#include "jet/write/generate.h"
 #include "support/corpus.h"
 #include "support/database_content.h"
 #include "support/damage.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "jet/read/catalog.h"
 #include "jet/format/catalog_definition.h"
 #include "jet/format/header.h"
+#include "jet/read/catalog.h"
 #include "jet/verify/verify_context.h"
 
 namespace jet {

@@ -14,15 +14,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jet/verify/finding.h"
 #include "jet/format/header.h"
-#include "jet/verify/page_ledger.h"
-#include "jet/read/pager.h"
 #include "jet/format/row.h"
 #include "jet/format/stored_row_key.h"
 #include "jet/format/table_def.h"
 #include "jet/format/usage_map.h"
 #include "jet/format/value.h"
+#include "jet/read/pager.h"
+#include "jet/verify/finding.h"
+#include "jet/verify/page_ledger.h"
 #include "jet/verify/verify_index_keys.h"
 
 namespace jet {

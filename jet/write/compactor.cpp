@@ -5,20 +5,20 @@
 #include <optional>
 #include <set>
 
-#include "jet/read/catalog.h"
-#include "jet/write/data_page_packer.h"
-#include "jet/write/database_output.h"
 #include "jet/format/header.h"
-#include "jet/write/index_builder.h"
 #include "jet/format/index_key.h"
-#include "jet/read/index_walk.h"
 #include "jet/format/long_value.h"
-#include "jet/write/long_value_writer.h"
-#include "jet/read/pager.h"
 #include "jet/format/row.h"
 #include "jet/format/table_def.h"
-#include "jet/read/table_ids.h"
 #include "jet/format/usage_map.h"
+#include "jet/read/catalog.h"
+#include "jet/read/index_walk.h"
+#include "jet/read/pager.h"
+#include "jet/read/table_ids.h"
+#include "jet/write/data_page_packer.h"
+#include "jet/write/database_output.h"
+#include "jet/write/index_builder.h"
+#include "jet/write/long_value_writer.h"
 
 namespace jet {
 

@@ -16,8 +16,8 @@
 
 #include "jet/format/data_page.h"
 #include "jet/format/format.h"
-#include "jet/write/page_store.h"
 #include "jet/format/row_pointer.h"
+#include "jet/write/page_store.h"
 
 namespace jet {
 

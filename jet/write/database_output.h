@@ -22,14 +22,14 @@
 #include <vector>
 
 #include "jet/base/bytes.h"
-#include "jet/format/catalog_definition.h"
-#include "jet/write/data_page_packer.h"
 #include "jet/base/file.h"
+#include "jet/format/catalog_definition.h"
 #include "jet/format/format.h"
+#include "jet/format/table_def.h"
+#include "jet/write/data_page_packer.h"
 #include "jet/write/index_builder.h"
 #include "jet/write/long_value_writer.h"
 #include "jet/write/page_store.h"
-#include "jet/format/table_def.h"
 #include "jet/write/usage_map_writer.h"
 
 namespace jet {

@@ -4,17 +4,17 @@
 #include <map>
 #include <optional>
 
-#include "jet/format/catalog_definition.h"
-#include "jet/write/data_page_packer.h"
-#include "jet/write/database_output.h"
 #include "jet/base/error.h"
-#include "jet/write/index_builder.h"
+#include "jet/base/text.h"
+#include "jet/format/catalog_definition.h"
 #include "jet/format/index_row_key.h"
 #include "jet/format/long_value.h"
-#include "jet/write/long_value_writer.h"
 #include "jet/format/row.h"
-#include "jet/base/text.h"
 #include "jet/format/unique_keys.h"
+#include "jet/write/data_page_packer.h"
+#include "jet/write/database_output.h"
+#include "jet/write/index_builder.h"
+#include "jet/write/long_value_writer.h"
 
 namespace jet {
 

@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "jet/write/database_writer.h"
 #include "jet/base/file.h"
 #include "jet/format/format.h"
+#include "jet/write/database_writer.h"
 
 namespace jet {
 

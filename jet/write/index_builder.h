@@ -36,8 +36,8 @@
 #include "jet/base/bytes.h"
 #include "jet/format/format.h"
 #include "jet/format/index_page.h"
-#include "jet/write/page_store.h"
 #include "jet/format/row_pointer.h"
+#include "jet/write/page_store.h"
 
 namespace jet {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "jet/base/bytes.h"
-#include "jet/write/data_page_packer.h"
 #include "jet/format/long_value.h"
+#include "jet/write/data_page_packer.h"
 #include "jet/write/page_store.h"
 
 namespace jet {

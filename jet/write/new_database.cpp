@@ -4,10 +4,10 @@
 #include <set>
 
 #include "jet/base/ascii.h"
-#include "jet/read/catalog.h"
-#include "jet/format/catalog_definition.h"
 #include "jet/base/error.h"
+#include "jet/format/catalog_definition.h"
 #include "jet/format/system_tables.h"
+#include "jet/read/catalog.h"
 
 namespace jet {
 

@@ -19,8 +19,8 @@
 #include <memory>
 #include <string>
 
-#include "jet/write/database_writer.h"
 #include "jet/base/date_time_now.h"
+#include "jet/write/database_writer.h"
 
 namespace jet {
 

@@ -24,10 +24,10 @@
 #include <memory>
 #include <vector>
 
-#include "jet/write/background_writer.h"
 #include "jet/base/bytes.h"
 #include "jet/base/file.h"
 #include "jet/format/format.h"
+#include "jet/write/background_writer.h"
 
 namespace jet {
 

@@ -6,10 +6,10 @@
 #include <span>
 #include <vector>
 
-#include "jet/write/data_page_packer.h"
 #include "jet/format/format.h"
-#include "jet/write/page_store.h"
 #include "jet/format/row_pointer.h"
+#include "jet/write/data_page_packer.h"
+#include "jet/write/page_store.h"
 
 namespace jet {
 

@@ -10,9 +10,9 @@
 #include "jet/base/atomic_replace.h"
 #include "jet/base/file.h"
 #include "jet/base/file_lock.h"
-#include "jet/write/generate.h"
-#include "jet/maintenance.h"
 #include "jet/base/wide_text.h"
+#include "jet/maintenance.h"
+#include "jet/write/generate.h"
 #include "support/replaced_pages.h"
 #include "support/temp_folder.h"
 

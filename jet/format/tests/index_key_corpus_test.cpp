@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "jet/format/data_page.h"
 #include "jet/base/error.h"
+#include "jet/format/data_page.h"
 #include "jet/format/header.h"
 #include "jet/format/index_row_key.h"
-#include "jet/read/index_walk.h"
 #include "jet/format/row.h"
 #include "jet/format/table_def.h"
 #include "jet/format/value.h"
+#include "jet/read/index_walk.h"
 #include "support/corpus_files.h"
 
 namespace jet {

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "jet/read/pager.h"
 #include "jet/base/text.h"
+#include "jet/read/pager.h"
 #include "support/corpus.h"
 #include "support/temp_folder.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <map>
 
-#include "jet/read/database.h"
 #include "jet/format/header.h"
+#include "jet/read/database.h"
 #include "support/corpus.h"
 #include "support/damage.h"
 #include "support/temp_folder.h"

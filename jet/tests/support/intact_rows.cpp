@@ -4,9 +4,9 @@
 #include <functional>
 
 #include "jet/format/data_page.h"
-#include "jet/read/database.h"
 #include "jet/format/long_value.h"
 #include "jet/format/row.h"
+#include "jet/read/database.h"
 
 namespace jet::testing {
 

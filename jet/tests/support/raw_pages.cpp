@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/format/data_page.h"
 #include "jet/base/file.h"
+#include "jet/format/data_page.h"
 #include "jet/format/long_value.h"
 #include "jet/format/row.h"
 #include "jet/format/usage_map.h"

@@ -1,7 +1,7 @@
 #include "support/read_everything.h"
 
-#include "jet/read/database.h"
 #include "jet/base/file.h"
+#include "jet/read/database.h"
 #include "jet/verify/verify.h"
 
 namespace jet::testing {

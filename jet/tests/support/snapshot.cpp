@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <set>
 
-#include "jet/read/catalog.h"
 #include "jet/base/ascii.h"
+#include "jet/format/usage_map.h"
+#include "jet/read/catalog.h"
 #include "jet/read/database.h"
 #include "jet/read/index_walk.h"
-#include "jet/format/usage_map.h"
 
 namespace jet::testing {
 namespace {

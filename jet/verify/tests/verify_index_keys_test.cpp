@@ -6,16 +6,16 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/read/database.h"
 #include "jet/format/data_page.h"
 #include "jet/format/index_page.h"
 #include "jet/format/index_row_key.h"
-#include "jet/read/index_walk.h"
-#include "jet/maintenance.h"
-#include "jet/write/new_database.h"
 #include "jet/format/row.h"
-#include "jet/write/table_layout.h"
+#include "jet/maintenance.h"
+#include "jet/read/database.h"
+#include "jet/read/index_walk.h"
 #include "jet/verify/verify.h"
+#include "jet/write/new_database.h"
+#include "jet/write/table_layout.h"
 #include "support/damage.h"
 #include "support/new_header.h"
 #include "support/temp_folder.h"

@@ -11,13 +11,13 @@
 #include <set>
 
 #include "jet/format/data_page.h"
-#include "jet/read/database.h"
 #include "jet/format/index_row_key.h"
+#include "jet/format/usage_map.h"
+#include "jet/read/database.h"
 #include "jet/read/index_walk.h"
+#include "jet/verify/verify.h"
 #include "jet/write/new_database.h"
 #include "jet/write/table_layout.h"
-#include "jet/format/usage_map.h"
-#include "jet/verify/verify.h"
 #include "support/new_header.h"
 
 namespace jet {

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "jet/read/database.h"
+#include "jet/verify/verify.h"
 #include "jet/write/new_database.h"
 #include "jet/write/table_layout.h"
-#include "jet/verify/verify.h"
 #include "support/new_header.h"
 
 namespace jet {

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "jet/read/database.h"
-#include "jet/write/database_writer.h"
 #include "jet/read/index_walk.h"
+#include "jet/verify/verify.h"
+#include "jet/write/database_writer.h"
 #include "jet/write/new_database.h"
 #include "jet/write/table_layout.h"
-#include "jet/verify/verify.h"
 #include "support/new_header.h"
 
 namespace jet {
